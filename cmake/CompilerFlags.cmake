@@ -1,0 +1,10 @@
+# Warnings and sanitizers for every target of the project.
+add_compile_options(-Wall -Wextra -Wpedantic -Wno-gnu-zero-variadic-macro-arguments)
+if(NETLATCH_WARNINGS_AS_ERRORS)
+    add_compile_options(-Werror)
+endif()
+if(NETLATCH_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+add_compile_definitions(QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building Netlatch and running its tests need.
+# Idempotent; run as root (or through sudo). Downloads nothing but Debian packages.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
+  libsecret-1-dev libxcb1-dev libxcb-keysyms1-dev
+  libcpp-httplib-dev libssl-dev
+  dbus dbus-x11 gnome-keyring libsecret-tools python3 python3-dbusmock
+  xvfb xauth xdotool
+  qt6-qpa-plugins
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "All build and test packages are installed."
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

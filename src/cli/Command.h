@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+/// One subcommand of netlatchctl.
+class Command
+{
+public:
+    /// Exit statuses shared by every command.
+    enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
+
+    virtual ~Command() = default;
+    virtual QString name() const = 0;
+    virtual QString summary() const = 0;
+    /// Runs the command. `arguments` starts with "netlatchctl <name>" as one entry, then the command's own.
+    virtual int run(const QStringList &arguments) = 0;
+
+protected:
+    /// Parses `arguments` with --help added. Returns true when the command should go on; otherwise
+    /// `exitCode` says how the process ends (help printed: 0; a usage error printed to stderr: 2).
+    static bool parseArguments(QCommandLineParser &parser, const QStringList &arguments, int &exitCode);
+};

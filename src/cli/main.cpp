@@ -1,0 +1,66 @@
+#include "cli/Command.h"
+#include "common/BuildConfig.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+std::vector<std::unique_ptr<Command>> makeCommands()
+{
+    std::vector<std::unique_ptr<Command>> commands;
+    return commands;
+}
+
+void printUsage(QTextStream &out, const std::vector<std::unique_ptr<Command>> &commands)
+{
+    out << "Usage: netlatchctl <command> [options]\n\n"
+        << "Signs this computer into the campus network's captive portal.\n\n"
+        << "Commands:\n";
+    for (const auto &command : commands)
+        out << "  " << command->name().leftJustified(12) << command->summary() << "\n";
+    out << "\nOptions:\n"
+        << "  -h, --help     Show this help\n"
+        << "  -v, --version  Show the version\n\n"
+        << "Run 'netlatchctl <command> --help' for the options of a command.\n";
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Netlatch"));
+    QCoreApplication::setApplicationName(QStringLiteral("netlatchctl"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
+
+    const auto commands = makeCommands();
+    const QStringList arguments = QCoreApplication::arguments();
+    const QString first = arguments.value(1);
+
+    if (first == QLatin1String("-h") || first == QLatin1String("--help")) {
+        QTextStream out(stdout);
+        printUsage(out, commands);
+        return Command::Success;
+    }
+    if (first == QLatin1String("-v") || first == QLatin1String("--version")) {
+        QTextStream(stdout) << "netlatchctl " << BuildConfig::version << "\n";
+        return Command::Success;
+    }
+    for (const auto &command : commands) {
+        if (command->name() == first) {
+            QStringList commandArguments = arguments.mid(2);
+            commandArguments.prepend(QStringLiteral("netlatchctl ") + first);
+            return command->run(commandArguments);
+        }
+    }
+
+    QTextStream err(stderr);
+    if (!first.isEmpty())
+        err << "netlatchctl: unknown command '" << first << "'\n\n";
+    printUsage(err, commands);
+    return Command::UsageError;
+}

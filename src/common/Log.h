@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+/// The program's diagnostic log: one line per event, written to the system log (syslog, which reaches
+/// the journal). Lines start with the emoji that classifies them; there are no levels and no log file.
+/// Safe to call from any thread. Nothing secret is ever passed here.
+namespace Log {
+
+/// Writes one diagnostic line.
+void write(const QString &line);
+
+/// Copies every line to stderr as well (the command line's --verbose).
+void setStderrCopy(bool enabled);
+
+/// Replaces the system log with a sink (tests capture lines with it); an empty sink restores syslog.
+using Sink = std::function<void(const QString &line)>;
+void setSink(Sink sink);
+
+} // namespace Log

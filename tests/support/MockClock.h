@@ -1,0 +1,17 @@
+#pragma once
+
+#include "common/Clock.h"
+
+/// A clock that stands still until a test moves it.
+class MockClock final : public Clock
+{
+public:
+    explicit MockClock(QDateTime start = QDateTime::currentDateTime()) : m_now(std::move(start)) {}
+    QDateTime now() const override { return m_now; }
+    void set(const QDateTime &now) { m_now = now; }
+    void advanceSeconds(qint64 seconds) { m_now = m_now.addSecs(seconds); }
+    void advanceDays(qint64 days) { m_now = m_now.addDays(days); }
+
+private:
+    QDateTime m_now;
+};
