@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+/// The connectivity probe behind AutoLoginManager::checkNetworkConnection. Its HEAD requests run on
+/// a worker thread of their own (with its own network access and event loop) while the caller
+/// waits on a bounded future, so the caller's thread never spins an event loop.
+class ConnectivityProbe
+{
+public:
+    /// True when `urlString` answers a HEAD request with 2xx within `timeout` seconds. Redirects are
+    /// followed, except one to the portal (a host containing `portalAddress`'s host): a campus
+    /// network that has not been signed in sends every request to its sign-in page, which answers
+    /// 200, so that answer says nothing about the internet. Returns no later than timeout + 0.3 s
+    /// and cancels a request still pending then. Safe from any thread, several calls at once.
+    static bool isReachable(const QString &urlString, double timeout, const QString &portalAddress);
+};
