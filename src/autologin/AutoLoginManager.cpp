@@ -6,8 +6,6 @@
 #include "common/Log.h"
 #include "store/Preferences.h"
 
-#include <QStringDecoder>
-
 namespace {
 
 // SSID lookup. Placeholders are filled in one arg() call so that a '%' in a name stays as it is.
@@ -59,17 +57,11 @@ QString nameOf(const WifiClient::Interface &interface)
     return interface.name.value_or(unknownInterfaceName);
 }
 
-// An SSID is any 0-32 bytes. Text that is not UTF-8 is shown byte for byte (Latin-1), which can never
-// equal a campus name, so a garbled name is never mistaken for a campus network.
 std::optional<QString> ssidText(const WifiClient::Interface &interface)
 {
     if (!interface.ssid || interface.ssid->isEmpty())
         return std::nullopt;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(*interface.ssid);
-    if (utf8.hasError())
-        text = QString::fromLatin1(*interface.ssid);
-    return text;
+    return WifiClient::ssidText(*interface.ssid);
 }
 
 bool isDenied(LocationAuthorization::Status status)

@@ -27,6 +27,10 @@ public:
 
     virtual ~WifiClient() = default;
 
+    /// An SSID's bytes as text: UTF-8, or byte for byte (Latin-1) when they are not UTF-8, so that a
+    /// garbled name is still shown and can never equal a campus name.
+    static QString ssidText(const QByteArray &ssid);
+
     /// Every Wi-Fi interface, in the order the system lists them.
     virtual QList<Interface> interfaces() const = 0;
 

@@ -1,4 +1,5 @@
 #include "cli/Command.h"
+#include "cli/StatusCommand.h"
 #include "common/BuildConfig.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@ namespace {
 std::vector<std::unique_ptr<Command>> makeCommands()
 {
     std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(std::make_unique<StatusCommand>());
     return commands;
 }
 

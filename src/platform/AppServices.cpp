@@ -1,5 +1,11 @@
 #include "platform/AppServices.h"
 
+#include "app/BannerCenter.h"
+#include "autologin/AutoLoginManager.h"
+#include "common/BuildConfig.h"
+#include "platform/linux/FreedesktopBannerCenter.h"
+#include "platform/linux/LinuxLocationAuthorization.h"
+#include "platform/linux/LinuxWifiClient.h"
 #include "store/Preferences.h"
 
 namespace AppServices {
@@ -11,6 +17,23 @@ Preferences &preferences()
     if (!Preferences::hasShared())
         Preferences::setShared(new Preferences(Preferences::userSettings()));
     return Preferences::shared();
+}
+
+BannerCenter &bannerCenter()
+{
+    if (!BannerCenter::hasShared())
+        BannerCenter::setShared(new FreedesktopBannerCenter(QDBusConnection::sessionBus()));
+    return BannerCenter::shared();
+}
+
+AutoLoginManager &autoLoginManager()
+{
+    if (!AutoLoginManager::hasShared()) {
+        AutoLoginManager::setShared(new AutoLoginManager(
+            *new LinuxWifiClient(QDBusConnection::systemBus()), *new LinuxLocationAuthorization, preferences(),
+            QString::fromUtf8(BuildConfig::probeURL), QString::fromUtf8(BuildConfig::portalAddress)));
+    }
+    return AutoLoginManager::shared();
 }
 
 } // namespace AppServices

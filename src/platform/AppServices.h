@@ -1,5 +1,7 @@
 #pragma once
 
+class AutoLoginManager;
+class BannerCenter;
 class Preferences;
 
 /// The composition root shared by the tray application and netlatchctl: the one place that creates
@@ -8,5 +10,10 @@ class Preferences;
 namespace AppServices {
 
 Preferences &preferences();
+/// The banner centre on the desktop's notification server (session bus).
+BannerCenter &bannerCenter();
+/// The auto-login engine, reading Wi-Fi from NetworkManager and wpa_supplicant (system bus) and
+/// probing the build's probe URL.
+AutoLoginManager &autoLoginManager();
 
 } // namespace AppServices

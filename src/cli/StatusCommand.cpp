@@ -1,0 +1,90 @@
+#include "cli/StatusCommand.h"
+
+#include "autologin/AutoLoginManager.h"
+#include "common/Log.h"
+#include "platform/AppServices.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <optional>
+
+namespace {
+
+constexpr int labelWidth = 16;
+
+struct NetworkStatus
+{
+    std::optional<QString> ssid;
+    bool campusNetwork = false;
+    bool internetReachable = false;
+};
+
+NetworkStatus readStatus(AutoLoginManager &manager)
+{
+    NetworkStatus status;
+    status.ssid = manager.getCurrentWiFiSSID();
+    status.campusNetwork = manager.isConnectedToSchoolWiFi();
+    status.internetReachable = AutoLoginManager::checkNetworkConnection(manager.probeURL(), AutoLoginManager::probeTimeout,
+                                                                        manager.portalAddress());
+    return status;
+}
+
+QJsonObject toJson(const NetworkStatus &status)
+{
+    return {{QStringLiteral("ssid"), status.ssid ? QJsonValue(*status.ssid) : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("campusNetwork"), status.campusNetwork},
+            {QStringLiteral("internetReachable"), status.internetReachable}};
+}
+
+void printLine(QTextStream &out, const QString &label, const QString &value)
+{
+    out << label.leftJustified(labelWidth) << value << "\n";
+}
+
+void printText(QTextStream &out, const NetworkStatus &status)
+{
+    printLine(out, QStringLiteral("Wi-Fi network:"), status.ssid.value_or(QStringLiteral("(cannot be read)")));
+    printLine(out, QStringLiteral("Campus network:"), status.campusNetwork ? QStringLiteral("yes") : QStringLiteral("no"));
+    printLine(out, QStringLiteral("Internet:"),
+              status.internetReachable ? QStringLiteral("reachable") : QStringLiteral("not reachable"));
+}
+
+} // namespace
+
+QString StatusCommand::name() const
+{
+    return QStringLiteral("status");
+}
+
+QString StatusCommand::summary() const
+{
+    return QStringLiteral("Show the Wi-Fi network, whether it is a campus network, and internet reachability");
+}
+
+int StatusCommand::run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(summary());
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print the status as a JSON object"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Copy the diagnostic log to stderr"));
+    parser.addOptions({json, verbose});
+    int exitCode = Success;
+    if (!parseArguments(parser, arguments, exitCode))
+        return exitCode;
+    if (!parser.positionalArguments().isEmpty()) {
+        QTextStream(stderr) << arguments.value(0) << ": unexpected argument '" << parser.positionalArguments().first()
+                            << "'\n";
+        return UsageError;
+    }
+
+    Log::setStderrCopy(parser.isSet(verbose));
+    const NetworkStatus status = readStatus(AppServices::autoLoginManager());
+    QTextStream out(stdout);
+    if (parser.isSet(json))
+        out << QJsonDocument(toJson(status)).toJson(QJsonDocument::Indented);
+    else
+        printText(out, status);
+    return Success;
+}
