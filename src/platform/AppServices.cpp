@@ -4,8 +4,10 @@
 #include "autologin/AutoLoginManager.h"
 #include "common/BuildConfig.h"
 #include "platform/linux/FreedesktopBannerCenter.h"
+#include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/LinuxLocationAuthorization.h"
 #include "platform/linux/LinuxWifiClient.h"
+#include "store/KeychainHelper.h"
 #include "store/Preferences.h"
 
 namespace AppServices {
@@ -17,6 +19,13 @@ Preferences &preferences()
     if (!Preferences::hasShared())
         Preferences::setShared(new Preferences(Preferences::userSettings()));
     return Preferences::shared();
+}
+
+KeychainHelper &keychain()
+{
+    if (!KeychainHelper::hasShared())
+        KeychainHelper::setShared(new KeychainHelper(*new LibsecretSecretStore));
+    return KeychainHelper::shared();
 }
 
 BannerCenter &bannerCenter()

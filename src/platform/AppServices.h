@@ -2,6 +2,7 @@
 
 class AutoLoginManager;
 class BannerCenter;
+class KeychainHelper;
 class Preferences;
 
 /// The composition root shared by the tray application and netlatchctl: the one place that creates
@@ -10,6 +11,8 @@ class Preferences;
 namespace AppServices {
 
 Preferences &preferences();
+/// The account store on the desktop's Secret Service (session bus).
+KeychainHelper &keychain();
 /// The banner centre on the desktop's notification server (session bus).
 BannerCenter &bannerCenter();
 /// The auto-login engine, reading Wi-Fi from NetworkManager and wpa_supplicant (system bus) and
