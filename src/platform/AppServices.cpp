@@ -3,11 +3,13 @@
 #include "app/BannerCenter.h"
 #include "autologin/AutoLoginManager.h"
 #include "common/BuildConfig.h"
+#include "common/Clock.h"
 #include "platform/linux/FreedesktopBannerCenter.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/LinuxLocationAuthorization.h"
 #include "platform/linux/LinuxWifiClient.h"
 #include "store/KeychainHelper.h"
+#include "stats/StatisticsManager.h"
 #include "store/Preferences.h"
 
 namespace AppServices {
@@ -43,6 +45,15 @@ AutoLoginManager &autoLoginManager()
             QString::fromUtf8(BuildConfig::probeURL), QString::fromUtf8(BuildConfig::portalAddress)));
     }
     return AutoLoginManager::shared();
+}
+
+StatisticsManager &statisticsManager()
+{
+    if (!StatisticsManager::hasShared()) {
+        StatisticsManager::setShared(new StatisticsManager(preferences(), Clock::system(),
+                                                           QString::fromLatin1(BuildConfig::statsApiBase)));
+    }
+    return StatisticsManager::shared();
 }
 
 } // namespace AppServices

@@ -4,6 +4,7 @@ class AutoLoginManager;
 class BannerCenter;
 class KeychainHelper;
 class Preferences;
+class StatisticsManager;
 
 /// The composition root shared by the tray application and netlatchctl: the one place that creates
 /// the program's production instances with their Linux adapters and installs them as `X::shared()`.
@@ -18,5 +19,7 @@ BannerCenter &bannerCenter();
 /// The auto-login engine, reading Wi-Fi from NetworkManager and wpa_supplicant (system bus) and
 /// probing the build's probe URL.
 AutoLoginManager &autoLoginManager();
+/// The login record store, uploading to the build's statistics server.
+StatisticsManager &statisticsManager();
 
 } // namespace AppServices

@@ -32,10 +32,13 @@ inline constexpr PreferenceKey lastShownVersion{"lastShownVersion", PreferenceTy
 inline constexpr PreferenceKey quickLoginShortcut{"quickLoginShortcut", PreferenceType::Data};
 inline constexpr PreferenceKey showWindowShortcut{"showWindowShortcut", PreferenceType::Data};
 inline constexpr PreferenceKey loginRecords{"com.netlatch.loginRecords", PreferenceType::Data};
+/// The last history value that could not be read, kept by the save that replaced it.
+inline constexpr PreferenceKey loginRecordsBackup{"com.netlatch.loginRecords.unreadable", PreferenceType::Data};
 
 inline constexpr std::array all{autoLoginEnabled,   skipWiFiCheckForAutoLogin, hideDockIcon,
                                 hasShownWelcome,    hasSetupCredentials,       lastShownVersion,
-                                quickLoginShortcut, showWindowShortcut,        loginRecords};
+                                quickLoginShortcut, showWindowShortcut,        loginRecords,
+                                loginRecordsBackup};
 
 /// What "lastShownVersion" reads as when it was never written.
 inline const QString defaultLastShownVersion = QStringLiteral("1.0");

@@ -1,0 +1,121 @@
+#include "cli/StatsCommand.h"
+
+#include "platform/AppServices.h"
+#include "stats/StatisticsData.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace {
+
+constexpr int labelWidth = 14;
+constexpr int countWidth = 6;
+constexpr int longestBar = 30;
+
+const QString noneLine = QStringLiteral("  (none)\n");
+
+/// Counts of the per-day map, newest day first.
+QList<std::pair<QString, int>> newestDaysFirst(const QMap<QString, int> &distribution)
+{
+    QList<std::pair<QString, int>> days;
+    for (auto it = distribution.constKeyValueBegin(); it != distribution.constKeyValueEnd(); ++it)
+        days.prepend(*it);
+    return days;
+}
+
+QJsonObject toJson(const StatisticsData &data)
+{
+    QJsonArray perDay;
+    for (const auto &[date, count] : newestDaysFirst(data.dateDistribution))
+        perDay.append(QJsonObject{{QStringLiteral("date"), date}, {QStringLiteral("count"), count}});
+    QJsonArray recent;
+    for (const HistoryRecord &record : data.recentRecords) {
+        recent.append(QJsonObject{{QStringLiteral("id"), record.id},
+                                  {QStringLiteral("date"), record.date},
+                                  {QStringLiteral("time"), record.time}});
+    }
+    return {{QStringLiteral("totalCount"), data.totalCount},
+            {QStringLiteral("todayCount"), data.todayCount},
+            {QStringLiteral("weekCount"), data.weekCount},
+            {QStringLiteral("monthCount"), data.monthCount},
+            {QStringLiteral("dateDistribution"), perDay},
+            {QStringLiteral("recentRecords"), recent}};
+}
+
+void printCount(QTextStream &out, const QString &label, int count)
+{
+    out << "  " << label.leftJustified(labelWidth) << QString::number(count).rightJustified(countWidth) << "\n";
+}
+
+void printText(QTextStream &out, const StatisticsData &data)
+{
+    out << "Sign-ins\n";
+    printCount(out, QStringLiteral("Total"), data.totalCount);
+    printCount(out, QStringLiteral("Today"), data.todayCount);
+    printCount(out, QStringLiteral("Last 7 days"), data.weekCount);
+    printCount(out, QStringLiteral("Last month"), data.monthCount);
+
+    out << "\nPer day, last " << StatisticsData::distributionDays << " days (newest first)\n";
+    const auto days = newestDaysFirst(data.dateDistribution);
+    int busiest = 0;
+    for (const auto &day : days)
+        busiest = std::max(busiest, day.second);
+    for (const auto &[date, count] : days) {
+        const int bar = std::max(1, count * longestBar / busiest);
+        out << "  " << date.leftJustified(labelWidth) << QString::number(count).rightJustified(countWidth) << "  "
+            << QString(bar, QChar(0x2588)) << "\n";
+    }
+    if (days.isEmpty())
+        out << noneLine;
+
+    out << "\nRecent sign-ins (newest first)\n";
+    const QString unknown = QStringLiteral("-");
+    for (const HistoryRecord &record : data.recentRecords) {
+        out << "  " << (record.date.isEmpty() ? unknown : record.date).leftJustified(labelWidth)
+            << (record.time.isEmpty() ? unknown : record.time) << "\n";
+    }
+    if (data.recentRecords.isEmpty())
+        out << noneLine;
+}
+
+} // namespace
+
+QString StatsCommand::name() const
+{
+    return QStringLiteral("stats");
+}
+
+QString StatsCommand::summary() const
+{
+    return QStringLiteral("Show how often this computer signed in");
+}
+
+int StatsCommand::run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Shows the recorded sign-ins: the total, today, the last 7 days, the last month, the count per day "
+        "over the last %1 days and the %2 most recent sign-ins.")
+                                         .arg(StatisticsData::distributionDays)
+                                         .arg(StatisticsData::recentLimit));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print one JSON object for scripts."));
+    parser.addOption(json);
+    int exitCode = Success;
+    if (!parseArguments(parser, arguments, exitCode))
+        return exitCode;
+    if (!parser.positionalArguments().isEmpty()) {
+        QTextStream(stderr) << arguments.value(0) << ": unexpected argument '" << parser.positionalArguments().first()
+                            << "'\nTry '" << arguments.value(0) << " --help'.\n";
+        return UsageError;
+    }
+
+    const StatisticsData data = StatisticsData::load(AppServices::statisticsManager());
+    QTextStream out(stdout);
+    if (parser.isSet(json))
+        out << QJsonDocument(toJson(data)).toJson(QJsonDocument::Compact) << "\n";
+    else
+        printText(out, data);
+    return Success;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "cli/Command.h"
+
+/// `netlatchctl stats [--json]`: the sign-in figures of the statistics pane, for people or scripts.
+class StatsCommand final : public Command
+{
+public:
+    QString name() const override;
+    QString summary() const override;
+    int run(const QStringList &arguments) override;
+};
