@@ -38,18 +38,21 @@ bool leadsToPortal(const QUrl &target, const QString &portalHost)
     return !portalHost.isEmpty() && target.host().contains(portalHost);
 }
 
-// Lives on the probe thread and owns its network access; every member runs there.
+// Lives on the probe thread; every member runs there. Each probe gets network access of its own,
+// dropped with its connections when it ends: a connection kept from before a change of network
+// would answer for the old network, and concurrent probes share nothing.
 class ProbeWorker : public QObject
 {
 public:
     void start(const std::shared_ptr<ProbeRequest> &request)
     {
+        auto *network = new QNetworkAccessManager(this);
         QNetworkRequest networkRequest(request->url);
         networkRequest.setTransferTimeout(static_cast<int>(request->timeout.count()));
         networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
         networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                                     QNetworkRequest::UserVerifiedRedirectPolicy);
-        QNetworkReply *reply = m_network.head(networkRequest);
+        QNetworkReply *reply = network->head(networkRequest);
         request->reply = reply;
         connect(reply, &QNetworkReply::redirected, reply, [reply, portalHost = request->portalHost](const QUrl &target) {
             if (leadsToPortal(target, portalHost)) {
@@ -59,10 +62,10 @@ public:
                 Q_EMIT reply->redirectAllowed();
             }
         });
-        connect(reply, &QNetworkReply::finished, reply, [reply, request] {
+        connect(reply, &QNetworkReply::finished, network, [network, reply, request] {
             const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
             request->result.set_value(reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299);
-            reply->deleteLater();
+            network->deleteLater();
         });
     }
 
@@ -71,9 +74,6 @@ public:
         if (request->reply)
             request->reply->abort();
     }
-
-private:
-    QNetworkAccessManager m_network;
 };
 
 // The one probe thread of the process, started on first use and stopped when the process ends.
@@ -97,7 +97,7 @@ public:
 protected:
     void run() override
     {
-        ProbeWorker worker; // made here so that it and its network access belong to this thread
+        ProbeWorker worker; // made here so that it belongs to this thread
         m_worker = &worker;
         m_ready.release();
         exec();

@@ -5,6 +5,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+#include <algorithm>
+
 namespace {
 const QString LogindService = QStringLiteral("org.freedesktop.login1");
 const QString LogindManagerPath = QStringLiteral("/org/freedesktop/login1");
@@ -87,9 +89,9 @@ void LinuxSystemEvents::checkScreenSaverPresence()
     auto *pending = new QDBusPendingCallWatcher(m_sessionBus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [pending] {
         pending->deleteLater();
-        const QDBusPendingReply<QStringList> names = *pending;
+        const QStringList names = QDBusPendingReply<QStringList>(*pending).value();
         const bool present = std::any_of(ScreenSaverServices.cbegin(), ScreenSaverServices.cend(),
-                                         [&names](const QString &service) { return names.value().contains(service); });
+                                         [&names](const QString &service) { return names.contains(service); });
         if (!present)
             Log::write(NoScreenSaverLog);
     });

@@ -29,8 +29,6 @@ private Q_SLOTS:
     void onScreenSaverActiveChanged(bool active);
 
 private:
-    void connectSystemBus();
-    void connectSessionBus();
     void checkScreenSaverPresence();
     /// Connects (or disconnects) every D-Bus signal this adapter listens to.
     void subscribe(bool on);
