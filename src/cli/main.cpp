@@ -1,4 +1,5 @@
 #include "cli/Command.h"
+#include "cli/LoginCommand.h"
 #include "cli/StatsCommand.h"
 #include "cli/StatusCommand.h"
 #include "common/BuildConfig.h"
@@ -14,6 +15,7 @@ namespace {
 std::vector<std::unique_ptr<Command>> makeCommands()
 {
     std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(std::make_unique<LoginCommand>());
     commands.push_back(std::make_unique<StatsCommand>());
     commands.push_back(std::make_unique<StatusCommand>());
     return commands;

@@ -1,9 +1,11 @@
 #include "platform/AppServices.h"
 
 #include "app/BannerCenter.h"
+#include "auth/HTTPAuthService.h"
 #include "autologin/AutoLoginManager.h"
 #include "common/BuildConfig.h"
 #include "common/Clock.h"
+#include "common/NotificationCenter.h"
 #include "platform/linux/FreedesktopBannerCenter.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/LinuxLocationAuthorization.h"
@@ -54,6 +56,15 @@ StatisticsManager &statisticsManager()
                                                            QString::fromLatin1(BuildConfig::statsApiBase)));
     }
     return StatisticsManager::shared();
+}
+
+HTTPAuthService &authService()
+{
+    if (!HTTPAuthService::hasShared()) {
+        HTTPAuthService::setShared(new HTTPAuthService(QString::fromUtf8(BuildConfig::portalAddress),
+                                                       NotificationCenter::defaultCenter(), {}));
+    }
+    return HTTPAuthService::shared();
 }
 
 } // namespace AppServices

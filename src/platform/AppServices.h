@@ -2,6 +2,7 @@
 
 class AutoLoginManager;
 class BannerCenter;
+class HTTPAuthService;
 class KeychainHelper;
 class Preferences;
 class StatisticsManager;
@@ -21,5 +22,7 @@ BannerCenter &bannerCenter();
 AutoLoginManager &autoLoginManager();
 /// The login record store, uploading to the build's statistics server.
 StatisticsManager &statisticsManager();
+/// The portal login client, signing in at the build's portal address.
+HTTPAuthService &authService();
 
 } // namespace AppServices

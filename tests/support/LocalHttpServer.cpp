@@ -24,9 +24,12 @@ httplib::Server &LocalHttpServer::server()
     return *m_server;
 }
 
-bool LocalHttpServer::start()
+bool LocalHttpServer::start(int port)
 {
-    m_port = m_server->bind_to_any_port("127.0.0.1");
+    if (port == 0)
+        m_port = m_server->bind_to_any_port("127.0.0.1");
+    else
+        m_port = m_server->bind_to_port("127.0.0.1", port) ? port : -1;
     if (m_port < 0)
         return false;
     // The socket already listens after the bind, so clients may connect before the thread runs.

@@ -21,8 +21,8 @@ public:
     LocalHttpServer &operator=(const LocalHttpServer &) = delete;
 
     httplib::Server &server();
-    /// Binds a free loopback port and starts serving; returns false if no port could be bound.
-    bool start();
+    /// Binds `port` on loopback (0: a free one) and starts serving; returns false if it could not be bound.
+    bool start(int port = 0);
     int port() const { return m_port; }
     /// "127.0.0.1:<port>"
     QString address() const;

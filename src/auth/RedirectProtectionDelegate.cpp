@@ -1,0 +1,64 @@
+#include "auth/RedirectProtectionDelegate.h"
+
+#include "common/Log.h"
+
+const QString RedirectProtectionDelegate::loopReason =
+    QStringLiteral("检测到重定向循环，可能是VPN导致的。请关闭VPN后重试。");
+const QString RedirectProtectionDelegate::tooManyReason =
+    QStringLiteral("重定向次数过多（超过%1次），可能是VPN导致的。请关闭VPN后重试。").arg(maxRedirects);
+const QString RedirectProtectionDelegate::rewrittenReason =
+    QStringLiteral("检测到VPN重定向，内网地址已被改写。请关闭VPN后重试。");
+const QString RedirectProtectionDelegate::fallbackReason =
+    QStringLiteral("检测到重定向问题，可能是VPN导致的。请关闭VPN后重试。");
+
+namespace {
+const QString loopLog = QStringLiteral("⚠️ 检测到重定向循环: ");
+const QString tooManyLog = QStringLiteral("⚠️ 重定向次数过多: ");
+const QString foreignHostLog = QStringLiteral("⚠️ 检测到URL被重定向到: ");
+const QString followLog = QStringLiteral("📍 重定向 #%1 到: %2");
+// Hosts that are this machine: a redirect there cannot be a VPN rewriting the portal's address.
+const QString localHostName = QStringLiteral("localhost");
+const QString localHostAddress = QStringLiteral("127.0.0.1");
+} // namespace
+
+RedirectProtectionDelegate::RedirectProtectionDelegate(QString portalHost)
+    : m_portalHost(std::move(portalHost))
+{
+}
+
+bool RedirectProtectionDelegate::willPerformRedirection(const QUrl &target)
+{
+    ++m_redirectCount;
+    const QString targetText = target.isEmpty() ? QString() : target.toString();
+
+    // The loop test comes first: a repeated target is a loop even while the count is low.
+    if (m_visitedURLs.contains(targetText)) {
+        Log::write(loopLog + targetText);
+        return refuse(loopReason);
+    }
+    if (m_redirectCount > maxRedirects) {
+        Log::write(tooManyLog + QString::number(m_redirectCount));
+        return refuse(tooManyReason);
+    }
+    const QString host = target.host();
+    if (!host.isEmpty() && !host.contains(m_portalHost)) {
+        Log::write(foreignHostLog + host);
+        if (!host.contains(localHostName) && !host.contains(localHostAddress))
+            return refuse(rewrittenReason);
+    }
+    m_visitedURLs.insert(targetText);
+    Log::write(followLog.arg(QString::number(m_redirectCount), targetText));
+    return true;
+}
+
+QString RedirectProtectionDelegate::blockReason() const
+{
+    return m_redirectError.value_or(fallbackReason);
+}
+
+bool RedirectProtectionDelegate::refuse(const QString &reason)
+{
+    m_shouldBlock = true;
+    m_redirectError = reason;
+    return false;
+}

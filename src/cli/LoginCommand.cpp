@@ -1,0 +1,124 @@
+#include "cli/LoginCommand.h"
+
+#include "auth/HTTPAuthService.h"
+#include "common/Log.h"
+#include "common/NotificationCenter.h"
+#include "platform/AppServices.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+namespace {
+const QString usernameOption = QStringLiteral("username");
+const QString passwordStdinOption = QStringLiteral("password-stdin");
+const QString verboseOption = QStringLiteral("verbose");
+
+const QString missingUsernameError = QStringLiteral("--username NAME is required");
+const QString emptyUsernameError = QStringLiteral("the account name is empty");
+const QString missingPasswordError = QStringLiteral("--password-stdin is required: pipe the password in");
+const QString emptyPasswordError = QStringLiteral("the password read from standard input is empty");
+const QString notUtf8Error = QStringLiteral("the password read from standard input is not UTF-8");
+
+int usageError(const QString &message)
+{
+    QTextStream(stderr) << "netlatchctl login: " << message << "\nTry 'netlatchctl login --help'.\n";
+    return Command::UsageError;
+}
+
+// The whole of standard input, less one line ending: a piped `echo` adds one that is no part of it.
+std::optional<QString> passwordFromStdin()
+{
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return QString();
+    QByteArray bytes = input.readAll();
+    if (bytes.endsWith('\n'))
+        bytes.chop(bytes.endsWith("\r\n") ? 2 : 1);
+    QString password = QString::fromUtf8(bytes);
+    if (password.toUtf8() != bytes)
+        return std::nullopt;
+    return password;
+}
+} // namespace
+
+QString LoginCommand::name() const
+{
+    return QStringLiteral("login");
+}
+
+QString LoginCommand::summary() const
+{
+    return QStringLiteral("Sign in at the campus portal now");
+}
+
+int LoginCommand::run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Signs this computer into the campus portal and prints each status as it changes.\n"
+                       "Exit status: 0 signed in, 1 the sign-in failed, 2 usage error."));
+    parser.addOption({usernameOption, QStringLiteral("The portal account name."), QStringLiteral("NAME")});
+    parser.addOption({passwordStdinOption, QStringLiteral("Read the password from standard input.")});
+    parser.addOption({verboseOption, QStringLiteral("Copy every diagnostic line to stderr.")});
+    int exitCode = Success;
+    if (!parseArguments(parser, arguments, exitCode))
+        return exitCode;
+
+    const std::optional<Account> account = accountFromOptions(parser);
+    if (!account)
+        return UsageError;
+    Log::setStderrCopy(parser.isSet(verboseOption));
+    return signIn(*account);
+}
+
+std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(usernameOption)) {
+        usageError(missingUsernameError);
+        return std::nullopt;
+    }
+    Account account{parser.value(usernameOption), {}};
+    if (account.username.isEmpty()) {
+        usageError(emptyUsernameError);
+        return std::nullopt;
+    }
+    if (!parser.isSet(passwordStdinOption)) {
+        usageError(missingPasswordError);
+        return std::nullopt;
+    }
+    const std::optional<QString> password = passwordFromStdin();
+    if (!password) {
+        usageError(notUtf8Error);
+        return std::nullopt;
+    }
+    if (password->isEmpty()) {
+        usageError(emptyPasswordError);
+        return std::nullopt;
+    }
+    account.password = *password;
+    return account;
+}
+
+int LoginCommand::signIn(const Account &account)
+{
+    HTTPAuthService &service = AppServices::authService();
+    NotificationCenter &center = NotificationCenter::defaultCenter();
+
+    QTextStream out(stdout);
+    const QMetaObject::Connection printing = QObject::connect(
+        &service, &HTTPAuthService::statusMessageChanged, &service,
+        [&out](const QString &status) { out << status << Qt::endl; });
+    // The outcome's status line is published before its notification, so it is printed first.
+    const auto succeeded = center.addObserver(Notifications::LoginSuccess,
+                                              [](const QVariantMap &) { QCoreApplication::exit(Success); });
+    const auto failed = center.addObserver(Notifications::LoginFailed,
+                                           [](const QVariantMap &) { QCoreApplication::exit(Failure); });
+    service.login(account.username, account.password);
+    const int exitCode = QCoreApplication::exec();
+    center.removeObserver(succeeded);
+    center.removeObserver(failed);
+    QObject::disconnect(printing);
+    return exitCode;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "cli/Command.h"
+
+#include <QString>
+
+#include <optional>
+
+class QCommandLineParser;
+
+/// `netlatchctl login --username NAME --password-stdin [--verbose]`: one sign-in at the portal. Prints
+/// every status the sign-in publishes, one per line, and exits 0 on success, 1 on failure.
+class LoginCommand final : public Command
+{
+public:
+    QString name() const override;
+    QString summary() const override;
+    int run(const QStringList &arguments) override;
+
+private:
+    struct Account
+    {
+        QString username;
+        QString password;
+    };
+
+    /// The account to sign in with, or absent after a usage error was printed.
+    static std::optional<Account> accountFromOptions(const QCommandLineParser &parser);
+    static int signIn(const Account &account);
+};
