@@ -1,3 +1,4 @@
+#include "cli/AccountCommand.h"
 #include "cli/Command.h"
 #include "cli/LoginCommand.h"
 #include "cli/StatsCommand.h"
@@ -15,6 +16,7 @@ namespace {
 std::vector<std::unique_ptr<Command>> makeCommands()
 {
     std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(std::make_unique<AccountCommand>());
     commands.push_back(std::make_unique<LoginCommand>());
     commands.push_back(std::make_unique<StatsCommand>());
     commands.push_back(std::make_unique<StatusCommand>());

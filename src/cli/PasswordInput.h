@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+/// Reading an account name or a password from standard input, for the commands that take them.
+/// A line ends at "\n" (or "\r\n"); the line ending is not part of the text, and the end of input
+/// ends the last line. Prompts go to stderr so that stdout stays clean for scripts.
+namespace PasswordInput {
+
+/// Whether standard input is a terminal a person types on.
+bool stdinIsTerminal();
+
+/// Reads one line. `prompt` is shown only when stdin is a terminal. Absent when the line is not
+/// valid UTF-8; an empty string at the end of input.
+std::optional<QString> readLine(const QString &prompt);
+
+/// Like readLine, with the terminal's echo switched off while the line is typed (restored even
+/// when the user interrupts with Ctrl-C).
+std::optional<QString> readSecretLine(const QString &prompt);
+
+} // namespace PasswordInput
