@@ -20,7 +20,11 @@ HTTPAuthService::HTTPAuthService(const QString &portalAddress, NotificationCente
 {
 }
 
-HTTPAuthService::~HTTPAuthService() = default;
+HTTPAuthService::~HTTPAuthService()
+{
+    // Sign-ins still running go first: their sessions use the cookie jar, which goes with this object.
+    qDeleteAll(findChildren<LoginExchange *>(Qt::FindDirectChildrenOnly));
+}
 
 void HTTPAuthService::login(const QString &username, const QString &password)
 {

@@ -8,6 +8,7 @@
 namespace {
 const QByteArray locationHeader = "Location";
 const QByteArray contentTypeHeader = "Content-Type";
+constexpr qint64 readChunkSize = 64 * 1024;
 
 bool isRedirect(int status)
 {
@@ -99,13 +100,23 @@ void PortalRequest::onReadyRead()
         m_reply->skip(m_reply->bytesAvailable());
         return;
     }
-    // Never more than one byte past the limit: a compressed answer may inflate to far more.
-    m_body += m_reply->read(ResponseLimits::maxResponseSize + 1 - m_body.size());
-    if (m_body.size() > ResponseLimits::maxResponseSize) {
-        m_oversized = true;
-        m_oversizedLength = qMax(m_body.size() + m_reply->bytesAvailable(), declaredLength());
-        m_body = QByteArray(); // let the memory go now, not when the request object goes
-        abortFor(AbortReason::Oversized);
+    // Small reads, never more than one byte past the limit: an inflated answer may be far larger
+    // than what arrived, and memory stays bounded by the limit whatever the portal sends.
+    const qint64 limit = ResponseLimits::maxResponseSize + 1;
+    while (m_reply->bytesAvailable() > 0) {
+        const QByteArray chunk = m_reply->read(qMin(readChunkSize, limit - m_body.size()));
+        if (chunk.isEmpty())
+            return;
+        if (m_body.size() + chunk.size() > m_body.capacity())
+            m_body.reserve(qMin(qMax(2 * m_body.capacity(), m_body.size() + chunk.size()), limit));
+        m_body += chunk;
+        if (m_body.size() >= limit) {
+            m_oversized = true;
+            m_oversizedLength = qMax(m_body.size() + m_reply->bytesAvailable(), declaredLength());
+            m_body = QByteArray(); // let the memory go now, not when the request object goes
+            abortFor(AbortReason::Oversized);
+            return;
+        }
     }
 }
 

@@ -1,13 +1,13 @@
 #include "cli/LoginCommand.h"
 
 #include "auth/HTTPAuthService.h"
+#include "cli/PasswordInput.h"
 #include "common/Log.h"
 #include "common/NotificationCenter.h"
 #include "platform/AppServices.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QTextStream>
 
 namespace {
@@ -20,26 +20,12 @@ const QString emptyUsernameError = QStringLiteral("the account name is empty");
 const QString missingPasswordError = QStringLiteral("--password-stdin is required: pipe the password in");
 const QString emptyPasswordError = QStringLiteral("the password read from standard input is empty");
 const QString notUtf8Error = QStringLiteral("the password read from standard input is not UTF-8");
+const QString passwordPrompt = QStringLiteral("Password: ");
 
 int usageError(const QString &message)
 {
     QTextStream(stderr) << "netlatchctl login: " << message << "\nTry 'netlatchctl login --help'.\n";
     return Command::UsageError;
-}
-
-// The whole of standard input, less one line ending: a piped `echo` adds one that is no part of it.
-std::optional<QString> passwordFromStdin()
-{
-    QFile input;
-    if (!input.open(stdin, QIODevice::ReadOnly))
-        return QString();
-    QByteArray bytes = input.readAll();
-    if (bytes.endsWith('\n'))
-        bytes.chop(bytes.endsWith("\r\n") ? 2 : 1);
-    QString password = QString::fromUtf8(bytes);
-    if (password.toUtf8() != bytes)
-        return std::nullopt;
-    return password;
 }
 } // namespace
 
@@ -88,7 +74,8 @@ std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCom
         usageError(missingPasswordError);
         return std::nullopt;
     }
-    const std::optional<QString> password = passwordFromStdin();
+    // One line; its line ending is no part of the password. A terminal gets a prompt without echo.
+    const std::optional<QString> password = PasswordInput::readSecretLine(passwordPrompt);
     if (!password) {
         usageError(notUtf8Error);
         return std::nullopt;

@@ -27,6 +27,7 @@ void servePortalPage(httplib::Server &server)
 {
     server.Get(pagePath, [](const httplib::Request &, httplib::Response &res) {
         res.set_header("Set-Cookie", "PHPSESSID=abc123; Path=/");
+        res.set_header("Set-Cookie", "lang=zh; Path=/");
         res.set_content(portalPage, "text/html");
     });
 }
@@ -204,7 +205,8 @@ private Q_SLOTS:
         QVERIFY2(cookies.find("PHPSESSID=abc123") != std::string::npos, cookies.c_str());
         QVERIFY2(cookies.find("ac_login_info=passwork") != std::string::npos, cookies.c_str());
 
-        QVERIFY(log.contains(QStringLiteral("✅ 获取登录页面成功，Cookie数量: 1")));
+        QVERIFY2(cookies.find("lang=zh") != std::string::npos, cookies.c_str());
+        QVERIFY(log.contains(QStringLiteral("✅ 获取登录页面成功，Cookie数量: 2")));
         QVERIFY(log.contains(QStringLiteral("📤 发送登录请求到: ") + portal.url("/ac_portal/login.php")));
         QVERIFY(log.contains("📤 请求体: opr=pwdLogin&userName=%E5%BC%A0+%E4%B8%89%26%3D%2B%25&pwd=***&rememberPwd=0"));
         QVERIFY(log.contains(QStringLiteral("📥 登录响应状态码: 200")));
@@ -328,6 +330,7 @@ private Q_SLOTS:
             << QByteArray::fromStdString(padded(portalPage, 10485761))
             << "⚠️ 响应数据过大，可能是VPN重定向导致的。请关闭VPN后重试。";
         QTest::newRow("redirect loop") << QByteArray("loop") << "⚠️ 检测到重定向循环，可能是VPN导致的。请关闭VPN后重试。";
+        QTest::newRow("not UTF-8: not examined") << QByteArray("<html><title>\xc9\xcf\xcd\xf8</title></html>") << QString();
         QTest::newRow("exactly 10 MiB is the portal page") << QByteArray::fromStdString(padded(portalPage, 10485760))
                                                            << QString();
     }

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds Netlatch's command line against the local portal simulator and signs in once, with every
+# diagnostic line shown. Everything stays on 127.0.0.1. Run on Debian 12 as root (or with sudo).
+# Usage: scripts/demo.sh [behaviour]
+#   behaviour: normal (default), vpn-page, redirect-loop, foreign-redirect, too-many-redirects, huge,
+#              slow, html-answer, plain-text
+# Exits with the sign-in's status: 0 signed in, 1 failed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+behaviour=${1:-normal}
+port=18080 # the portal address of the demo build: 127.0.0.1:18080
+
+bash scripts/install-deps.sh
+cmake --preset demo
+cmake --build --preset demo --target netlatchctl netlatch-portal-simulator
+
+listening() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
+if listening; then
+  echo "demo: 127.0.0.1:$port is already in use; stop whatever listens there first" >&2
+  exit 1
+fi
+
+build/demo/tools/portal-simulator/netlatch-portal-simulator --behaviour "$behaviour" &
+simulator=$!
+trap 'kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do listening && break; sleep 0.1; done
+
+echo "demo: signing in as 'demo' at http://127.0.0.1:$port (portal behaviour: $behaviour)"
+status=0
+printf 'demo-password\n' | build/demo/src/cli/netlatchctl login --username demo --password-stdin --verbose || status=$?
+echo "demo: netlatchctl login exited with $status"
+exit "$status"

@@ -1,0 +1,75 @@
+// netlatch-portal-simulator: a local stand-in for the campus portal, for demos and benchmarks.
+// Listens on 127.0.0.1 only.
+
+#include "PortalSimulator.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+void printUsage(std::FILE *out)
+{
+    std::fprintf(out,
+                 "Usage: netlatch-portal-simulator [options]\n\n"
+                 "Serves the portal's sign-in page and login endpoint on 127.0.0.1.\n\n"
+                 "Options:\n"
+                 "  --port N            port to listen on (default 18080)\n"
+                 "  --username NAME     the account the portal accepts (default demo)\n"
+                 "  --password TEXT     its password (default demo-password)\n"
+                 "  --behaviour NAME    one of: %s (default normal)\n"
+                 "  --huge-mib N        size of the streamed answer of 'huge' (default 300)\n"
+                 "  -h, --help          show this help\n",
+                 behaviourNames().c_str());
+}
+
+int usageError(const std::string &message)
+{
+    std::fprintf(stderr, "netlatch-portal-simulator: %s\n\n", message.c_str());
+    printUsage(stderr);
+    return 2;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    SimulatorOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "-h" || option == "--help") {
+            printUsage(stdout);
+            return 0;
+        }
+        if (i + 1 >= argc)
+            return usageError("unknown option or missing value: " + option);
+        const std::string value = argv[++i];
+        if (option == "--port") {
+            options.port = std::atoi(value.c_str());
+        } else if (option == "--username") {
+            options.username = value;
+        } else if (option == "--password") {
+            options.password = value;
+        } else if (option == "--huge-mib") {
+            options.hugeMiB = std::atoi(value.c_str());
+        } else if (option == "--behaviour") {
+            const auto behaviour = behaviourFromName(value);
+            if (!behaviour)
+                return usageError("unknown behaviour: " + value);
+            options.behaviour = *behaviour;
+        } else {
+            return usageError("unknown option: " + option);
+        }
+    }
+    if (options.port <= 0 || options.port > 65535 || options.hugeMiB <= 0)
+        return usageError("--port and --huge-mib take positive numbers");
+
+    httplib::Server server;
+    PortalSimulator simulator(options);
+    simulator.install(server);
+    if (!server.bind_to_port("127.0.0.1", options.port)) {
+        std::fprintf(stderr, "netlatch-portal-simulator: cannot listen on 127.0.0.1:%d\n", options.port);
+        return 1;
+    }
+    std::fprintf(stderr, "portal-simulator: listening on http://127.0.0.1:%d\n", options.port);
+    return server.listen_after_bind() ? 0 : 1;
+}
