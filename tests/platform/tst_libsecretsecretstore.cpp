@@ -3,6 +3,8 @@
 #include "platform/linux/LibsecretSecretStore.h"
 #include "store/KeychainHelper.h"
 
+#include <QDBusInterface>
+#include <QDBusObjectPath>
 #include <QProcess>
 #include <QTest>
 
@@ -106,6 +108,31 @@ private Q_SLOTS:
         QCOMPARE(itemsOfTheService(), 0);
         QVERIFY(store.deleteItems(KeychainHelper::service)); // nothing left is no failure
         QCOMPARE(m_log.lines(), QStringList());
+    }
+
+    // Last: the keyring stays locked. The unlock prompt cannot be shown (the bus has no display).
+    void lockedKeyringReadsAsAbsentAndSaysWhy()
+    {
+        LibsecretSecretStore store;
+        KeychainHelper keychain(store);
+        QVERIFY(keychain.saveCredentials(QStringLiteral("alice"), QStringLiteral("secret")));
+        QDBusInterface service(QStringLiteral("org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
+                               QStringLiteral("org.freedesktop.Secret.Service"));
+        const QDBusMessage locked = service.call(
+            QStringLiteral("Lock"),
+            QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath("/org/freedesktop/secrets/collection/login")}));
+        QVERIFY2(locked.type() == QDBusMessage::ReplyMessage, qPrintable(locked.errorMessage()));
+        m_log.clear();
+
+        const Credentials credentials = keychain.loadCredentials();
+        QVERIFY(!credentials.username);
+        QVERIFY(!credentials.password);
+        QVERIFY(!store.isAvailable());
+        keychain.deleteCredentials();
+        QVERIFY(!keychain.saveCredentials(QStringLiteral("bob"), QStringLiteral("other")));
+
+        QCOMPARE(m_log.lines(), QStringList{QStringLiteral("⚠️ 无法使用系统密钥环（Secret Service）: 密钥环已锁定，无法解锁")});
+        QCOMPARE(itemsOfTheService(), 2); // still there, untouched
     }
 };
 

@@ -13,6 +13,7 @@ namespace {
 
 const QString problemLine = QStringLiteral("⚠️ 无法使用系统密钥环（Secret Service）: ");
 const QString noAnswerProblem = QStringLiteral("%1秒内没有响应");
+const QString lockedProblem = QStringLiteral("密钥环已锁定，无法解锁");
 
 const char *const serviceAttribute = "service";
 const char *const accountAttribute = "account";
@@ -36,6 +37,27 @@ QString takeProblem(GError *error)
     QString problem = QString::fromUtf8(error->message);
     g_error_free(error);
     return problem.isEmpty() ? QStringLiteral("unknown error") : problem;
+}
+
+// Lookups and clears pass over a locked item without an error when its unlock prompt was dismissed
+// or could not be shown; this tells such an item apart from a missing one. An empty `account`
+// matches every item of the service.
+QString lockedItemProblem(GCancellable *cancel, const QByteArray &service, const QByteArray &account = {})
+{
+    GHashTable *attributes = account.isEmpty()
+        ? secret_attributes_build(schema(), serviceAttribute, service.constData(), nullptr)
+        : secret_attributes_build(schema(), serviceAttribute, service.constData(), accountAttribute,
+                                  account.constData(), nullptr);
+    GError *error = nullptr;
+    GList *items = secret_service_search_sync(nullptr, schema(), attributes, SECRET_SEARCH_ALL, cancel, &error);
+    g_hash_table_unref(attributes);
+    bool locked = false;
+    for (GList *item = items; item; item = item->next)
+        locked = locked || secret_item_get_locked(SECRET_ITEM(item->data));
+    g_list_free_full(items, g_object_unref);
+    if (error)
+        return takeProblem(error);
+    return locked ? lockedProblem : QString();
 }
 
 // What one libsecret call returned.
@@ -122,6 +144,8 @@ std::optional<QByteArray> LibsecretSecretStore::findItem(const QString &service,
                    const gchar *bytes = secret_value_get(value, &length);
                    reply.data = QByteArray(bytes, qsizetype(length));
                    secret_value_unref(value);
+               } else if (reply.problem.isEmpty()) {
+                   reply.problem = lockedItemProblem(cancel, service, account);
                }
                return reply;
            });
@@ -135,7 +159,8 @@ bool LibsecretSecretStore::deleteItems(const QString &service)
         GError *error = nullptr;
         // Clears every item that matches, whatever its account.
         secret_password_clear_sync(schema(), cancel, &error, serviceAttribute, service.constData(), nullptr);
-        return Reply{takeProblem(error), std::nullopt};
+        const QString problem = takeProblem(error);
+        return Reply{problem.isEmpty() ? lockedItemProblem(cancel, service) : problem, std::nullopt};
     });
     noteProblem(reply.problem);
     return reply.problem.isEmpty();
