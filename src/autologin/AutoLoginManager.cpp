@@ -1,209 +1,342 @@
 #include "autologin/AutoLoginManager.h"
 
-#include "autologin/ConnectivityProbe.h"
-#include "autologin/LocationAuthorization.h"
-#include "autologin/WifiClient.h"
+#include "app/StatusBarManager.h"
+#include "auth/HTTPAuthService.h"
+#include "autologin/AutoLoginStatusLine.h"
+#include "autologin/SystemEvents.h"
+#include "common/Clock.h"
 #include "common/Log.h"
+#include "store/KeychainHelper.h"
 #include "store/Preferences.h"
+
+#include <QTimer>
 
 namespace {
 
-// SSID lookup. Placeholders are filled in one arg() call so that a '%' in a name stays as it is.
-const QString noPermissionLog = QStringLiteral("⚠️ 没有位置权限，无法获取WiFi SSID");
-const QString interfaceSSIDLog = QStringLiteral("✅ 通过CoreWLAN获取到SSID: %1 (接口: %2, 模式: %3)");
-const QString interfaceEmptySSIDLog = QStringLiteral("🔍 接口 %1 处于 %2 模式但SSID为空");
-const QString interfaceNotStationLog = QStringLiteral("🔍 接口 %1 处于 %2 模式（非station模式）");
-const QString noDefaultInterfaceLog = QStringLiteral("⚠️ CoreWLAN无法获取默认接口");
-const QString defaultInterfaceLog = QStringLiteral("🔍 默认接口: %1, 模式: %2, 电源: %3");
-const QString defaultInterfaceSSIDLog = QStringLiteral("✅ 通过CoreWLAN默认接口获取到SSID: ");
-const QString defaultInterfaceEmptySSIDLog = QStringLiteral("⚠️ CoreWLAN默认接口处于station模式但SSID为空，可能是权限问题");
-const QString defaultInterfaceNotStationLog = QStringLiteral("⚠️ CoreWLAN默认接口未处于station模式（当前模式: %1）");
-const QString noInterfaceNamesLog = QStringLiteral("⚠️ SystemConfiguration无法获取网络接口列表（可能需要位置权限）");
-const QString interfaceNamesLog = QStringLiteral("🔍 SystemConfiguration找到 %1 个网络接口");
-const QString secondSourceSSIDLog = QStringLiteral("✅ 通过SystemConfiguration获取到SSID: ");
-const QString allAttemptsFailedLog = QStringLiteral("⚠️ 所有方法都无法获取WiFi SSID");
-const QString permissionHintLog = QStringLiteral(
-    "💡 提示：如果确实连接了WiFi，可能是权限问题。在macOS上，获取WiFi SSID可能需要位置权限或特殊权限。");
-const QString unknownInterfaceName = QStringLiteral("unknown");
+// Switching and listening
+const QString enabledLog = QStringLiteral("✅ 自动联网已启用");
+const QString disabledLog = QStringLiteral("✅ 自动联网已禁用");
+const QString monitoringStartedLog = QStringLiteral("✅ 自动联网监听已启动");
+const QString monitoringStoppedLog = QStringLiteral("✅ 自动联网监听已停止");
+const QString wifiMonitoringStartedLog = QStringLiteral("✅ WiFi切换检测已启动（每%1秒检查一次）");
+const QString wifiSwitchLog = QStringLiteral("🔍 检测到WiFi切换: %1 → %2");
+const QString noSSID = QStringLiteral("无");
 
-// Campus test
-const QString schoolWiFiLog = QStringLiteral("✅ 已连接到学校WiFi: ");
-const QString notSchoolWiFiLog = QStringLiteral("⚠️ 当前WiFi不是学校网络: ");
-const QString ssidUnreadableLog = QStringLiteral("⚠️ 无法获取当前WiFi SSID");
-const QString skipWiFiCheckLog = QStringLiteral("⚠️ 用户已启用'跳过WiFi检查'选项，允许自动联网");
+// Triggers
+const QString systemWakeLog = QStringLiteral("🔄 系统已唤醒，检查是否需要自动联网...");
+const QString screensWakeLog = QStringLiteral("🔄 检测到屏幕唤醒（从睡眠唤醒），检查是否需要自动联网...");
+const QString sessionActiveLog = QStringLiteral("🔄 检测到会话激活（Mac解锁），检查是否需要自动联网...");
+const QString applicationActiveLog = QStringLiteral("🔄 应用已激活（可能是Mac解锁），检查是否需要自动联网...");
+const QString schoolWiFiLog = QStringLiteral("✅ 检测到切换到学校WiFi: %1，等待几秒后检查是否需要自动联网...");
+const QString systemWakeReason = QStringLiteral("系统唤醒");
+const QString screensWakeReason = QStringLiteral("屏幕唤醒");
+const QString sessionActiveReason = QStringLiteral("Mac解锁（会话激活）");
+const QString applicationActiveReason = QStringLiteral("Mac解锁/应用激活");
+const QString schoolWiFiReason = QStringLiteral("切换到学校WiFi: ");
+const QString screensWakeStartLine = QStringLiteral("🔍 开始执行自动联网检测（屏幕唤醒触发）...");
+const QString unlockStartLine = QStringLiteral("🔍 开始执行自动联网检测（Mac解锁触发）...");
 
-// Location permission
-const QString permissionStatusLog = QStringLiteral("🔍 当前位置权限状态: ");
-const QString permissionDeniedLog = QStringLiteral("⚠️ 位置权限被拒绝，无法获取WiFi SSID");
-const QString permissionSettingsHintLog =
-    QStringLiteral("💡 请前往 系统设置 > 隐私与安全性 > 位置服务，允许此应用访问位置");
-const QString permissionGrantedLog = QStringLiteral("✅ 位置权限已授予");
-const QString permissionRequestLog = QStringLiteral("📱 请求位置权限以获取WiFi信息...");
-const QString permissionChangedLog = QStringLiteral("🔍 位置权限状态已改变: ");
-const QString permissionNowGrantedLog = QStringLiteral("✅ 位置权限已授予，现在可以获取WiFi SSID");
+// The check
+const QString checkBeginLog = QStringLiteral("🔍 ========== 开始自动联网检测 ==========");
+const QString currentSSIDLog = QStringLiteral("🔍 当前WiFi SSID: ");
+const QString ssidUnreadable = QStringLiteral("无法获取");
+const QString notSchoolWiFiLog = QStringLiteral("⚠️ 未连接到学校WiFi，跳过自动联网");
+const QString endNotSchoolWiFiLog = QStringLiteral("🔍 ========== 自动联网检测结束（未连接学校WiFi） ==========");
+const QString schoolWiFiConnectedLog = QStringLiteral("✅ 已连接到学校WiFi: ");
+const QString ssidUnknown = QStringLiteral("未知");
+const QString checkingNetworkLog = QStringLiteral("🔍 正在检查网络连接状态...");
+const QString networkStateLog = QStringLiteral("🔍 网络连接状态: ");
+const QString stateConnected = QStringLiteral("已连接");
+const QString stateNotConnected = QStringLiteral("未连接");
+const QString alreadyOnlineLog = QStringLiteral("✅ 已有网络连接，无需自动联网");
+const QString endOnlineLog = QStringLiteral("🔍 ========== 自动联网检测结束（已有网络） ==========");
+const QString signInStartLog = QStringLiteral("🚀 开始自动联网...");
+const QString endSignInLog = QStringLiteral("🔍 ========== 自动联网检测结束（开始登录） ==========");
 
-bool isJoined(WifiClient::InterfaceMode mode)
+// The sign-in and its banners
+const QString noCredentialsLog = QStringLiteral("⚠️ 未找到保存的凭据，无法自动联网");
+const QString failureTitle = QStringLiteral("自动联网失败");
+const QString noCredentialsBody = QStringLiteral("未找到保存的凭据，请先设置用户名和密码");
+const QString startTitle = QStringLiteral("自动联网");
+const QString startBody = QStringLiteral("检测到需要联网，正在自动登录...");
+const QString successTitle = QStringLiteral("✅ 自动联网成功");
+const QString successBody = QStringLiteral("校园网已自动连接，现在可以正常上网了");
+const QString successLog = QStringLiteral("✅ 自动联网成功，已发送通知");
+const QString defaultFailureBody = QStringLiteral("登录失败");
+
+constexpr double millisecondsPerSecond = 1000.0;
+
+// A double in its default decimal form, which always shows a fraction ("5.0", "2.5").
+QString decimalText(double value)
 {
-    return mode == WifiClient::InterfaceMode::Station || mode == WifiClient::InterfaceMode::IBSS;
+    QString text = QString::number(value, 'g', 15);
+    if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
+        text += QStringLiteral(".0");
+    return text;
 }
 
-int modeNumber(WifiClient::InterfaceMode mode)
+void dropTimer(QTimer *&timer)
 {
-    return static_cast<int>(mode);
-}
-
-QString nameOf(const WifiClient::Interface &interface)
-{
-    return interface.name.value_or(unknownInterfaceName);
-}
-
-std::optional<QString> ssidText(const WifiClient::Interface &interface)
-{
-    if (!interface.ssid || interface.ssid->isEmpty())
-        return std::nullopt;
-    return WifiClient::ssidText(*interface.ssid);
-}
-
-bool isDenied(LocationAuthorization::Status status)
-{
-    return status == LocationAuthorization::Restricted || status == LocationAuthorization::Denied;
+    if (!timer)
+        return;
+    timer->stop();
+    // The timer may be the one whose tick led here.
+    timer->deleteLater();
+    timer = nullptr;
 }
 
 } // namespace
 
-AutoLoginManager::AutoLoginManager(WifiClient &wifiClient, LocationAuthorization &locationManager,
-                                   Preferences &preferences, QString probeURL, QString portalAddress,
+AutoLoginManager::AutoLoginManager(NetworkProbe &probe, SystemEvents &events, KeychainHelper &keychain,
+                                   HTTPAuthService &authService, BannerCenter &banners, NotificationCenter &center,
+                                   Preferences &preferences, const Clock &clock, double durationScale,
                                    QObject *parent)
     : QObject(parent)
-    , m_wifiClient(wifiClient)
-    , m_locationManager(locationManager)
+    , m_isEnabled(preferences.boolValue(PreferenceKeys::autoLoginEnabled))
+    , m_probe(probe)
+    , m_events(events)
+    , m_keychain(keychain)
+    , m_authService(authService)
+    , m_banners(banners)
+    , m_center(center)
     , m_preferences(preferences)
-    , m_probeURL(std::move(probeURL))
-    , m_portalAddress(std::move(portalAddress))
+    , m_clock(clock)
+    , m_durationScale(durationScale)
 {
-    connect(&m_locationManager, &LocationAuthorization::authorizationChanged, this,
-            &AutoLoginManager::locationManagerDidChangeAuthorization);
+    if (m_isEnabled)
+        startMonitoring();
+}
+
+AutoLoginManager::~AutoLoginManager()
+{
+    // The centre outlives the engine; its observers must not call into a destroyed engine.
+    withdrawOutcomeObservers();
+}
+
+void AutoLoginManager::enableAutoLogin()
+{
+    m_isEnabled = true;
+    m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
+    startMonitoring();
+    Log::write(enabledLog);
+}
+
+void AutoLoginManager::disableAutoLogin()
+{
+    m_isEnabled = false;
+    m_preferences.setBool(PreferenceKeys::autoLoginEnabled, false);
+    stopMonitoring();
+    Log::write(disabledLog);
+}
+
+void AutoLoginManager::startMonitoring()
+{
+    stopMonitoring();
+    m_workspaceObserver = connect(&m_events, &SystemEvents::systemDidWake, this, [this] {
+        handleTrigger({systemWakeLog, systemWakeDelay, systemWakeReason, {}});
+    });
+    m_appObserver = connect(&m_events, &SystemEvents::applicationDidBecomeActive, this, [this] {
+        handleTrigger({applicationActiveLog, applicationActiveDelay, applicationActiveReason, unlockStartLine});
+    });
+    m_screenWakeObserver = connect(&m_events, &SystemEvents::screensDidWake, this, [this] {
+        handleTrigger({screensWakeLog, screensWakeDelay, screensWakeReason, screensWakeStartLine});
+    });
+    m_sessionActiveObserver = connect(&m_events, &SystemEvents::sessionDidBecomeActive, this, [this] {
+        handleTrigger({sessionActiveLog, sessionActiveDelay, sessionActiveReason, unlockStartLine});
+    });
+    m_events.start();
+    startWiFiMonitoring();
+    m_lastWiFiSSID = getCurrentWiFiSSID();
+    startCountdownTimer();
+    Log::write(monitoringStartedLog);
+}
+
+void AutoLoginManager::stopMonitoring()
+{
+    for (QMetaObject::Connection *observer :
+         {&m_workspaceObserver, &m_appObserver, &m_screenWakeObserver, &m_sessionActiveObserver}) {
+        if (*observer)
+            disconnect(*observer);
+        *observer = {};
+    }
+    m_events.stop();
+    dropTimer(m_wifiCheckTimer);
+    dropTimer(m_countdownTimer);
+    Log::write(monitoringStoppedLog);
+}
+
+void AutoLoginManager::handleTrigger(const Trigger &trigger)
+{
+    if (!m_isEnabled)
+        return;
+    Log::write(trigger.arrivalLog);
+    m_nextCheckTime = m_clock.now().addMSecs(qRound64(trigger.delay * millisecondsPerSecond));
+    m_nextCheckReason = trigger.reason;
+    startCountdownTimer();
+    // Every trigger runs its own check: none is merged with, or cancelled by, another.
+    QTimer::singleShot(scaled(trigger.delay), this, [this, startLine = trigger.startLine] {
+        if (!startLine.isEmpty())
+            Log::write(startLine);
+        performAutoLoginCheck();
+    });
+}
+
+void AutoLoginManager::startWiFiMonitoring()
+{
+    dropTimer(m_wifiCheckTimer);
+    m_wifiCheckTimer = startRepeatingTimer(m_wifiCheckInterval, &AutoLoginManager::checkWiFiChange);
+    Log::write(wifiMonitoringStartedLog.arg(decimalText(m_wifiCheckInterval)));
+}
+
+void AutoLoginManager::checkWiFiChange()
+{
+    if (!m_isEnabled)
+        return;
+    const std::optional<QString> current = getCurrentWiFiSSID();
+    updateStatusCache();
+    if (current == m_lastWiFiSSID)
+        return;
+    Log::write(wifiSwitchLog.arg(m_lastWiFiSSID.value_or(noSSID), current.value_or(noSSID)));
+    if (current && NetworkProbe::isSchoolSSID(*current))
+        handleTrigger({schoolWiFiLog.arg(*current), schoolWiFiDelay, schoolWiFiReason + *current, {}});
+    m_lastWiFiSSID = current;
+}
+
+void AutoLoginManager::startCountdownTimer()
+{
+    dropTimer(m_countdownTimer);
+    m_countdownTimer = startRepeatingTimer(countdownInterval, &AutoLoginManager::updateCountdownStatus);
+    updateCountdownStatus();
+}
+
+void AutoLoginManager::updateCountdownStatus()
+{
+    if (!m_isEnabled)
+        return;
+    if (m_nextCheckTime && m_nextCheckReason) {
+        const qint64 remainingMs = m_clock.now().msecsTo(*m_nextCheckTime);
+        if (remainingMs > 0) {
+            Log::write(AutoLoginStatusLine::countdown(*m_nextCheckReason, remainingMs / qint64(millisecondsPerSecond)));
+            return;
+        }
+        m_nextCheckTime.reset();
+        m_nextCheckReason.reset();
+        Log::write(AutoLoginStatusLine::due());
+        return;
+    }
+    updateStatusCache();
+    Log::write(AutoLoginStatusLine::listening(m_cachedWiFiSSID, m_cachedIsSchoolWiFi, m_cachedHasNetwork));
+}
+
+void AutoLoginManager::updateStatusCache()
+{
+    const QDateTime now = m_clock.now();
+    if (m_lastStatusUpdateTime) {
+        // A wall clock set back must not freeze the cache until it catches up again.
+        const qint64 elapsedMs = m_lastStatusUpdateTime->msecsTo(now);
+        if (elapsedMs >= 0 && elapsedMs < qRound64(statusCacheLifetime * millisecondsPerSecond))
+            return;
+    }
+    m_cachedWiFiSSID = getCurrentWiFiSSID();
+    m_cachedIsSchoolWiFi = isConnectedToSchoolWiFi();
+    m_cachedHasNetwork = m_probe.isInternetReachable();
+    m_lastStatusUpdateTime = now;
+}
+
+void AutoLoginManager::performAutoLoginCheck()
+{
+    Log::write(checkBeginLog);
+    m_nextCheckTime.reset();
+    m_nextCheckReason.reset();
+    dropTimer(m_countdownTimer);
+
+    const std::optional<QString> ssid = getCurrentWiFiSSID();
+    Log::write(currentSSIDLog + ssid.value_or(ssidUnreadable));
+    if (!isConnectedToSchoolWiFi()) {
+        Log::write(notSchoolWiFiLog);
+        Log::write(endNotSchoolWiFiLog);
+        return;
+    }
+    Log::write(schoolWiFiConnectedLog + ssid.value_or(ssidUnknown));
+    Log::write(checkingNetworkLog);
+    const bool online = m_probe.isInternetReachable();
+    Log::write(networkStateLog + (online ? stateConnected : stateNotConnected));
+    if (online) {
+        Log::write(alreadyOnlineLog);
+        Log::write(endOnlineLog);
+        return;
+    }
+    Log::write(signInStartLog);
+    Log::write(endSignInLog);
+    performAutoLogin();
+}
+
+void AutoLoginManager::performAutoLogin()
+{
+    const Credentials credentials = m_keychain.loadCredentials();
+    if (!credentials.isUsable()) {
+        Log::write(noCredentialsLog);
+        StatusBarManager::showNotification(m_banners, failureTitle, noCredentialsBody);
+        return;
+    }
+    StatusBarManager::showNotification(m_banners, startTitle, startBody);
+
+    // One pair of observers at a time: a pair still waiting for an earlier sign-in is replaced, and
+    // whichever outcome arrives first withdraws both, so that a later sign-in made elsewhere (the
+    // menu or the settings window) never reaches a stale observer and shows a wrong banner.
+    withdrawOutcomeObservers();
+    m_successObserver = m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) {
+        StatusBarManager::showNotification(m_banners, successTitle, successBody);
+        Log::write(successLog);
+        withdrawOutcomeObservers();
+    });
+    m_failureObserver = m_center.addObserver(Notifications::LoginFailed, [this](const QVariantMap &userInfo) {
+        const QVariant message = userInfo.value(Notifications::MessageKey);
+        const QString body = message.typeId() == QMetaType::QString ? message.toString() : defaultFailureBody;
+        StatusBarManager::showNotification(m_banners, failureTitle, body);
+        withdrawOutcomeObservers();
+    });
+    m_authService.login(*credentials.username, *credentials.password);
+}
+
+void AutoLoginManager::withdrawOutcomeObservers()
+{
+    for (std::optional<NotificationCenter::Token> *observer : {&m_successObserver, &m_failureObserver}) {
+        if (*observer)
+            m_center.removeObserver(**observer);
+        observer->reset();
+    }
 }
 
 std::optional<QString> AutoLoginManager::getCurrentWiFiSSID()
 {
-    if (m_locationManager.authorizationStatus() != LocationAuthorization::AuthorizedAlways) {
-        Log::write(noPermissionLog);
-        // The permission belongs to the main thread; a lookup from a background thread asks there.
-        QMetaObject::invokeMethod(this, &AutoLoginManager::checkLocationPermission);
-        return std::nullopt;
-    }
-    if (auto ssid = ssidFromInterfaces())
-        return ssid;
-    if (auto ssid = ssidFromDefaultInterface())
-        return ssid;
-    if (auto ssid = ssidFromSecondSource())
-        return ssid;
-    Log::write(allAttemptsFailedLog);
-    Log::write(permissionHintLog);
-    return std::nullopt;
-}
-
-std::optional<QString> AutoLoginManager::ssidFromInterfaces()
-{
-    for (const WifiClient::Interface &interface : m_wifiClient.interfaces()) {
-        const int mode = modeNumber(interface.mode);
-        if (!isJoined(interface.mode)) {
-            Log::write(interfaceNotStationLog.arg(nameOf(interface), QString::number(mode)));
-            continue;
-        }
-        if (auto ssid = ssidText(interface)) {
-            Log::write(interfaceSSIDLog.arg(*ssid, nameOf(interface), QString::number(mode)));
-            return ssid;
-        }
-        Log::write(interfaceEmptySSIDLog.arg(nameOf(interface), QString::number(mode)));
-    }
-    return std::nullopt;
-}
-
-std::optional<QString> AutoLoginManager::ssidFromDefaultInterface()
-{
-    const std::optional<WifiClient::Interface> interface = m_wifiClient.defaultInterface();
-    if (!interface) {
-        Log::write(noDefaultInterfaceLog);
-        return std::nullopt;
-    }
-    Log::write(defaultInterfaceLog.arg(nameOf(*interface), QString::number(modeNumber(interface->mode)),
-                                       interface->powerOn ? QStringLiteral("true") : QStringLiteral("false")));
-    if (!isJoined(interface->mode)) {
-        Log::write(defaultInterfaceNotStationLog.arg(modeNumber(interface->mode)));
-        return std::nullopt;
-    }
-    if (auto ssid = ssidText(*interface)) {
-        Log::write(defaultInterfaceSSIDLog + *ssid);
-        return ssid;
-    }
-    Log::write(defaultInterfaceEmptySSIDLog);
-    return std::nullopt;
-}
-
-std::optional<QString> AutoLoginManager::ssidFromSecondSource()
-{
-    const std::optional<QStringList> names = m_wifiClient.supportedInterfaceNames();
-    if (!names) {
-        Log::write(noInterfaceNamesLog);
-        return std::nullopt;
-    }
-    Log::write(interfaceNamesLog.arg(names->size()));
-    for (const QString &name : *names) {
-        // This source's answer is taken as it stands, an empty name included.
-        if (auto ssid = m_wifiClient.currentNetworkSSID(name)) {
-            Log::write(secondSourceSSIDLog + *ssid);
-            return ssid;
-        }
-    }
-    return std::nullopt;
+    return m_probe.getCurrentWiFiSSID();
 }
 
 bool AutoLoginManager::isConnectedToSchoolWiFi()
 {
-    if (const std::optional<QString> ssid = getCurrentWiFiSSID()) {
-        if (schoolSSIDs.contains(*ssid, Qt::CaseSensitive)) {
-            Log::write(schoolWiFiLog + *ssid);
-            return true;
-        }
-        Log::write(notSchoolWiFiLog + *ssid);
-        return false;
-    }
-    Log::write(ssidUnreadableLog);
-    if (m_preferences.boolValue(PreferenceKeys::skipWiFiCheckForAutoLogin)) {
-        Log::write(skipWiFiCheckLog);
-        return true;
-    }
-    return false;
+    return m_probe.isConnectedToSchoolWiFi();
 }
 
 bool AutoLoginManager::checkNetworkConnection(const QString &urlString, double timeout, const QString &portalAddress)
 {
-    return ConnectivityProbe::isReachable(urlString, timeout, portalAddress);
+    return NetworkProbe::checkNetworkConnection(urlString, timeout, portalAddress);
 }
 
 void AutoLoginManager::checkLocationPermission()
 {
-    const LocationAuthorization::Status status = m_locationManager.authorizationStatus();
-    Log::write(permissionStatusLog + QString::number(status));
-    if (isDenied(status)) {
-        Log::write(permissionDeniedLog);
-        Log::write(permissionSettingsHintLog);
-    } else if (status == LocationAuthorization::AuthorizedAlways) {
-        Log::write(permissionGrantedLog);
-    } else if (status == LocationAuthorization::NotDetermined) {
-        Log::write(permissionRequestLog);
-        m_locationManager.requestAlwaysAuthorization();
-    }
+    m_probe.checkLocationPermission();
 }
 
-void AutoLoginManager::locationManagerDidChangeAuthorization()
+std::chrono::milliseconds AutoLoginManager::scaled(double seconds) const
 {
-    const LocationAuthorization::Status status = m_locationManager.authorizationStatus();
-    Log::write(permissionChangedLog + QString::number(status));
-    if (isDenied(status))
-        Log::write(permissionDeniedLog);
-    else if (status == LocationAuthorization::AuthorizedAlways)
-        Log::write(permissionNowGrantedLog);
+    return std::chrono::milliseconds(qRound64(seconds * millisecondsPerSecond * m_durationScale));
+}
+
+QTimer *AutoLoginManager::startRepeatingTimer(double seconds, void (AutoLoginManager::*tick)())
+{
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, tick);
+    timer->start(scaled(seconds));
+    return timer;
 }

@@ -1,6 +1,6 @@
 #include "cli/StatusCommand.h"
 
-#include "autologin/AutoLoginManager.h"
+#include "autologin/NetworkProbe.h"
 #include "common/Log.h"
 #include "platform/AppServices.h"
 
@@ -21,13 +21,12 @@ struct NetworkStatus
     bool internetReachable = false;
 };
 
-NetworkStatus readStatus(AutoLoginManager &manager)
+NetworkStatus readStatus(NetworkProbe &probe)
 {
     NetworkStatus status;
-    status.ssid = manager.getCurrentWiFiSSID();
-    status.campusNetwork = manager.isConnectedToSchoolWiFi();
-    status.internetReachable = AutoLoginManager::checkNetworkConnection(manager.probeURL(), AutoLoginManager::probeTimeout,
-                                                                        manager.portalAddress());
+    status.ssid = probe.getCurrentWiFiSSID();
+    status.campusNetwork = probe.isConnectedToSchoolWiFi();
+    status.internetReachable = probe.isInternetReachable();
     return status;
 }
 
@@ -80,7 +79,7 @@ int StatusCommand::run(const QStringList &arguments)
     }
 
     Log::setStderrCopy(parser.isSet(verbose));
-    const NetworkStatus status = readStatus(AppServices::autoLoginManager());
+    const NetworkStatus status = readStatus(AppServices::networkProbe());
     QTextStream out(stdout);
     if (parser.isSet(json))
         out << QJsonDocument(toJson(status)).toJson(QJsonDocument::Indented);

@@ -3,12 +3,14 @@
 #include "app/BannerCenter.h"
 #include "auth/HTTPAuthService.h"
 #include "autologin/AutoLoginManager.h"
+#include "autologin/NetworkProbe.h"
 #include "common/BuildConfig.h"
 #include "common/Clock.h"
 #include "common/NotificationCenter.h"
 #include "platform/linux/FreedesktopBannerCenter.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/LinuxLocationAuthorization.h"
+#include "platform/linux/LinuxSystemEvents.h"
 #include "platform/linux/LinuxWifiClient.h"
 #include "store/KeychainHelper.h"
 #include "stats/StatisticsManager.h"
@@ -39,12 +41,22 @@ BannerCenter &bannerCenter()
     return BannerCenter::shared();
 }
 
+NetworkProbe &networkProbe()
+{
+    static NetworkProbe *const probe =
+        new NetworkProbe(*new LinuxWifiClient(QDBusConnection::systemBus()), *new LinuxLocationAuthorization,
+                         preferences(), QString::fromUtf8(BuildConfig::probeURL),
+                         QString::fromUtf8(BuildConfig::portalAddress));
+    return *probe;
+}
+
 AutoLoginManager &autoLoginManager()
 {
     if (!AutoLoginManager::hasShared()) {
         AutoLoginManager::setShared(new AutoLoginManager(
-            *new LinuxWifiClient(QDBusConnection::systemBus()), *new LinuxLocationAuthorization, preferences(),
-            QString::fromUtf8(BuildConfig::probeURL), QString::fromUtf8(BuildConfig::portalAddress)));
+            networkProbe(), *new LinuxSystemEvents(QDBusConnection::systemBus(), QDBusConnection::sessionBus()),
+            keychain(), authService(), bannerCenter(), NotificationCenter::defaultCenter(), preferences(),
+            Clock::system()));
     }
     return AutoLoginManager::shared();
 }

@@ -4,6 +4,7 @@ class AutoLoginManager;
 class BannerCenter;
 class HTTPAuthService;
 class KeychainHelper;
+class NetworkProbe;
 class Preferences;
 class StatisticsManager;
 
@@ -17,8 +18,11 @@ Preferences &preferences();
 KeychainHelper &keychain();
 /// The banner centre on the desktop's notification server (session bus).
 BannerCenter &bannerCenter();
-/// The auto-login engine, reading Wi-Fi from NetworkManager and wpa_supplicant (system bus) and
-/// probing the build's probe URL.
+/// The Wi-Fi, campus-network and connectivity questions: Wi-Fi from NetworkManager and
+/// wpa_supplicant (system bus), the probe at the build's probe URL. Asking them starts no engine.
+NetworkProbe &networkProbe();
+/// The auto-login engine over networkProbe(), with system events from logind and the screen saver;
+/// it starts listening at once when automatic sign-in is switched on.
 AutoLoginManager &autoLoginManager();
 /// The login record store, uploading to the build's statistics server.
 StatisticsManager &statisticsManager();

@@ -1,7 +1,7 @@
 #include "FakeLocationAuthorization.h"
 #include "FakeWifiClient.h"
 #include "LogCapture.h"
-#include "autologin/AutoLoginManager.h"
+#include "autologin/NetworkProbe.h"
 #include "store/Preferences.h"
 
 #include <QSettings>
@@ -12,7 +12,7 @@
 
 using Mode = WifiClient::InterfaceMode;
 
-class TestAutoLoginManager : public QObject
+class TestNetworkProbe : public QObject
 {
     Q_OBJECT
 
@@ -20,10 +20,10 @@ class TestAutoLoginManager : public QObject
     std::unique_ptr<Preferences> m_preferences;
     FakeWifiClient m_wifi;
 
-    std::unique_ptr<AutoLoginManager> makeManager(FakeLocationAuthorization &location)
+    std::unique_ptr<NetworkProbe> makeProbe(FakeLocationAuthorization &location)
     {
-        return std::make_unique<AutoLoginManager>(m_wifi, location, *m_preferences, QStringLiteral("http://127.0.0.1:9"),
-                                                  QStringLiteral("127.0.0.1:18080"));
+        return std::make_unique<NetworkProbe>(m_wifi, location, *m_preferences, QStringLiteral("http://127.0.0.1:9"),
+                                              QStringLiteral("127.0.0.1:18080"));
     }
 
     // Looks the SSID up with the location permission granted; returns it and the lines logged.
@@ -31,7 +31,7 @@ class TestAutoLoginManager : public QObject
     {
         FakeLocationAuthorization location(LocationAuthorization::AuthorizedAlways);
         LogCapture log;
-        const std::optional<QString> ssid = makeManager(location)->getCurrentWiFiSSID();
+        const std::optional<QString> ssid = makeProbe(location)->getCurrentWiFiSSID();
         return {ssid, log.lines()};
     }
 
@@ -132,7 +132,7 @@ private Q_SLOTS:
         m_wifi.interfaceList = {FakeWifiClient::station(QStringLiteral("wlan0"), "larkmead_staff")};
         FakeLocationAuthorization location(static_cast<LocationAuthorization::Status>(status));
         LogCapture log;
-        QCOMPARE(makeManager(location)->getCurrentWiFiSSID(), std::nullopt);
+        QCOMPARE(makeProbe(location)->getCurrentWiFiSSID(), std::nullopt);
         QCOMPARE(m_wifi.lookups.load(), 0);
         QCOMPARE(location.requestCount, requests);
         QCOMPARE(log.lines(), QStringList{QStringLiteral("⚠️ 没有位置权限，无法获取WiFi SSID")}
@@ -144,9 +144,9 @@ private Q_SLOTS:
     void permissionIsRequestedOnTheMainThread()
     {
         FakeLocationAuthorization location(LocationAuthorization::NotDetermined);
-        auto manager = makeManager(location);
+        auto probe = makeProbe(location);
         std::optional<QString> ssid = QStringLiteral("unset");
-        std::thread([&] { ssid = manager->getCurrentWiFiSSID(); }).join();
+        std::thread([&] { ssid = probe->getCurrentWiFiSSID(); }).join();
         QCOMPARE(ssid, std::nullopt);
         QTRY_COMPARE(location.requestCount, 1);
         QCOMPARE(location.requestThread, QThread::currentThread());
@@ -155,11 +155,11 @@ private Q_SLOTS:
     void permissionChangesAreLogged()
     {
         FakeLocationAuthorization location(LocationAuthorization::NotDetermined);
-        auto manager = makeManager(location);
+        auto probe = makeProbe(location);
         LogCapture log;
-        manager->checkLocationPermission();
+        probe->checkLocationPermission();
         location.change(LocationAuthorization::AuthorizedAlways);
-        manager->checkLocationPermission();
+        probe->checkLocationPermission();
         location.change(LocationAuthorization::Denied);
         location.change(LocationAuthorization::AuthorizedWhenInUse);
         QCOMPARE(log.lines(), (QStringList{QStringLiteral("🔍 当前位置权限状态: 0"),
@@ -196,9 +196,9 @@ private Q_SLOTS:
         m_preferences->setBool(PreferenceKeys::skipWiFiCheckForAutoLogin, true);
         m_wifi.interfaceList = {FakeWifiClient::station(QStringLiteral("wlan0"), ssid)};
         FakeLocationAuthorization location(LocationAuthorization::AuthorizedAlways);
-        auto manager = makeManager(location);
+        auto probe = makeProbe(location);
         LogCapture log;
-        QCOMPARE(manager->isConnectedToSchoolWiFi(), campus);
+        QCOMPARE(probe->isConnectedToSchoolWiFi(), campus);
         const QString text = WifiClient::ssidText(ssid);
         QCOMPARE(log.lines().last(), campus ? QStringLiteral("✅ 已连接到学校WiFi: ") + text
                                             : QStringLiteral("⚠️ 当前WiFi不是学校网络: ") + text);
@@ -207,19 +207,19 @@ private Q_SLOTS:
     void skipPreferenceStandsInForAnUnreadableSSID()
     {
         FakeLocationAuthorization location(LocationAuthorization::Denied);
-        auto manager = makeManager(location);
+        auto probe = makeProbe(location);
         LogCapture log;
-        QVERIFY(!manager->isConnectedToSchoolWiFi());
+        QVERIFY(!probe->isConnectedToSchoolWiFi());
         QCOMPARE(log.lines().last(), QStringLiteral("⚠️ 无法获取当前WiFi SSID"));
 
         m_preferences->setBool(PreferenceKeys::skipWiFiCheckForAutoLogin, true);
         log.clear();
-        QVERIFY(manager->isConnectedToSchoolWiFi());
+        QVERIFY(probe->isConnectedToSchoolWiFi());
         QCOMPARE(log.lines().mid(log.lines().size() - 2),
                  (QStringList{QStringLiteral("⚠️ 无法获取当前WiFi SSID"),
                               QStringLiteral("⚠️ 用户已启用'跳过WiFi检查'选项，允许自动联网")}));
     }
 };
 
-QTEST_GUILESS_MAIN(TestAutoLoginManager)
-#include "tst_autologinmanager.moc"
+QTEST_GUILESS_MAIN(TestNetworkProbe)
+#include "tst_networkprobe.moc"

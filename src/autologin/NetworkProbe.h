@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class LocationAuthorization;
+class Preferences;
+class WifiClient;
+
+/// The three questions every automatic sign-in decision rests on: which Wi-Fi network the computer
+/// is on, whether it is a campus network and whether the internet is reachable; and the location
+/// permission some systems want before they tell the SSID. Keeps no state of its own, so that the
+/// status command and the settings pane can ask without starting the auto-login engine. Lives on the
+/// main thread; the three lookups may also be called from a background thread.
+class NetworkProbe : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// The campus networks. An SSID is one of them only when it equals an entry exactly.
+    static inline const QStringList schoolSSIDs{QStringLiteral("larkmead_faculty"), QStringLiteral("larkmead_staff"),
+                                                QStringLiteral("larkmead_student")};
+
+    /// The time-out every caller gives the connectivity probe, in seconds.
+    static constexpr double probeTimeout = 1.0;
+
+    /// `probeURL` is the site whose root the probe asks; `portalAddress` is the portal's host[:port],
+    /// so that a probe redirected to the portal's sign-in page counts as no internet.
+    NetworkProbe(WifiClient &wifiClient, LocationAuthorization &locationManager, Preferences &preferences,
+                 QString probeURL, QString portalAddress, QObject *parent = nullptr);
+
+    /// True when `ssid` is one of schoolSSIDs, byte for byte.
+    static bool isSchoolSSID(const QString &ssid);
+
+    /// The SSID of the joined Wi-Fi network, or absent when no source can tell it (or the location
+    /// permission is missing). Logs every attempt.
+    std::optional<QString> getCurrentWiFiSSID();
+
+    /// True when the current SSID is a campus network; an unreadable SSID counts as one only when
+    /// "skipWiFiCheckForAutoLogin" is set. Looks the SSID up afresh each time.
+    bool isConnectedToSchoolWiFi();
+
+    /// True when a HEAD request to `urlString` is answered with 2xx within `timeout` seconds. A
+    /// redirect to the portal (host containing `portalAddress`'s host) counts as unreachable. Blocks
+    /// the calling thread for at most timeout + 0.3 s; safe from any thread, several at once.
+    static bool checkNetworkConnection(const QString &urlString, double timeout, const QString &portalAddress);
+
+    /// checkNetworkConnection with this build's probe URL, portal and time-out.
+    bool isInternetReachable() const;
+
+    /// Logs the location permission and asks for it when it was never asked.
+    void checkLocationPermission();
+
+    /// Logs a change of the location permission; the next SSID lookup picks it up by itself.
+    void locationManagerDidChangeAuthorization();
+
+    const QString &probeURL() const { return m_probeURL; }
+    const QString &portalAddress() const { return m_portalAddress; }
+
+private:
+    std::optional<QString> ssidFromInterfaces();
+    std::optional<QString> ssidFromDefaultInterface();
+    std::optional<QString> ssidFromSecondSource();
+
+    WifiClient &m_wifiClient;
+    LocationAuthorization &m_locationManager;
+    Preferences &m_preferences;
+    const QString m_probeURL;
+    const QString m_portalAddress;
+};
