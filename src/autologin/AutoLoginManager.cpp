@@ -117,6 +117,7 @@ void AutoLoginManager::enableAutoLogin()
 {
     m_isEnabled = true;
     m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
+    saveSwitch();
     startMonitoring();
     Log::write(enabledLog);
 }
@@ -125,8 +126,16 @@ void AutoLoginManager::disableAutoLogin()
 {
     m_isEnabled = false;
     m_preferences.setBool(PreferenceKeys::autoLoginEnabled, false);
+    saveSwitch();
     stopMonitoring();
     Log::write(disabledLog);
+}
+
+void AutoLoginManager::saveSwitch()
+{
+    // Saved at once: another process of the user (a running daemon) follows the switch, and a save
+    // left pending here could later overwrite a newer switch made there.
+    m_preferences.sync();
 }
 
 void AutoLoginManager::startMonitoring()

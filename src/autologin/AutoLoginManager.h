@@ -108,6 +108,7 @@ private:
         QString startLine; // empty: none
     };
 
+    void saveSwitch();
     void handleTrigger(const Trigger &trigger);
     void withdrawOutcomeObservers();
     std::chrono::milliseconds scaled(double seconds) const;

@@ -1,5 +1,7 @@
 #include "cli/AccountCommand.h"
+#include "cli/AutoLoginCommand.h"
 #include "cli/Command.h"
+#include "cli/DaemonCommand.h"
 #include "cli/LoginCommand.h"
 #include "cli/StatsCommand.h"
 #include "cli/StatusCommand.h"
@@ -17,6 +19,8 @@ std::vector<std::unique_ptr<Command>> makeCommands()
 {
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(std::make_unique<AccountCommand>());
+    commands.push_back(std::make_unique<AutoLoginCommand>());
+    commands.push_back(std::make_unique<DaemonCommand>());
     commands.push_back(std::make_unique<LoginCommand>());
     commands.push_back(std::make_unique<StatsCommand>());
     commands.push_back(std::make_unique<StatusCommand>());

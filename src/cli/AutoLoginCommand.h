@@ -1,0 +1,14 @@
+#pragma once
+
+#include "cli/Command.h"
+
+/// `netlatchctl autologin on|off|status`: switches automatic sign-in on or off as the settings pane
+/// does (the stored switch that every engine of the user reads, and that a running daemon follows),
+/// or shows it together with whether the auto-login daemon runs.
+class AutoLoginCommand final : public Command
+{
+public:
+    QString name() const override;
+    QString summary() const override;
+    int run(const QStringList &arguments) override;
+};

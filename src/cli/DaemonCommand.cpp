@@ -1,0 +1,77 @@
+#include "cli/DaemonCommand.h"
+
+#include "app/StatusBarManager.h"
+#include "autologin/AutoLoginManager.h"
+#include "autologin/AutoLoginSwitchWatcher.h"
+#include "cli/UnixSignalWatcher.h"
+#include "common/InstanceLock.h"
+#include "common/Log.h"
+#include "platform/AppServices.h"
+#include "store/Preferences.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <csignal>
+#include <unistd.h>
+
+QString DaemonCommand::name() const
+{
+    return QStringLiteral("daemon");
+}
+
+QString DaemonCommand::summary() const
+{
+    return QStringLiteral("Run automatic sign-in in the foreground (for the systemd user service)");
+}
+
+int DaemonCommand::run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(summary());
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Copy the diagnostic log to stderr"));
+    parser.addOption(verbose);
+    int exitCode = Success;
+    if (!parseArguments(parser, arguments, exitCode))
+        return exitCode;
+    QTextStream err(stderr);
+    if (!parser.positionalArguments().isEmpty()) {
+        err << arguments.value(0) << ": unexpected argument '" << parser.positionalArguments().first() << "'\n";
+        return UsageError;
+    }
+
+    // Two engines would sign in twice after every wake.
+    InstanceLock lock(AutoLoginManager::instanceLockName);
+    if (!lock.tryLock()) {
+        if (lock.ownerPid() > 0) {
+            err << arguments.value(0) << ": automatic sign-in is already running for this user (PID "
+                << lock.ownerPid() << ")\n";
+            return AlreadyRunning;
+        }
+        err << arguments.value(0) << ": " << lock.errorString() << "\n";
+        return Failure;
+    }
+    Preferences &preferences = AppServices::preferences();
+    if (!preferences.boolValue(PreferenceKeys::autoLoginEnabled)) {
+        err << arguments.value(0) << ": automatic sign-in is switched off.\n"
+            << "Switch it on with 'netlatchctl autologin on', then start the daemon again.\n";
+        return SwitchedOff;
+    }
+
+    Log::setStderrCopy(parser.isSet(verbose));
+    UnixSignalWatcher signalWatcher({SIGTERM, SIGINT});
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, qApp, &QCoreApplication::quit);
+    StatusBarManager::requestNotificationPermission(AppServices::bannerCenter());
+    AutoLoginManager &engine = AppServices::autoLoginManager();
+    engine.checkLocationPermission();
+    AutoLoginSwitchWatcher switchWatcher(preferences, engine);
+    if (::isatty(STDOUT_FILENO)) {
+        QTextStream(stdout) << "Automatic sign-in is running (PID " << QCoreApplication::applicationPid()
+                            << "). Press Ctrl+C to stop.\n";
+    }
+
+    QCoreApplication::exec();
+    engine.stopMonitoring();
+    preferences.sync();
+    return Success;
+}
