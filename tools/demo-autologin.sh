@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Shows the auto-login daemon signing in by itself after the computer wakes, with everything on
+# private D-Bus buses and 127.0.0.1:
+#   - a private "system" bus with python-dbusmock's NetworkManager (a Wi-Fi device joined to
+#     "larkmead_staff") and logind;
+#   - a private session bus with a notification server mock and a fresh, unlocked GNOME Keyring
+#     holding the demo account;
+#   - the portal simulator on 127.0.0.1:18080; nothing listens on the probe address 127.0.0.1:18082,
+#     so the internet counts as unreachable.
+# Then it runs `netlatchctl daemon --verbose`, has logind announce a wake (PrepareForSleep(false)),
+# waits for the sign-in, stops the daemon with SIGTERM and prints the banners that were posted.
+# Usage: tools/demo-autologin.sh [build-dir]   (default build/test; configured with the test preset)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/test}
+python=/usr/bin/python3 # python-dbusmock lives with the system python
+portal_port=18080
+
+cmake --preset test -B "$build" >/dev/null
+cmake --build "$build" --target netlatchctl netlatch-portal-simulator >/dev/null
+netlatchctl="$build/src/cli/netlatchctl"
+
+listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+for port in "$portal_port" 18082; do
+    if listening "$port"; then
+        echo "demo: 127.0.0.1:$port is already in use; stop whatever listens there first" >&2
+        exit 1
+    fi
+done
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/netlatch-demo.XXXXXX")
+mkdir -p "$scratch/home" "$scratch/config" "$scratch/data" "$scratch/cache" "$scratch/run"
+chmod 700 "$scratch/run"
+export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" \
+    XDG_CACHE_HOME="$scratch/cache" XDG_RUNTIME_DIR="$scratch/run"
+unset GNOME_KEYRING_CONTROL
+
+pids=()
+cleanup() {
+    local pid
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        pid=${pids[i]}
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+start_bus() { # name; the bus answers at unix:path=$scratch/<name>_bus
+    dbus-daemon --session --nofork --address="unix:path=$scratch/$1_bus" --print-address=3 \
+        3>"$scratch/$1_address" 2>>"$scratch/dbus.log" &
+    pids+=($!)
+    for _ in $(seq 100); do [ -s "$scratch/$1_address" ] && return 0; sleep 0.1; done
+    echo "demo: the $1 bus did not start" >&2
+    exit 1
+}
+start_bus system
+start_bus session
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/system_bus" DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/session_bus"
+
+wait_for_name() { # bus-switch name
+    for _ in $(seq 100); do
+        gdbus call "$1" --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+            --method org.freedesktop.DBus.NameHasOwner "$2" 2>/dev/null | grep -q true && return 0
+        sleep 0.1
+    done
+    echo "demo: $2 did not come up" >&2
+    exit 1
+}
+start_mock() { # bus-switch service template [log]
+    "$python" -m dbusmock "$1" --template "$3" ${4:+-l "$4"} >/dev/null 2>&1 &
+    pids+=($!)
+    wait_for_name "$1" "$2"
+}
+
+# NetworkManager: wlan0, joined to the campus network larkmead_staff.
+start_mock --system org.freedesktop.NetworkManager networkmanager
+"$python" - <<'EOF'
+import dbus
+bus = dbus.SystemBus()
+nm = '/org/freedesktop/NetworkManager'
+mock = dbus.Interface(bus.get_object('org.freedesktop.NetworkManager', nm), 'org.freedesktop.DBus.Mock')
+device = mock.AddWiFiDevice('wlan0', 'wlan0', dbus.UInt32(100))
+ap = mock.AddAccessPoint(device, 'ap_wlan0', 'larkmead_staff', '00:11:22:33:44:55', dbus.UInt32(2),
+                         dbus.UInt32(2412), dbus.UInt32(54000), dbus.Byte(80), dbus.UInt32(0))
+dbus.Interface(bus.get_object('org.freedesktop.NetworkManager', device), 'org.freedesktop.DBus.Mock').AddProperty(
+    'org.freedesktop.NetworkManager.Device.Wireless', 'ActiveAccessPoint', dbus.ObjectPath(ap))
+EOF
+
+# logind, which announces the wake, with a graphical session of this user.
+start_mock --system org.freedesktop.login1 logind
+"$python" - "$(id -u)" "$(id -un)" <<'EOF'
+import sys, dbus
+mock = dbus.Interface(dbus.SystemBus().get_object('org.freedesktop.login1', '/org/freedesktop/login1'),
+                      'org.freedesktop.DBus.Mock')
+# The template's GetUser adds a number to a string and fails; give it one that works.
+mock.AddMethod('org.freedesktop.login1.Manager', 'GetUser', 'u', 'o',
+               "ret = '/org/freedesktop/login1/user/%d' % args[0]")
+mock.AddSession('c1', 'seat0', dbus.UInt32(int(sys.argv[1])), sys.argv[2], True)
+EOF
+# A screen saver, as a desktop session has one.
+start_mock --session org.gnome.ScreenSaver gnome_screensaver
+# The desktop's notification server; its log records every banner.
+start_mock --session org.freedesktop.Notifications notification_daemon "$scratch/notifications.log"
+
+# The Secret Service with the demo account.
+printf 'netlatch-demo' | gnome-keyring-daemon --unlock --components=secrets >/dev/null
+gnome-keyring-daemon --start --components=secrets >/dev/null 2>&1
+wait_for_name --session org.freedesktop.secrets
+pids+=($(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.GetConnectionUnixProcessID org.freedesktop.secrets | tr -dc '0-9'))
+printf 'demo-password\n' | "$netlatchctl" account set --username demo --password-stdin
+
+build_tools="$build/tools/portal-simulator"
+"$build_tools/netlatch-portal-simulator" --port "$portal_port" >"$scratch/portal.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do listening "$portal_port" && break; sleep 0.1; done
+
+"$netlatchctl" autologin on
+"$netlatchctl" daemon --verbose 2>"$scratch/daemon.log" &
+daemon=$!
+pids+=("$daemon")
+wait_for_line() { # text
+    for _ in $(seq 300); do grep -qF "$1" "$scratch/daemon.log" && return 0; sleep 0.1; done
+    echo "demo: the daemon never logged '$1'" >&2
+    cat "$scratch/daemon.log" >&2
+    exit 1
+}
+wait_for_line "✅ 自动联网监听已启动"
+
+echo "demo: logind announces the wake: PrepareForSleep(false)"
+gdbus call --system --dest org.freedesktop.login1 --object-path /org/freedesktop/login1 \
+    --method org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.login1.Manager PrepareForSleep b '[<false>]' >/dev/null
+wait_for_line "✅ 自动联网成功，已发送通知"
+
+kill -TERM "$daemon"
+status=0
+wait "$daemon" || status=$?
+echo "demo: ---------- netlatchctl daemon --verbose (exited with $status) ----------"
+cat "$scratch/daemon.log"
+echo "demo: ---------- banners posted to the notification server ----------"
+grep -F 'Notify' "$scratch/notifications.log" || echo "(none)"
+exit "$status"
