@@ -32,7 +32,8 @@ int main(int argc, char *argv[])
     LocalHttpServer portal;
     portal.server().Get("/ac_portal/default/pc.html", [](const httplib::Request &, httplib::Response &res) {
         res.set_header("Set-Cookie", "PHPSESSID=bench; Path=/");
-        res.set_content("<!DOCTYPE html><html><script src=\"/ac_portal/pc.js\"></script></html>", "text/html");
+        res.set_content("<!DOCTYPE html><html><script src=\"/ac_portal/pc.js\"></script></html>",
+                        "text/html");
     });
     portal.server().Post("/ac_portal/login.php", [](const httplib::Request &, httplib::Response &res) {
         res.set_content("{'success':true,'msg':'认证成功'}", "text/html");

@@ -13,8 +13,9 @@
 
 namespace {
 // The portal only answers as it answers its own page in a browser, so the requests look like one.
-const QByteArray userAgent = "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
-                             "Gecko) Version/17.0 Safari/605.1.15";
+const QByteArray userAgent =
+    "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
+    "Gecko) Version/17.0 Safari/605.1.15";
 const QByteArray pageAccept = "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
 const QByteArray loginAccept = "*/*";
 const QByteArray acceptLanguage = "en-US,en;q=0.9";
@@ -143,8 +144,8 @@ void LoginExchange::onPageFinished(const PortalResponse &response)
         return;
     }
     // A page whose leading bytes are not UTF-8 is not examined and counts as the portal's.
-    const std::optional<QString> leadingText = ResponseLimits::decodeLeading(response.body,
-                                                                             ResponseLimits::pageSniffLength);
+    const std::optional<QString> leadingText =
+        ResponseLimits::decodeLeading(response.body, ResponseLimits::pageSniffLength);
     if (leadingText && !VPNDetector::isExpectedPage(*leadingText)) {
         Q_EMIT pageWarning(VPNDetector::unexpectedPageMessage);
         continueWithLogin({});

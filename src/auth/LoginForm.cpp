@@ -9,8 +9,8 @@ const QByteArray maskedPassword = "***";
 
 bool staysLiteral(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '*' || c == '-' ||
-           c == '.' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '*' ||
+           c == '-' || c == '.' || c == '_';
 }
 } // namespace
 
@@ -52,5 +52,6 @@ QByteArray LoginForm::encode(const QString &value)
 
 QByteArray LoginForm::bodyWithPassword(const QByteArray &encodedPassword) const
 {
-    return operationField + userNameField + encode(m_username) + passwordField + encodedPassword + rememberField;
+    return operationField + userNameField + encode(m_username) + passwordField + encodedPassword +
+           rememberField;
 }

@@ -26,10 +26,14 @@ struct TextRule
 
 // Substring tests on the answer as it arrived, first match wins.
 const std::array textRules{
-    TextRule{QStringLiteral("'success':true"), true},   TextRule{QStringLiteral("\"success\":true"), true},
-    TextRule{QStringLiteral("'success':false"), false}, TextRule{QStringLiteral("\"success\":false"), false},
-    TextRule{QStringLiteral("成功"), true},             TextRule{QStringLiteral("logon success"), true},
-    TextRule{QStringLiteral("失败"), false},            TextRule{QStringLiteral("错误"), false},
+    TextRule{QStringLiteral("'success':true"), true},
+    TextRule{QStringLiteral("\"success\":true"), true},
+    TextRule{QStringLiteral("'success':false"), false},
+    TextRule{QStringLiteral("\"success\":false"), false},
+    TextRule{QStringLiteral("成功"), true},
+    TextRule{QStringLiteral("logon success"), true},
+    TextRule{QStringLiteral("失败"), false},
+    TextRule{QStringLiteral("错误"), false},
     TextRule{QStringLiteral("error"), false},
 };
 
@@ -61,9 +65,10 @@ std::optional<LoginOutcome> parseObject(const QString &text)
     const QJsonValue msg = object.value(msgKey);
     if (!msg.isString())
         return std::nullopt;
-    const bool succeeded = success.isBool() ? success.toBool()
-                                            : success.isString() &&
-                                                  success.toString().compare(trueText, Qt::CaseInsensitive) == 0;
+    const bool succeeded =
+        success.isBool()
+            ? success.toBool()
+            : success.isString() && success.toString().compare(trueText, Qt::CaseInsensitive) == 0;
     return LoginOutcome{succeeded, msg.toString()};
 }
 

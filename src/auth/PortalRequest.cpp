@@ -127,7 +127,8 @@ void PortalRequest::onFinished()
     if (m_reply->isOpen())
         onReadyRead();
     const QVariant statusAttribute = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const std::optional<int> status = statusAttribute.isValid() ? std::optional(statusAttribute.toInt()) : std::nullopt;
+    const std::optional<int> status =
+        statusAttribute.isValid() ? std::optional(statusAttribute.toInt()) : std::nullopt;
     const bool intact = m_abortReason == AbortReason::None && m_reply->error() == QNetworkReply::NoError;
     if (status && intact && followRedirect(*status))
         return;

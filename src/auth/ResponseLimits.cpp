@@ -11,7 +11,8 @@ const QString undecodableMessage = QStringLiteral("服务器响应格式错误")
 
 namespace {
 const QString oversizedLog = QStringLiteral("⚠️ 响应数据过大: %1 字节，超过限制 %2 字节");
-const QString undecodableLog = QStringLiteral("⚠️ 响应内容无法解析为UTF-8，数据长度: %1 字节");
+const QString undecodableLog =
+    QStringLiteral("⚠️ 响应内容无法解析为UTF-8，数据长度: %1 字节");
 const QString truncatedTextLog = QStringLiteral("📥 登录响应内容（前%1字节）: ");
 const QString truncatedSizeLog = QStringLiteral("⚠️ 完整响应大小: %1 字节，已截断");
 const QString textLog = QStringLiteral("📥 登录响应内容: ");

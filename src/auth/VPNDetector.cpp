@@ -4,7 +4,8 @@
 
 namespace VPNDetector {
 
-const QString unexpectedPageMessage = QStringLiteral("检测到VPN重定向，返回了非预期的页面。请关闭VPN后重试。");
+const QString unexpectedPageMessage =
+    QStringLiteral("检测到VPN重定向，返回了非预期的页面。请关闭VPN后重试。");
 const QString unexpectedHTMLMessage =
     QStringLiteral("检测到VPN重定向，返回了非预期的HTML页面。请关闭VPN后重试。");
 
@@ -23,8 +24,8 @@ const QString loginFailureLog = QStringLiteral("❌ 登录请求失败: %1 (错�
 
 const QString timedOutMessage = QStringLiteral("连接超时，可能是VPN导致的，请关闭VPN后重试");
 const QString cannotConnectMessage = QStringLiteral("无法连接到服务器，请检查网络连接或关闭VPN");
-const QString insecurePageMessage = QStringLiteral(
-    "ATS错误：请确保在Xcode项目设置的Info标签页中添加了NSAppTransportSecurity > NSAllowsArbitraryLoads = YES");
+const QString insecurePageMessage = QStringLiteral("ATS错误：请确保在Xcode项目设置的Info标签页中添加了NSAppTr"
+                                                   "ansportSecurity > NSAllowsArbitraryLoads = YES");
 const QString pageOtherMessage = QStringLiteral("网络连接失败");
 const QString loginOtherPrefix = QStringLiteral("网络错误: ");
 } // namespace

@@ -94,9 +94,9 @@ int LoginCommand::signIn(const Account &account)
     NotificationCenter &center = NotificationCenter::defaultCenter();
 
     QTextStream out(stdout);
-    const QMetaObject::Connection printing = QObject::connect(
-        &service, &HTTPAuthService::statusMessageChanged, &service,
-        [&out](const QString &status) { out << status << Qt::endl; });
+    const QMetaObject::Connection printing =
+        QObject::connect(&service, &HTTPAuthService::statusMessageChanged, &service,
+                         [&out](const QString &status) { out << status << Qt::endl; });
     // The outcome's status line is published before its notification, so it is printed first.
     const auto succeeded = center.addObserver(Notifications::LoginSuccess,
                                               [](const QVariantMap &) { QCoreApplication::exit(Success); });

@@ -39,10 +39,14 @@ private Q_SLOTS:
         LogCapture log;
         QCOMPARE(VPNDetector::loginResponseProblem(QStringLiteral("{'success':true}")), std::nullopt);
         QVERIFY(log.lines().isEmpty());
-        QCOMPARE(VPNDetector::loginResponseProblem(QStringLiteral("<html>{\"msg\":\"x\"}</html>")), std::nullopt);
+        QCOMPARE(VPNDetector::loginResponseProblem(QStringLiteral("<html>{\"msg\":\"x\"}</html>")),
+                 std::nullopt);
         QCOMPARE(VPNDetector::loginResponseProblem(QStringLiteral("<html>Success</html>")),
-                 std::optional<QString>(QStringLiteral("检测到VPN重定向，返回了非预期的HTML页面。请关闭VPN后重试。")));
-        QCOMPARE(log.countStartingWith(QStringLiteral("⚠️ 检测到HTML响应而非JSON，可能是VPN重定向")), 2);
+                 std::optional<QString>(
+                     QStringLiteral("检测到VPN重定向，返回了非预期的HTML页面。请关闭VPN后重试。")));
+        QCOMPARE(log.countStartingWith(
+                     QStringLiteral("⚠️ 检测到HTML响应而非JSON，可能是VPN重定向")),
+                 2);
     }
 
     void transportErrors_data()
@@ -54,12 +58,16 @@ private Q_SLOTS:
             QTest::newRow(name) << int(step) << int(kind) << message;
         };
         row("page timed out", Step::PageFetch, Kind::TimedOut, "连接超时，可能是VPN导致的，请关闭VPN后重试");
-        row("page refused", Step::PageFetch, Kind::CannotConnect, "无法连接到服务器，请检查网络连接或关闭VPN");
+        row("page refused", Step::PageFetch, Kind::CannotConnect,
+            "无法连接到服务器，请检查网络连接或关闭VPN");
         row("page insecure", Step::PageFetch, Kind::InsecureConnectionRefused,
-            "ATS错误：请确保在Xcode项目设置的Info标签页中添加了NSAppTransportSecurity > NSAllowsArbitraryLoads = YES");
+            "ATS错误：请确保在Xcode项目设置的Info标签页中添加了NSAppTransportSecurity > "
+            "NSAllowsArbitraryLoads = YES");
         row("page other", Step::PageFetch, Kind::Other, "网络连接失败");
-        row("login timed out", Step::LoginRequest, Kind::TimedOut, "连接超时，可能是VPN导致的，请关闭VPN后重试");
-        row("login refused", Step::LoginRequest, Kind::CannotConnect, "无法连接到服务器，请检查网络连接或关闭VPN");
+        row("login timed out", Step::LoginRequest, Kind::TimedOut,
+            "连接超时，可能是VPN导致的，请关闭VPN后重试");
+        row("login refused", Step::LoginRequest, Kind::CannotConnect,
+            "无法连接到服务器，请检查网络连接或关闭VPN");
         row("login insecure", Step::LoginRequest, Kind::InsecureConnectionRefused, "网络错误: Broken pipe");
         row("login other", Step::LoginRequest, Kind::Other, "网络错误: Broken pipe");
     }
@@ -92,8 +100,10 @@ private Q_SLOTS:
         QCOMPARE(LoginForm::encode(QStringLiteral("a b&c=d+e%f*-._~/张")),
                  QByteArray("a+b%26c%3Dd%2Be%25f*-._%7E%2F%E5%BC%A0"));
         const LoginForm form(QStringLiteral("张 三"), QStringLiteral("p&w=d"));
-        QCOMPARE(form.body(), QByteArray("opr=pwdLogin&userName=%E5%BC%A0+%E4%B8%89&pwd=p%26w%3Dd&rememberPwd=0"));
-        QCOMPARE(form.maskedBody(), QStringLiteral("opr=pwdLogin&userName=%E5%BC%A0+%E4%B8%89&pwd=***&rememberPwd=0"));
+        QCOMPARE(form.body(),
+                 QByteArray("opr=pwdLogin&userName=%E5%BC%A0+%E4%B8%89&pwd=p%26w%3Dd&rememberPwd=0"));
+        QCOMPARE(form.maskedBody(),
+                 QStringLiteral("opr=pwdLogin&userName=%E5%BC%A0+%E4%B8%89&pwd=***&rememberPwd=0"));
     }
 };
 

@@ -15,11 +15,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
 
         // The portal's own object, in its single quotes or in JSON's double quotes.
-        QTest::newRow("single quotes, success") << "{'success':true,'msg':'认证成功'}" << 200 << true << "认证成功";
+        QTest::newRow("single quotes, success")
+            << "{'success':true,'msg':'认证成功'}" << 200 << true << "认证成功";
         QTest::newRow("single quotes, refusal")
             << "{'success':false,'msg':'用户名或密码错误'}" << 200 << false << "用户名或密码错误";
         QTest::newRow("double quotes, refusal with spaces")
-            << "  \n{\"success\": false, \"msg\": \"账号已欠费\"}\n" << 200 << false << "账号已欠费";
+            << "  \n{\"success\": false, \"msg\": \"账号已欠费\"}\n"
+            << 200 << false << "账号已欠费";
         QTest::newRow("success as text, any case") << "{'success':'True','msg':'ok'}" << 500 << true << "ok";
         QTest::newRow("success missing") << "{'msg':'请先登录'}" << 200 << false << "请先登录";
         QTest::newRow("an apostrophe in msg: the text rules read it whole")

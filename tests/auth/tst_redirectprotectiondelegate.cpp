@@ -26,7 +26,8 @@ private Q_SLOTS:
         QVERIFY(!guard.willPerformRedirection(portal(QStringLiteral("/hop/6"))));
         QVERIFY(guard.shouldBlock());
         QCOMPARE(guard.redirectCount(), 6);
-        QCOMPARE(guard.blockReason(), QStringLiteral("重定向次数过多（超过5次），可能是VPN导致的。请关闭VPN后重试。"));
+        QCOMPARE(guard.blockReason(),
+                 QStringLiteral("重定向次数过多（超过5次），可能是VPN导致的。请关闭VPN后重试。"));
         QCOMPARE(log.lines(), (QStringList{
                                   "📍 重定向 #1 到: http://10.248.98.2/hop/1",
                                   "📍 重定向 #2 到: http://10.248.98.2/hop/2",

@@ -46,16 +46,19 @@ private Q_SLOTS:
         if (!probe.listen(QHostAddress::LocalHost, portalPort))
             QSKIP("127.0.0.1:18080 is taken; the portal of this build cannot be simulated");
         probe.close();
-        m_portal.server().Get("/ac_portal/default/pc.html", [](const httplib::Request &, httplib::Response &res) {
-            res.set_content("<html>ac_portal</html>", "text/html");
-        });
-        m_portal.server().Post("/ac_portal/login.php", [this](const httplib::Request &req, httplib::Response &res) {
-            ++m_logins;
-            const bool accepted = req.get_param_value("userName") == "张三" &&
-                                  req.get_param_value("pwd") == password.toStdString();
-            res.set_content(accepted ? "{'success':true,'msg':'ok'}" : "{'success':false,'msg':'用户名或密码错误'}",
-                            "text/html");
-        });
+        m_portal.server().Get("/ac_portal/default/pc.html",
+                              [](const httplib::Request &, httplib::Response &res) {
+                                  res.set_content("<html>ac_portal</html>", "text/html");
+                              });
+        m_portal.server().Post("/ac_portal/login.php",
+                               [this](const httplib::Request &req, httplib::Response &res) {
+                                   ++m_logins;
+                                   const bool accepted = req.get_param_value("userName") == "张三" &&
+                                                         req.get_param_value("pwd") == password.toStdString();
+                                   res.set_content(accepted ? "{'success':true,'msg':'ok'}"
+                                                            : "{'success':false,'msg':'用户名或密码错误'}",
+                                                   "text/html");
+                               });
         QVERIFY(m_portal.start(portalPort));
     }
 
@@ -65,7 +68,8 @@ private Q_SLOTS:
                                    password.toUtf8() + "\r\n");
         QCOMPARE(ok.out, QStringLiteral("正在连接服务器...\n✓ 登录成功！\n"));
         QCOMPARE(ok.exitCode, 0);
-        QVERIFY2(ok.err.contains(QStringLiteral("📤 请求体: opr=pwdLogin&userName=%E5%BC%A0%E4%B8%89&pwd=***&rememberPwd=0")),
+        QVERIFY2(ok.err.contains(QStringLiteral(
+                     "📤 请求体: opr=pwdLogin&userName=%E5%BC%A0%E4%B8%89&pwd=***&rememberPwd=0")),
                  qPrintable(ok.err));
         QVERIFY(!ok.err.contains(QStringLiteral("pass")) && !ok.out.contains(QStringLiteral("pass")));
 
@@ -80,10 +84,12 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArray>("input");
         QTest::newRow("no --username") << QStringList{"login", "--password-stdin"} << QByteArray("x\n");
-        QTest::newRow("empty name") << QStringList{"login", "--username", "", "--password-stdin"} << QByteArray("x\n");
-        QTest::newRow("no --password-stdin") << QStringList{"login", "--username", "张三"} << QByteArray("x\n");
-        QTest::newRow("empty password") << QStringList{"login", "--username", "张三", "--password-stdin"}
-                                        << QByteArray("\r\n");
+        QTest::newRow("empty name") << QStringList{"login", "--username", "", "--password-stdin"}
+                                    << QByteArray("x\n");
+        QTest::newRow("no --password-stdin")
+            << QStringList{"login", "--username", "张三"} << QByteArray("x\n");
+        QTest::newRow("empty password")
+            << QStringList{"login", "--username", "张三", "--password-stdin"} << QByteArray("\r\n");
         QTest::newRow("unknown option") << QStringList{"login", "--user", "张三"} << QByteArray();
     }
 

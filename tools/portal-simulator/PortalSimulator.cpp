@@ -44,19 +44,19 @@ std::string jsAnswer(bool success, const std::string &msg)
 }
 } // namespace
 
-PortalSimulator::PortalSimulator(SimulatorOptions options)
-    : m_options(std::move(options))
-{
-}
+PortalSimulator::PortalSimulator(SimulatorOptions options) : m_options(std::move(options)) {}
 
 void PortalSimulator::install(httplib::Server &server)
 {
-    server.Get(pagePath, [this](const httplib::Request &req, httplib::Response &res) { servePage(req, res); });
-    server.Post(loginPath, [this](const httplib::Request &req, httplib::Response &res) { serveLogin(req, res); });
-    server.Get(R"(/vpn/(loop/a|loop/b|hop/\d+))", [this](const httplib::Request &req, httplib::Response &res) {
-        if (!redirect(req, res))
-            res.status = 404;
-    });
+    server.Get(pagePath,
+               [this](const httplib::Request &req, httplib::Response &res) { servePage(req, res); });
+    server.Post(loginPath,
+                [this](const httplib::Request &req, httplib::Response &res) { serveLogin(req, res); });
+    server.Get(R"(/vpn/(loop/a|loop/b|hop/\d+))",
+               [this](const httplib::Request &req, httplib::Response &res) {
+                   if (!redirect(req, res))
+                       res.status = 404;
+               });
     server.set_logger(&PortalSimulator::logRequest);
 }
 
@@ -147,7 +147,8 @@ std::string PortalSimulator::refusal(const httplib::Request &req)
     }
     if (req.get_param_value("opr") != "pwdLogin" || req.get_param_value("rememberPwd") != "0")
         return "请求参数错误";
-    if (req.get_param_value("userName") != m_options.username || req.get_param_value("pwd") != m_options.password)
+    if (req.get_param_value("userName") != m_options.username ||
+        req.get_param_value("pwd") != m_options.password)
         return "用户名或密码错误";
     return {};
 }
@@ -156,24 +157,28 @@ void PortalSimulator::streamHugeAnswer(httplib::Response &res) const
 {
     // Streamed chunk by chunk, never held whole: the answer may be hundreds of MiB.
     const size_t total = size_t(m_options.hugeMiB) << 20;
-    res.set_chunked_content_provider("text/html; charset=utf-8", [total](size_t offset, httplib::DataSink &sink) {
-        if (offset >= total) {
-            sink.done();
-            return true;
-        }
-        std::string chunk = offset == 0 ? jsAnswer(false, "") : std::string();
-        chunk.resize(std::min(streamChunk, total - offset), ' ');
-        return sink.write(chunk.data(), chunk.size());
-    });
+    res.set_chunked_content_provider(
+        "text/html; charset=utf-8", [total](size_t offset, httplib::DataSink &sink) {
+            if (offset >= total) {
+                sink.done();
+                return true;
+            }
+            std::string chunk = offset == 0 ? jsAnswer(false, "") : std::string();
+            chunk.resize(std::min(streamChunk, total - offset), ' ');
+            return sink.write(chunk.data(), chunk.size());
+        });
 }
 
 void PortalSimulator::logRequest(const httplib::Request &req, const httplib::Response &res)
 {
-    std::string line = "portal-simulator: " + req.method + " " + req.target + " -> " + std::to_string(res.status);
+    std::string line =
+        "portal-simulator: " + req.method + " " + req.target + " -> " + std::to_string(res.status);
     if (req.method == "POST") {
         // The form as it arrived, with the password masked.
-        line += " [userName=" + req.get_param_value("userName") + " pwd=*** opr=" + req.get_param_value("opr") +
-                " rememberPwd=" + req.get_param_value("rememberPwd") + "] Cookie: " + req.get_header_value("Cookie");
+        line += " [userName=" + req.get_param_value("userName") +
+                " pwd=*** opr=" + req.get_param_value("opr") +
+                " rememberPwd=" + req.get_param_value("rememberPwd") +
+                "] Cookie: " + req.get_header_value("Cookie");
     }
     std::fprintf(stderr, "%s\n", line.c_str());
 }
