@@ -1,5 +1,6 @@
 #include "cli/AccountCommand.h"
 
+#include "cli/KeyringHint.h"
 #include "cli/PasswordInput.h"
 #include "platform/AppServices.h"
 #include "store/KeychainHelper.h"
@@ -36,19 +37,13 @@ const QString notStoredValue = QStringLiteral("not stored");
 const QString incompleteMessage =
     QStringLiteral("The account is incomplete, so no sign-in can use it; store it again with "
                    "'netlatchctl account set'.\n");
-const QString noServiceHint =
-    QStringLiteral("The desktop keyring that keeps the account (a Secret Service on this session's D-Bus) "
-                   "did not answer or is locked. Start or unlock one and try again: log in to a desktop "
-                   "with GNOME Keyring, KWallet or KeePassXC's Secret Service, or run "
-                   "'gnome-keyring-daemon --start --components=secrets' in this session.\n");
-
 // Explains a keyring failure, naming the missing service when that is the cause.
 int fail(KeychainHelper &keychain, const QString &message)
 {
     QTextStream err(stderr);
     err << message;
     if (!keychain.isStoreAvailable())
-        err << noServiceHint;
+        err << keyringUnavailableHint;
     return Command::Failure;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/Command.h"
 
+#include <QCoreApplication>
 #include <QTextStream>
 
 bool Command::parseArguments(QCommandLineParser &parser, const QStringList &arguments, int &exitCode)
@@ -12,7 +13,10 @@ bool Command::parseArguments(QCommandLineParser &parser, const QStringList &argu
         return false;
     }
     if (parser.isSet(help)) {
-        QTextStream(stdout) << parser.helpText();
+        // Qt names the program by its full path; the usage line reads better as "netlatchctl <command>".
+        QString text = parser.helpText();
+        text.replace(QCoreApplication::arguments().constFirst(), arguments.value(0));
+        QTextStream(stdout) << text;
         exitCode = Success;
         return false;
     }

@@ -1,10 +1,13 @@
 #include "cli/LoginCommand.h"
 
 #include "auth/HTTPAuthService.h"
+#include "cli/KeyringHint.h"
 #include "cli/PasswordInput.h"
 #include "common/Log.h"
 #include "common/NotificationCenter.h"
 #include "platform/AppServices.h"
+#include "stats/StatisticsManager.h"
+#include "store/KeychainHelper.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,7 +18,11 @@ const QString usernameOption = QStringLiteral("username");
 const QString passwordStdinOption = QStringLiteral("password-stdin");
 const QString verboseOption = QStringLiteral("verbose");
 
-const QString missingUsernameError = QStringLiteral("--username NAME is required");
+const QString passwordWithoutUsernameError =
+    QStringLiteral("--password-stdin goes with --username; without both, the stored account is used");
+const QString noStoredAccountError =
+    QStringLiteral("no complete account is stored: run 'netlatchctl account set' first, or pass --username "
+                   "NAME --password-stdin");
 const QString emptyUsernameError = QStringLiteral("the account name is empty");
 const QString missingPasswordError = QStringLiteral("--password-stdin is required: pipe the password in");
 const QString emptyPasswordError = QStringLiteral("the password read from standard input is empty");
@@ -45,7 +52,10 @@ int LoginCommand::run(const QStringList &arguments)
     parser.setApplicationDescription(
         QStringLiteral("Signs this computer into the campus portal and prints each status as it changes.\n"
                        "Exit status: 0 signed in, 1 the sign-in failed, 2 usage error."));
-    parser.addOption({usernameOption, QStringLiteral("The portal account name."), QStringLiteral("NAME")});
+    parser.addOption({usernameOption,
+                      QStringLiteral("The portal account name (without it, the account stored with "
+                                     "'netlatchctl account set' is used)."),
+                      QStringLiteral("NAME")});
     parser.addOption({passwordStdinOption, QStringLiteral("Read the password from standard input.")});
     parser.addOption({verboseOption, QStringLiteral("Copy every diagnostic line to stderr.")});
     int exitCode = Success;
@@ -62,8 +72,11 @@ int LoginCommand::run(const QStringList &arguments)
 std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCommandLineParser &parser)
 {
     if (!parser.isSet(usernameOption)) {
-        usageError(missingUsernameError);
-        return std::nullopt;
+        if (parser.isSet(passwordStdinOption)) {
+            usageError(passwordWithoutUsernameError);
+            return std::nullopt;
+        }
+        return storedAccount();
     }
     Account account{parser.value(usernameOption), {}};
     if (account.username.isEmpty()) {
@@ -88,6 +101,19 @@ std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCom
     return account;
 }
 
+std::optional<LoginCommand::Account> LoginCommand::storedAccount()
+{
+    KeychainHelper &keychain = AppServices::keychain();
+    const Credentials credentials = keychain.loadCredentials();
+    if (!credentials.isUsable()) {
+        usageError(noStoredAccountError);
+        if (!keychain.isStoreAvailable())
+            QTextStream(stderr) << keyringUnavailableHint;
+        return std::nullopt;
+    }
+    return Account{*credentials.username, *credentials.password};
+}
+
 int LoginCommand::signIn(const Account &account)
 {
     HTTPAuthService &service = AppServices::authService();
@@ -98,8 +124,15 @@ int LoginCommand::signIn(const Account &account)
         QObject::connect(&service, &HTTPAuthService::statusMessageChanged, &service,
                          [&out](const QString &status) { out << status << Qt::endl; });
     // The outcome's status line is published before its notification, so it is printed first.
-    const auto succeeded = center.addObserver(Notifications::LoginSuccess,
-                                              [](const QVariantMap &) { QCoreApplication::exit(Success); });
+    // A success starts the statistics upload: let it finish (it has its own time-outs) before exiting.
+    StatisticsManager &statistics = AppServices::statisticsManager();
+    const auto succeeded = center.addObserver(Notifications::LoginSuccess, [&statistics](const QVariantMap &) {
+        if (!statistics.hasPendingUploads())
+            QCoreApplication::exit(Success);
+        else
+            QObject::connect(&statistics, &StatisticsManager::uploadsSettled, &statistics,
+                             [] { QCoreApplication::exit(Success); });
+    });
     const auto failed = center.addObserver(Notifications::LoginFailed,
                                            [](const QVariantMap &) { QCoreApplication::exit(Failure); });
     service.login(account.username, account.password);

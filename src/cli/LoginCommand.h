@@ -8,7 +8,8 @@
 
 class QCommandLineParser;
 
-/// `netlatchctl login --username NAME --password-stdin [--verbose]`: one sign-in at the portal. Prints
+/// `netlatchctl login [--username NAME --password-stdin] [--verbose]`: one sign-in at the portal with the
+/// given account, or the stored one when no name is given. Prints
 /// every status the sign-in publishes, one per line, and exits 0 on success, 1 on failure.
 class LoginCommand final : public Command
 {
@@ -26,5 +27,7 @@ private:
 
     /// The account to sign in with, or absent after a usage error was printed.
     static std::optional<Account> accountFromOptions(const QCommandLineParser &parser);
+    /// The account kept in the keyring, or absent after a usage error was printed.
+    static std::optional<Account> storedAccount();
     static int signIn(const Account &account);
 };

@@ -6,6 +6,7 @@
 #include "cli/StatsCommand.h"
 #include "cli/StatusCommand.h"
 #include "common/BuildConfig.h"
+#include "store/Preferences.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -66,7 +67,11 @@ int main(int argc, char *argv[])
         if (command->name() == first) {
             QStringList commandArguments = arguments.mid(2);
             commandArguments.prepend(QStringLiteral("netlatchctl ") + first);
-            return command->run(commandArguments);
+            const int exitCode = command->run(commandArguments);
+            // The shared instances are never destroyed, so write what the command changed now.
+            if (Preferences::hasShared())
+                Preferences::shared().sync();
+            return exitCode;
         }
     }
 

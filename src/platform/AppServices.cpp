@@ -73,8 +73,10 @@ StatisticsManager &statisticsManager()
 HTTPAuthService &authService()
 {
     if (!HTTPAuthService::hasShared()) {
-        HTTPAuthService::setShared(new HTTPAuthService(QString::fromUtf8(BuildConfig::portalAddress),
-                                                       NotificationCenter::defaultCenter(), {}));
+        StatisticsManager &statistics = statisticsManager();
+        HTTPAuthService::setShared(new HTTPAuthService(
+            QString::fromUtf8(BuildConfig::portalAddress), NotificationCenter::defaultCenter(),
+            [&statistics](const QString &username) { statistics.recordLogin(username); }));
     }
     return HTTPAuthService::shared();
 }

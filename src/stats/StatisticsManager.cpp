@@ -110,9 +110,12 @@ void StatisticsManager::sendLoginRecord(const QString &username, qint64 timestam
 
     QNetworkReply *reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     QTimer::singleShot(uploadTotalTimeout, reply, &QNetworkReply::abort);
-    connect(reply, &QNetworkReply::finished, reply, [reply] {
+    ++m_pendingUploads;
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
         logUploadResult(*reply);
         reply->deleteLater();
+        if (--m_pendingUploads == 0)
+            Q_EMIT uploadsSettled();
     });
 }
 

@@ -40,6 +40,9 @@ public:
     void recordLogin(const QString &username);
     /// Starts the report of one sign-in to the statistics server (fire and forget).
     void sendLoginRecord(const QString &username, qint64 timestamp);
+
+    /// Whether a report is still on its way; a short-lived process waits for uploadsSettled() first.
+    bool hasPendingUploads() const { return m_pendingUploads > 0; }
     /// Appends one record to the stored history and drops the records older than 365 days.
     void saveLoginRecord(const QString &username, qint64 timestamp);
     /// The stored history; empty when it is absent or anything in it is not a JSON array of objects.
@@ -56,6 +59,10 @@ public:
     int getMonthCount() const;
     /// Sign-ins per local day from `days` calendar days ago until now; days without sign-ins have no entry.
     QMap<QString, int> getDateDistribution(int days) const;
+
+Q_SIGNALS:
+    /// The last report on its way has completed, whatever its result.
+    void uploadsSettled();
 
 private:
     struct StoredList
@@ -77,4 +84,5 @@ private:
     const Clock &m_clock;
     const QString m_apiBaseURL;
     QNetworkAccessManager *m_network;
+    int m_pendingUploads = 0;
 };
