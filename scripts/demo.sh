@@ -20,13 +20,20 @@ if listening; then
   exit 1
 fi
 
+# The demo's sign-in history goes to a scratch folder, not into the user's own preferences.
+scratch=$(mktemp -d)
+export XDG_CONFIG_HOME="$scratch"
+
 build/demo/tools/portal-simulator/netlatch-portal-simulator --behaviour "$behaviour" &
 simulator=$!
-trap 'kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null || true' EXIT
+trap 'kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null || true; rm -rf "$scratch"' EXIT
 for _ in $(seq 100); do listening && break; sleep 0.1; done
 
 echo "demo: signing in as 'demo' at http://127.0.0.1:$port (portal behaviour: $behaviour)"
 status=0
 printf 'demo-password\n' | build/demo/src/cli/netlatchctl login --username demo --password-stdin --verbose || status=$?
 echo "demo: netlatchctl login exited with $status"
+echo "demo: (no statistics server listens on 127.0.0.1:18081 in the demo, so the upload fails and says so)"
+echo "demo: netlatchctl stats now shows:"
+build/demo/src/cli/netlatchctl stats
 exit "$status"
