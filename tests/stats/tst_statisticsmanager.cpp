@@ -1,17 +1,43 @@
+#include "LocalHttpServer.h"
 #include "LogCapture.h"
 #include "MockClock.h"
-#include "StatsTestSupport.h"
+#include "Netlatchctl.h"
 #include "stats/StatisticsManager.h"
+#include "store/Preferences.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
-using namespace StatsTestSupport;
+#include <httplib.h>
+
+#include <ctime>
+#include <numeric>
+#include <thread>
 
 namespace {
-constexpr qint64 retention = 31'536'000;
-const QString backupLine = QStringLiteral("⚠️ 联网记录无法读取，原数据已备份到 com.netlatch.loginRecords.unreadable");
+const QString uploadFailed = QStringLiteral("⚠️ 发送统计失败: ");
+const QString backupLine = QStringLiteral(
+    "⚠️ 联网记录无法读取，原数据已备份到 com.netlatch.loginRecords.unreadable");
+
+// Switches the process's local time zone, as the user changing it would.
+void setTimeZone(const char *zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+// The instant of a wall-clock time ("yyyy-MM-ddTHH:mm[:ss]") in `zone`.
+QDateTime instant(const char *zone, const QString &wallClock)
+{
+    const QDateTime local = QDateTime::fromString(wallClock, Qt::ISODate);
+    return QDateTime(local.date(), local.time(), QTimeZone(zone)).toUTC();
+}
 
 QJsonObject recordAt(qint64 timestamp)
 {
@@ -19,199 +45,165 @@ QJsonObject recordAt(qint64 timestamp)
 }
 } // namespace
 
-/// The stored history: its format, the reading rule, pruning and the count queries.
+/// The sign-in history: its stored form, pruning, the counts and figures read from it, `netlatchctl
+/// stats`, and the report of each sign-in to the statistics server (against real local servers).
 class TestStatisticsManager : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<Preferences> m_store;
+    QTemporaryDir m_dir; // netlatchctl finds the store with XDG_CONFIG_HOME set to this folder
     MockClock m_clock;
+    std::unique_ptr<Preferences> m_store;
     std::unique_ptr<StatisticsManager> m_manager;
 
-    qint64 nowSeconds() const { return m_clock.now().toSecsSinceEpoch(); }
-
-private Q_SLOTS:
-    void init()
+    // A fresh store and the clock stopped at 00:30 in Shanghai, still the day before in UTC, so that a
+    // day taken in the wrong zone shows. No server address: the upload stops at once.
+    void reset(const QString &apiBaseURL = {})
     {
         setTimeZone("Asia/Shanghai");
+        m_clock.set(instant("Asia/Shanghai", "2025-03-07T00:30"));
         m_manager.reset();
         m_store.reset(); // writes its pending changes: remove the file only afterwards
-        QFile::remove(m_dir.filePath("netlatch.conf"));
-        m_store = makeStore(m_dir.filePath("netlatch.conf"));
-        m_clock.set(instant("Asia/Shanghai", "2025-03-07T08:05:09"));
-        // No server address: the upload stops at once and these tests see the store only.
-        m_manager = std::make_unique<StatisticsManager>(*m_store, m_clock, QString());
+        QFile::remove(m_dir.filePath("Netlatch/netlatch.conf"));
+        auto settings =
+            std::make_unique<QSettings>(m_dir.filePath("Netlatch/netlatch.conf"), QSettings::IniFormat);
+        m_store = std::make_unique<Preferences>(std::move(settings));
+        m_manager = std::make_unique<StatisticsManager>(*m_store, m_clock, apiBaseURL);
+    }
+    qint64 now() const { return m_clock.now().toSecsSinceEpoch(); }
+    QJsonArray records() const
+    {
+        return QJsonDocument::fromJson(m_store->dataValue(PreferenceKeys::loginRecords).value_or("")).array();
+    }
+    void setRecords(const QJsonArray &records)
+    {
+        m_store->setData(PreferenceKeys::loginRecords, QJsonDocument(records).toJson(QJsonDocument::Compact));
+    }
+    QList<int> counts() const
+    {
+        return {m_manager->getTodayCount(), m_manager->getWeekCount(), m_manager->getMonthCount()};
     }
 
-    void firstSignInStoresOneCompactRecord()
+    // Records a sign-in reported to `apiBaseURL`; the log once the upload has ended.
+    QString recordLoginReportedTo(const QString &apiBaseURL)
+    {
+        reset(apiBaseURL);
+        LogCapture log;
+        m_manager->recordLogin(QStringLiteral("张三"));
+        if (records().size() != 1)
+            return "the sign-in was not stored at once, whatever becomes of the upload";
+        // A hang guard only: the upload gives up by itself after 10 seconds.
+        if (!QTest::qWaitFor([this] { return !m_manager->hasPendingUploads(); }, 30000))
+            return "the upload never ended";
+        m_manager.reset(); // closes its connection, which the local server would wait for
+        return log.text();
+    }
+
+private Q_SLOTS:
+    void init() { reset(); }
+
+    void signInsAreStoredAsCompactRecords()
     {
         LogCapture log;
         m_clock.set(m_clock.now().addMSecs(900)); // the fraction is cut off, not rounded
         m_manager->recordLogin(QStringLiteral("张三"));
-
-        const QByteArray bytes = *m_store->dataValue(PreferenceKeys::loginRecords);
-        QCOMPARE(bytes, QJsonDocument(QJsonArray{QJsonObject{{"username", "张三"},
-                                                             {"timestamp", 1741305909},
-                                                             {"date", "2025-03-07"},
-                                                             {"time", "08:05:09"}}})
-                            .toJson(QJsonDocument::Compact));
-        QVERIFY(bytes.contains("\"timestamp\":1741305909")); // an integer, not a floating-point text
+        const QByteArray record =
+            R"({"date":"2025-03-07","time":"00:30:00","timestamp":1741278600,"username":"张三"})";
+        QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecords), '[' + record + ']');
         QCOMPARE(log.lines(), QStringList{"⚠️ 统计API地址无效"});
-        QCOMPARE(m_manager->loginRecordsKey(), QStringLiteral("com.netlatch.loginRecords"));
+
+        m_manager->recordLogin(QStringLiteral("张三")); // in the same second: both count
+        QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecords), '[' + record + ',' + record + ']');
+        QCOMPARE(counts(), (QList<int>{2, 2, 2}));
     }
 
     void unreadableHistoryReadsAsEmptyAndIsKept_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("object") << QByteArray(R"({"username":"u","timestamp":1741305000})");
-        QTest::newRow("one non-object element") << QByteArray(R"([{"timestamp":1741305000,"date":"2025-03-07"},2])");
-        QTest::newRow("truncated JSON") << QByteArray(R"([{"timestamp":1741305000,"date":"2025-03-07"})");
+        QTest::addColumn<bool>("asText"); // a hand-edited file: a value of another type
+        const QByteArray record = R"({"timestamp":1741278600,"date":"2025-03-07"})";
+        QTest::newRow("object") << record << false;
+        QTest::newRow("one non-object element") << '[' + record + ",2]" << false;
+        QTest::newRow("truncated JSON") << '[' + record << false;
+        QTest::newRow("text") << QByteArray("[hand edited") << true;
+        QTest::newRow("empty list: nothing to keep") << QByteArray("[]") << false;
     }
 
     void unreadableHistoryReadsAsEmptyAndIsKept()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(bool, asText);
+        const bool kept = bytes != "[]";
+        m_store->setData(PreferenceKeys::loginRecordsBackup, "older backup");
+        if (asText)
+            m_store->setText(PreferenceKeys::loginRecords, QString::fromUtf8(bytes));
+        else
+            m_store->setData(PreferenceKeys::loginRecords, bytes);
         LogCapture log;
-        m_store->setData(PreferenceKeys::loginRecords, bytes);
         QVERIFY(m_manager->loadLoginRecords().isEmpty());
-        QCOMPARE(m_manager->getTodayCount(), 0);
-        QCOMPARE(m_manager->getWeekCount(), 0);
+        QCOMPARE(counts(), (QList<int>{0, 0, 0}));
 
-        m_manager->saveLoginRecord("u", nowSeconds());
-        QCOMPARE(storedRecords(*m_store).size(), 1);
-        QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecordsBackup), bytes);
-        QCOMPARE(log.lines(), QStringList{backupLine});
-
-        // Readable again: the next save keeps the backup and says nothing.
-        m_manager->saveLoginRecord("u", nowSeconds());
-        QCOMPARE(storedRecords(*m_store).size(), 2);
-        QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecordsBackup), bytes);
-        QCOMPARE(log.lines().size(), 1);
+        // The first save replaces the value and keeps it; the second finds a list and says nothing.
+        for (int saves = 1; saves <= 2; ++saves) {
+            m_manager->saveLoginRecord("u", now());
+            QCOMPARE(records().size(), saves);
+            QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecordsBackup), kept ? bytes : "older backup");
+            QCOMPARE(log.lines(), kept ? QStringList{backupLine} : QStringList());
+        }
     }
 
-    void newerUnreadableValueReplacesTheBackup()
+    void savePrunesToTheCutOffAndDropsUndatedRecords()
     {
-        m_store->setText(PreferenceKeys::loginRecords, QStringLiteral("[hand edited"));
-        m_manager->saveLoginRecord("u", nowSeconds());
-        QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecordsBackup), QByteArray("[hand edited"));
-
-        m_store->setData(PreferenceKeys::loginRecords, "{}");
-        m_manager->saveLoginRecord("u", nowSeconds());
-        QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecordsBackup), QByteArray("{}"));
-
-        LogCapture log; // an empty list or no value at all is nothing to keep
-        m_store->setData(PreferenceKeys::loginRecords, "[]");
-        m_manager->saveLoginRecord("u", nowSeconds());
-        m_store->remove(PreferenceKeys::loginRecords);
-        m_manager->saveLoginRecord("u", nowSeconds());
-        QVERIFY(log.lines().isEmpty());
-        QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecordsBackup), QByteArray("{}"));
-    }
-
-    void saveKeepsTheCutOffAndDropsOlderOrUndatedRecords()
-    {
-        const qint64 cutoff = nowSeconds() - retention;
-        QJsonObject withExtraMember = recordAt(cutoff);
+        const qint64 cutoff = now() - 31'536'000;
+        QJsonObject withExtraMember = recordAt(cutoff), textTimestamp = recordAt(now());
         withExtraMember.insert("ssid", "campus");
-        QJsonObject undated = recordAt(0);
-        undated.remove("timestamp");
-        QJsonObject textTimestamp = recordAt(0);
-        textTimestamp["timestamp"] = QString::number(nowSeconds());
-        QJsonObject fractional = recordAt(0);
-        fractional["timestamp"] = double(nowSeconds()) + 0.5;
-        storeRecords(*m_store, {withExtraMember, recordAt(cutoff - 1), undated, textTimestamp, fractional,
-                                recordAt(nowSeconds())});
+        textTimestamp["timestamp"] = QString::number(now());
+        const QJsonObject undated{{"username", "u"}, {"date", "2025-03-07"}, {"time", "00:10:00"}};
+        setRecords({withExtraMember, recordAt(cutoff - 1), undated, textTimestamp, recordAt(now())});
+        // Today goes by the stored day text, every other period by a timestamp that is a number.
+        QCOMPARE(counts(), (QList<int>{1, 1, 1}));
+        QCOMPARE(m_manager->getDateDistribution(30), (QMap<QString, int>{{"2025-03-07", 1}}));
 
-        m_manager->saveLoginRecord("new", nowSeconds());
-
-        const QJsonArray kept = storedRecords(*m_store);
+        m_manager->saveLoginRecord("new", now());
+        const QJsonArray kept = records();
         QCOMPARE(kept.size(), 3);
         QCOMPARE(kept.at(0).toObject(), withExtraMember);
-        QCOMPARE(kept.at(1).toObject(), recordAt(nowSeconds()));
+        QCOMPARE(kept.at(1).toObject(), recordAt(now()));
         QCOMPARE(kept.at(2)["username"].toString(), QStringLiteral("new"));
     }
 
-    void undatedRecordCountsTodayByItsDateOnly()
-    {
-        storeRecords(*m_store, {QJsonObject{{"username", "u"}, {"date", "2025-03-07"}, {"time", "08:00:00"}}});
-        QCOMPARE(m_manager->getTodayCount(), 1);
-        QCOMPARE(m_manager->getWeekCount(), 0);
-        QCOMPARE(m_manager->getMonthCount(), 0);
-        QVERIFY(m_manager->getDateDistribution(30).isEmpty());
-
-        m_manager->saveLoginRecord("u", nowSeconds());
-        const QJsonArray kept = storedRecords(*m_store);
-        QCOMPARE(kept.size(), 1);
-        QCOMPARE(kept.at(0)["timestamp"].toInteger(), nowSeconds());
-    }
-
-    void twoSignInsInOneSecondBothCount()
-    {
-        m_manager->recordLogin("u");
-        m_manager->recordLogin("u");
-        const QJsonArray kept = storedRecords(*m_store);
-        QCOMPARE(kept.size(), 2);
-        QCOMPARE(kept.at(0)["timestamp"], kept.at(1)["timestamp"]);
-        QCOMPARE(m_manager->getTodayCount(), 2);
-        QCOMPARE(m_manager->getWeekCount(), 2);
-        QCOMPARE(m_manager->getMonthCount(), 2);
-        QCOMPARE(m_manager->getDateDistribution(30), (QMap<QString, int>{{"2025-03-07", 2}}));
-    }
-
-    void distributionCoversThirtyDaysAndTheStartOfTheThirtyFirst()
-    {
-        m_clock.set(instant("Asia/Shanghai", "2025-03-31T15:00:00"));
-        QJsonArray records{recordAt(instant("Asia/Shanghai", "2025-03-01T14:59:59").toSecsSinceEpoch())};
-        for (int day = 1; day <= 31; ++day) {
-            const QString wallClock = QStringLiteral("2025-03-%1T15:00:00").arg(day, 2, 10, QLatin1Char('0'));
-            records.append(recordAt(instant("Asia/Shanghai", wallClock).toSecsSinceEpoch()));
-        }
-        storeRecords(*m_store, records);
-
-        const QMap<QString, int> distribution = m_manager->getDateDistribution(30);
-        QCOMPARE(distribution.size(), 31);
-        QCOMPARE(distribution.firstKey(), QStringLiteral("2025-03-01"));
-        QCOMPARE(distribution.lastKey(), QStringLiteral("2025-03-31"));
-        for (const int count : distribution)
-            QCOMPARE(count, 1);
-    }
-
-    void rollingWindowsUseCalendarArithmetic_data()
+    void windowsUseCalendarArithmetic_data()
     {
         QTest::addColumn<QByteArray>("zone");
-        QTest::addColumn<QString>("now");
-        QTest::addColumn<bool>("month");
+        QTest::addColumn<QString>("at");
+        QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("start");
-        QTest::newRow("31 March → 28 February") << QByteArray("Asia/Shanghai") << "2025-03-31T12:00:00" << true
-                                                << "2025-02-28T12:00:00";
-        QTest::newRow("leap year") << QByteArray("Asia/Shanghai") << "2024-03-31T12:00:00" << true
-                                   << "2024-02-29T12:00:00";
-        QTest::newRow("across the year") << QByteArray("Asia/Shanghai") << "2025-01-31T00:00:00" << true
-                                         << "2024-12-31T00:00:00";
-        QTest::newRow("31 May → 30 April") << QByteArray("America/New_York") << "2025-05-31T23:30:00" << true
-                                           << "2025-04-30T23:30:00";
-        QTest::newRow("month across summer time") << QByteArray("Europe/Berlin") << "2025-04-15T12:00:00" << true
-                                                  << "2025-03-15T12:00:00";
+        const QByteArray shanghai("Asia/Shanghai"), berlin("Europe/Berlin"), newYork("America/New_York");
+        const QString month("month"), week("week"), perDay("per day");
+        QTest::newRow("31 March") << shanghai << "2025-03-31T12:00" << month << "2025-02-28T12:00";
+        QTest::newRow("leap year") << shanghai << "2024-03-31T12:00" << month << "2024-02-29T12:00";
+        QTest::newRow("31 May") << newYork << "2025-05-31T23:30" << month << "2025-04-30T23:30";
         // Across the switch to summer time the week is an hour shorter than 7 × 86,400 seconds.
-        QTest::newRow("week across summer time") << QByteArray("Europe/Berlin") << "2025-03-31T12:00:00" << false
-                                                 << "2025-03-24T12:00:00";
-        QTest::newRow("week across the month") << QByteArray("Asia/Shanghai") << "2025-03-03T06:00:00" << false
-                                               << "2025-02-24T06:00:00";
+        QTest::newRow("week, summer time") << berlin << "2025-03-31T12:00" << week << "2025-03-24T12:00";
+        // Thirty whole days and the part of the thirty-first that is still to come.
+        QTest::newRow("per day") << shanghai << "2025-03-31T15:00" << perDay << "2025-03-01T15:00";
     }
 
-    void rollingWindowsUseCalendarArithmetic()
+    void windowsUseCalendarArithmetic()
     {
         QFETCH(QByteArray, zone);
-        QFETCH(QString, now);
-        QFETCH(bool, month);
+        QFETCH(QString, at);
+        QFETCH(QString, window);
         QFETCH(QString, start);
         setTimeZone(zone.constData());
-        m_clock.set(instant(zone.constData(), now));
+        m_clock.set(instant(zone.constData(), at));
         const qint64 first = instant(zone.constData(), start).toSecsSinceEpoch();
-        storeRecords(*m_store, {recordAt(first - 1), recordAt(first), recordAt(nowSeconds())});
-
-        QCOMPARE(month ? m_manager->getMonthCount() : m_manager->getWeekCount(), 2);
+        setRecords({recordAt(first - 1), recordAt(first), recordAt(now())});
+        const QMap<QString, int> days = m_manager->getDateDistribution(30);
+        QCOMPARE(window == "week"    ? m_manager->getWeekCount()
+                 : window == "month" ? m_manager->getMonthCount()
+                                     : std::accumulate(days.cbegin(), days.cend(), 0),
+                 2);
     }
 
     void dayTextsFollowTheTimeZone()
@@ -225,16 +217,111 @@ private Q_SLOTS:
 
         // 07:30 in Shanghai is 23:30 the day before in UTC. After the user moves to UTC, today's count
         // follows the stored day text and the per-day map the timestamp.
-        m_store->remove(PreferenceKeys::loginRecords);
-        m_clock.set(instant("Asia/Shanghai", "2025-03-07T07:30:00"));
+        setRecords({});
+        m_clock.set(instant("Asia/Shanghai", "2025-03-07T07:30"));
         m_manager->recordLogin("u");
-        QCOMPARE(storedRecords(*m_store).at(0)["date"].toString(), QStringLiteral("2025-03-07"));
         setTimeZone("UTC");
         m_clock.advanceSeconds(3600);
         QCOMPARE(m_manager->getTodayCount(), 1);
         QCOMPARE(m_manager->getDateDistribution(30), (QMap<QString, int>{{"2025-03-06", 1}}));
-        QCOMPARE(StatisticsManager::formatTimestamp(m_clock.now().toSecsSinceEpoch(), "HH:mm:ss"),
-                 QStringLiteral("00:30:00"));
+    }
+
+    void statsCommandPrintsTheFiguresOfTheStore()
+    {
+        // netlatchctl reads the real clock: the records are placed relative to now, in UTC.
+        setTimeZone("UTC");
+        m_clock.set(QDateTime::currentDateTimeUtc());
+        for (const int daysAgo : {40, 20, 3, 0})
+            m_manager->saveLoginRecord("u", now() - daysAgo * 86'400LL);
+        // Written by hand, newest: no timestamp, no date and a time that is no text.
+        QJsonArray history = records(), recent, perDay;
+        for (int i = 0; i < 7; ++i) {
+            history.append(QJsonObject{{"username", "u"}, {"time", 42}});
+            recent.append(QJsonObject{{"id", QString::number(i)}, {"date", ""}, {"time", ""}});
+        }
+        for (const int i : {3, 2, 1}) { // 0, 3 and 20 days ago: the ten newest, and the days of the last 30
+            const QJsonValue date = history.at(i)["date"];
+            recent.append(QJsonObject{
+                {"id", QString::number(recent.size())}, {"date", date}, {"time", history.at(i)["time"]}});
+            perDay.append(QJsonObject{{"date", date}, {"count", 1}});
+        }
+        setRecords(history);
+        m_store->sync();
+        qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
+
+        const ProgramRun run = runNetlatchctl({"stats", "--json"});
+        QCOMPARE(run.exitCode, 0);
+        QJsonObject figures = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(figures.take("dateDistribution").toArray(), perDay);
+        QCOMPARE(figures.take("recentRecords").toArray(), recent);
+        QCOMPARE(figures,
+                 (QJsonObject{{"totalCount", 11}, {"todayCount", 1}, {"weekCount", 2}, {"monthCount", 3}}));
+    }
+
+    void uploadIsLoggedByItsStatus_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("200") << 200 << QStringLiteral("✅ 联网统计已发送");
+        QTest::newRow("201") << 201 << QStringLiteral("⚠️ 统计服务器返回错误: 201");
+        QTest::newRow("500") << 500 << QStringLiteral("⚠️ 统计服务器返回错误: 500");
+    }
+
+    void uploadIsLoggedByItsStatus()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, line);
+        QMutex mutex;
+        QByteArrayList received; // the content type and body of each request
+        LocalHttpServer server;
+        server.server().Post(
+            "/api/record-login.php", [&](const httplib::Request &request, httplib::Response &response) {
+                const QMutexLocker lock(&mutex);
+                received << QByteArray::fromStdString(request.get_header_value("Content-Type"))
+                         << QByteArray::fromStdString(request.body);
+                response.status = status;
+            });
+        QVERIFY(server.start());
+
+        QCOMPARE(recordLoginReportedTo(server.url("/api")), line);
+        // Three members only, in compact JSON, the time an integer and the day the local one: no
+        // password, machine or network name leaves the computer.
+        const QMutexLocker lock(&mutex);
+        QCOMPARE(received,
+                 (QByteArrayList{"application/json", R"({"login_date":"2025-03-07",)"
+                                                     R"("login_time":1741278600,"username":"张三"})"}));
+    }
+
+    // Were the certificate not verified, the server's 404 would be logged instead of a failure.
+    void unreachableOrUntrustedServerIsAFailure()
+    {
+        QString address;
+        {
+            LocalHttpServer closed; // a loopback port that nobody listens on once it is gone
+            QVERIFY(closed.start());
+            address = closed.url("/api");
+        }
+        QString log = recordLoginReportedTo(address);
+        QVERIFY2(log.startsWith(uploadFailed) && !log.contains('\n'), qPrintable(log));
+
+        const QString certificate = m_dir.filePath("cert.pem"), key = m_dir.filePath("key.pem");
+        const ProgramRun openssl = runProgram(
+            "openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                        "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                        "-keyout", key, "-out", certificate});
+        QVERIFY2(openssl.exitCode == 0, qPrintable(openssl.err));
+        httplib::SSLServer untrusted(certificate.toStdString().c_str(), key.toStdString().c_str());
+        const int port = untrusted.bind_to_any_port("127.0.0.1");
+        QVERIFY(untrusted.is_valid() && port > 0);
+        std::thread thread([&] { untrusted.listen_after_bind(); });
+        const auto stop = qScopeGuard([&] {
+            while (!untrusted.is_running()) // stop() takes effect only once the loop runs
+                std::this_thread::yield();
+            untrusted.stop();
+            thread.join();
+        });
+        log = recordLoginReportedTo(QStringLiteral("https://127.0.0.1:%1/api").arg(port));
+        QVERIFY2(log.startsWith(uploadFailed) && !log.contains('\n'), qPrintable(log));
     }
 };
 

@@ -16,6 +16,7 @@ public:
         QString service;
         QString account;
         QByteArray data;
+        bool operator==(const Item &) const = default;
     };
 
     bool addItem(const QString &service, const QString &account, const QByteArray &data) override;

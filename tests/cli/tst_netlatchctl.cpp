@@ -1,0 +1,219 @@
+// netlatchctl as a user runs it, inside run-with-keyring.sh: the account in a real, private GNOME
+// Keyring, a sign-in with it at the build's loopback portal and statistics server, the statistics,
+// and the auto-login daemon.
+#include "LocalHttpServer.h"
+#include "Netlatchctl.h"
+#include "store/KeychainHelper.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+#include <QUrl>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <csignal>
+
+namespace {
+// Characters that a careless encoder or logger would mangle or reveal.
+const QString password = QStringLiteral("s3cret&=+% 密码");
+const QStringList setZhang{"account", "set", "--username", "张三", "--password-stdin"};
+
+// The name and the password in the keyring, read with the desktop's own tool.
+QStringList storedAccount()
+{
+    const QStringList lookup{"lookup", "service", KeychainHelper::service, "account"};
+    return {runProgram("secret-tool", lookup + QStringList{"username"}).out,
+            runProgram("secret-tool", lookup + QStringList{"password"}).out};
+}
+} // namespace
+
+class TestNetlatchctl : public QObject
+{
+    Q_OBJECT
+
+    LocalHttpServer m_portal, m_statistics;
+    bool m_serving = false;
+    std::atomic<int> m_portalRequests = 0;
+    std::atomic<int> m_uploads = 0;
+    QStringList m_outputs; // everything netlatchctl printed
+
+    ProgramRun ctl(const QStringList &arguments, const QByteArray &input = {})
+    {
+        const ProgramRun run = runNetlatchctl(arguments, input);
+        m_outputs << run.out << run.err;
+        return run;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // No system bus: the daemon sees no Wi-Fi and no sleep events of this machine.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent");
+        httplib::Server &portal = m_portal.server();
+        portal.set_pre_routing_handler([this](const auto &, auto &) {
+            ++m_portalRequests;
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
+        portal.Get("/ac_portal/default/pc.html", [](const auto &, auto &res) {
+            res.set_content("<html>ac_portal login</html>", "text/html");
+        });
+        portal.Post("/ac_portal/login.php", [](const httplib::Request &req, auto &res) {
+            const bool accepted = req.get_param_value("userName") == "张三" &&
+                                  req.get_param_value("pwd") == password.toStdString();
+            res.set_content(accepted ? "{'success':true,'msg':'ok'}"
+                                     : "{'success':false,'msg':'用户名或密码错误'}",
+                            "text/html");
+        });
+        m_statistics.server().Post("/api/record-login.php", [this](const auto &, auto &) { ++m_uploads; });
+        m_serving = m_portal.start(18080) && m_statistics.start(18081);
+    }
+
+    void init() { QCOMPARE(ctl({"account", "clear"}).exitCode, 0); }
+
+    void accountSetShowAndClear()
+    {
+        const ProgramRun set = ctl(setZhang, password.toUtf8() + '\n');
+        QCOMPARE(set.exitCode, 0);
+        QCOMPARE(set.out, QStringLiteral("Saved the account \"张三\" in the keyring.\n"));
+        QCOMPARE(storedAccount(), (QStringList{"张三", password})); // without the line ending
+
+        const ProgramRun show = ctl({"account", "show"});
+        QCOMPARE(show.exitCode, 0);
+        QCOMPARE(QString(show.out + show.err), QStringLiteral("Account name: 张三\nPassword:     stored\n"));
+
+        const ProgramRun clear = ctl({"account", "clear"});
+        QCOMPARE(clear.exitCode, 0);
+        QCOMPARE(clear.out, QStringLiteral("Removed the stored account from the keyring.\n"));
+        QCOMPARE(ctl({"account", "show"}).out,
+                 QStringLiteral("Account name: (none)\nPassword:     not stored\n"));
+
+        // Without --username both come as piped lines, whatever their line ending.
+        QCOMPARE(ctl({"account", "set", "--password-stdin"}, "alice\r\nsecret\r\n").exitCode, 0);
+        QCOMPARE(storedAccount(), (QStringList{"alice", "secret"}));
+    }
+
+    void refusedAccountKeepsTheStoredOne_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("message");
+        const QString empty = QStringLiteral("must not be empty");
+        const QStringList emptyName{"account", "set", "--username=", "--password-stdin"};
+        QTest::newRow("empty name") << emptyName << QByteArray("pw\n") << empty;
+        QTest::newRow("empty password line") << setZhang << QByteArray("\n") << empty;
+        QTest::newRow("nothing on stdin") << setZhang << QByteArray() << empty;
+        // A pipe meant for something else must not become the password.
+        QTest::newRow("no --password-stdin")
+            << setZhang.mid(0, 4) << QByteArray("pw\n") << "--password-stdin";
+    }
+
+    void refusedAccountKeepsTheStoredOne()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, message);
+        QCOMPARE(ctl({"account", "set", "--username", "kept", "--password-stdin"}, "kept-secret\n").exitCode,
+                 0);
+        const ProgramRun run = ctl(arguments, input);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(storedAccount(), (QStringList{"kept", "kept-secret"}));
+    }
+
+    void terminalDoesNotEchoThePassword()
+    {
+        QProcess terminal; // script runs the command on a pseudo-terminal of its own
+        terminal.start("script", {"-qec", "'" NETLATCHCTL_PATH "' account set --username=bob", "/dev/null"});
+        QByteArray seen;
+        while (!seen.contains("Password: ") && terminal.waitForReadyRead(30000))
+            seen += terminal.readAllStandardOutput();
+        terminal.write("hunter2\n");
+        terminal.closeWriteChannel();
+        QVERIFY(terminal.waitForFinished(30000));
+        seen += terminal.readAllStandardOutput();
+        QCOMPARE(terminal.exitCode(), 0);
+        QVERIFY2(seen.contains("Password: ") && !seen.contains("hunter2"), seen.constData());
+        QCOMPARE(storedAccount(), (QStringList{"bob", "hunter2"}));
+    }
+
+    // Sign in with the stored account, read the statistics; an incomplete account is refused.
+    void signInWithTheStoredAccount()
+    {
+        if (!m_serving)
+            QSKIP("the build's loopback portal or statistics port is taken");
+        QCOMPARE(ctl(setZhang, password.toUtf8() + '\n').exitCode, 0);
+        const ProgramRun login = ctl({"login", "--verbose"});
+        QCOMPARE(login.exitCode, 0);
+        QCOMPARE(login.out, QStringLiteral("正在连接服务器...\n✓ 登录成功！\n"));
+        QCOMPARE(m_uploads.load(), 1); // the process waited for its one upload before it exited
+        const QJsonObject figures = QJsonDocument::fromJson(ctl({"stats", "--json"}).out.toUtf8()).object();
+        QVERIFY(figures.value("totalCount") == 1 && figures.value("todayCount") == 1);
+
+        // The name without its password, as a half-failed save leaves it.
+        const QStringList passwordItem{"clear", "service", KeychainHelper::service, "account", "password"};
+        QCOMPARE(runProgram("secret-tool", passwordItem).exitCode, 0);
+        QVERIFY(ctl({"account", "show"}).out.contains("incomplete"));
+        const int requests = m_portalRequests;
+        const ProgramRun refused = ctl({"login"});
+        QCOMPARE(refused.exitCode, 2);
+        QVERIFY2(refused.out.isEmpty() && refused.err.contains("netlatchctl account set"),
+                 qPrintable(refused.err));
+        QVERIFY(m_portalRequests == requests && m_uploads == 1);
+    }
+
+    void daemonRunsOnlyWhenSwitchedOnAndOnlyOnce()
+    {
+        QCOMPARE(ctl({"autologin", "off"}).exitCode, 0);
+        const ProgramRun off = ctl({"daemon"});
+        QCOMPARE(off.exitCode, 78);
+        QVERIFY2(off.err.contains("switched off") && off.err.contains("netlatchctl autologin on"),
+                 qPrintable(off.err));
+
+        QCOMPARE(ctl({"autologin", "on"}).exitCode, 0);
+        QProcess first;
+        QString err;
+        connect(&first, &QProcess::readyReadStandardError, [&] { err += first.readAllStandardError(); });
+        const auto logged = [&](const QString &line) {
+            return QTest::qWaitFor([&] { return err.contains(line); }, 30000);
+        };
+        first.start(NETLATCHCTL_PATH, {"daemon", "--verbose"});
+        QVERIFY2(logged("✅ 自动联网监听已启动"), qPrintable(err));
+        const ProgramRun second = ctl({"daemon"});
+        QCOMPARE(second.exitCode, 75);
+        const QString pid = QString::number(first.processId());
+        QVERIFY2(second.err.contains("already running for this user (PID " + pid + ")"),
+                 qPrintable(second.err));
+
+        // The running daemon follows the stored switch and ends cleanly on SIGTERM.
+        QCOMPARE(ctl({"autologin", "off"}).exitCode, 0);
+        QVERIFY2(logged("✅ 自动联网已禁用"), qPrintable(err));
+        ::kill(pid_t(first.processId()), SIGTERM);
+        QVERIFY(first.waitForFinished(30000) && first.exitStatus() == QProcess::NormalExit);
+        err += first.readAllStandardError();
+        QCOMPARE(first.exitCode(), 0);
+        QVERIFY2(err.trimmed().endsWith("✅ 自动联网监听已停止"), qPrintable(err));
+    }
+
+    // The password lives in the keyring and in the request to the portal, and nowhere else.
+    void thePasswordLeaksIntoNoOutputAndNoFile()
+    {
+        // As typed, as the form body encodes it, and its plain part.
+        const QByteArrayList forms{password.toUtf8(), QUrl::toPercentEncoding(password), "s3cret"};
+        const QByteArray printed = m_outputs.join('\n').toUtf8();
+        QStringList roots;
+        for (const char *root : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+            roots << qEnvironmentVariable(root);
+        const QStringList grep{"--recursive", "--files-with-matches", "--devices=skip", "--fixed-strings"};
+        QCOMPARE(runProgram("grep", grep + QStringList{"autoLoginEnabled"} + roots).exitCode, 0); // searched
+        for (const QByteArray &form : forms) {
+            QVERIFY2(!printed.contains(form), printed.constData());
+            const ProgramRun found = runProgram("grep", grep + QStringList{QString::fromUtf8(form)} + roots);
+            QVERIFY2(found.exitCode == 1, qPrintable(found.out + found.err)); // 1: in no file
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetlatchctl)
+#include "tst_netlatchctl.moc"

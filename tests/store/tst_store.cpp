@@ -1,0 +1,165 @@
+#include "FakeSecretStore.h"
+#include "store/KeychainHelper.h"
+#include "store/Preferences.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+using Item = FakeSecretStore::Item;
+const QString service = KeychainHelper::service;
+const QString nameItem = KeychainHelper::usernameAccount, passwordItem = KeychainHelper::passwordAccount;
+
+// The name and the password as they load; "(absent)" for a field that does not.
+QStringList loaded(const KeychainHelper &keychain)
+{
+    const Credentials credentials = keychain.loadCredentials();
+    return {credentials.username.value_or("(absent)"), credentials.password.value_or("(absent)")};
+}
+} // namespace
+
+/// The preference file, and the account in the secret store over an in-memory store that keeps every
+/// item it is given.
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    const QString m_fileName = m_dir.filePath(QStringLiteral("netlatch.conf"));
+
+    std::unique_ptr<Preferences> open() const
+    {
+        return std::make_unique<Preferences>(std::make_unique<QSettings>(m_fileName, QSettings::IniFormat));
+    }
+
+private Q_SLOTS:
+    void init() { QFile::remove(m_fileName); }
+
+    void absentOrWrongTypedValuesReadAsDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("fresh store") << QByteArray();
+        QTest::newRow("wrong types") << QByteArray(
+            "[General]\nautoLoginEnabled=yes\nhideDockIcon=1\n"
+            "quickLoginShortcut=not bytes\nlastShownVersion=@ByteArray(3.0)\n"
+            "com.netlatch.loginRecords=@Variant(garbage\n");
+    }
+
+    void absentOrWrongTypedValuesReadAsDefaults()
+    {
+        QFETCH(QByteArray, file);
+        if (!file.isEmpty()) {
+            QFile settings(m_fileName);
+            QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(file) == file.size());
+        }
+        const auto store = open();
+        for (const PreferenceKey &key : PreferenceKeys::all) {
+            const bool absent = key.type == PreferenceType::Boolean ? !store->boolValue(key)
+                                : key.type == PreferenceType::Text  ? !store->textValue(key)
+                                                                    : !store->dataValue(key);
+            QVERIFY2(absent, key.name);
+        }
+        QCOMPARE(store->lastShownVersion(), QStringLiteral("1.0"));
+    }
+
+    void valuesSurviveARestartAndTheFirstRunResetKeepsTheRest()
+    {
+        const QByteArray json = R"([{"username":"张三","timestamp":1}])";
+        {
+            const auto store = open();
+            store->setBool(PreferenceKeys::hasShownWelcome, true);
+            store->setBool(PreferenceKeys::hasSetupCredentials, true);
+            store->setText(PreferenceKeys::lastShownVersion, QStringLiteral("2.1"));
+            store->setBool(PreferenceKeys::autoLoginEnabled, true);
+            store->setData(PreferenceKeys::quickLoginShortcut, "{}");
+            store->setData(PreferenceKeys::loginRecords, json);
+            QVERIFY(store->boolValue(PreferenceKeys::autoLoginEnabled)); // visible before any sync
+        }
+        const auto store = open();
+        QVERIFY(store->boolValue(PreferenceKeys::hasShownWelcome) &&
+                store->boolValue(PreferenceKeys::hasSetupCredentials));
+        QCOMPARE(store->lastShownVersion(), QStringLiteral("2.1"));
+
+        store->resetFirstRunState();
+        QVERIFY(!store->boolValue(PreferenceKeys::hasShownWelcome) &&
+                !store->boolValue(PreferenceKeys::hasSetupCredentials));
+        QCOMPARE(store->lastShownVersion(), QStringLiteral("1.0"));
+        QVERIFY(store->boolValue(PreferenceKeys::autoLoginEnabled));
+        QCOMPARE(store->dataValue(PreferenceKeys::quickLoginShortcut), QByteArray("{}"));
+        QCOMPARE(store->dataValue(PreferenceKeys::loginRecords), json);
+    }
+
+    void savingReplacesTheWholeAccountAndDeletingLeavesNone()
+    {
+        const Item other{QStringLiteral("org.example.other"), nameItem, "someone else"};
+        FakeSecretStore store;
+        store.plant({service, QStringLiteral("stale"), "left by an older version"});
+        store.plant(other);
+        KeychainHelper keychain(store);
+        const QString name = QStringLiteral("张三@校园网"), password = QStringLiteral("密码 🔐 with spaces ");
+
+        QVERIFY(keychain.saveCredentials(QStringLiteral("alice"), QStringLiteral("first")));
+        QVERIFY(keychain.saveCredentials(name, password));
+        QCOMPARE(store.items(),
+                 (QList<Item>{
+                     other, {service, nameItem, name.toUtf8()}, {service, passwordItem, password.toUtf8()}}));
+        QCOMPARE(loaded(keychain), (QStringList{name, password}));
+
+        keychain.deleteCredentials();
+        QCOMPARE(store.items(), QList<Item>{other});
+        QCOMPARE(loaded(keychain), (QStringList{"(absent)", "(absent)"}));
+
+        // An unreachable store: nothing loads, nothing saves, and the helper says so.
+        QVERIFY(keychain.saveCredentials(name, password));
+        store.setAvailable(false);
+        QCOMPARE(loaded(keychain), (QStringList{"(absent)", "(absent)"}));
+        QVERIFY(!keychain.saveCredentials(name, password));
+        QVERIFY(!keychain.isStoreAvailable());
+    }
+
+    void halfFailedSaveKeepsWhatWasWritten_data()
+    {
+        QTest::addColumn<QString>("failingItem");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("name fails, password still written")
+            << nameItem << QStringList{"(absent)", "new-secret"};
+        QTest::newRow("password fails") << passwordItem << QStringList{"new", "(absent)"};
+    }
+
+    void halfFailedSaveKeepsWhatWasWritten()
+    {
+        QFETCH(QString, failingItem);
+        QFETCH(QStringList, left);
+        FakeSecretStore store;
+        KeychainHelper keychain(store);
+        QVERIFY(keychain.saveCredentials(QStringLiteral("old"), QStringLiteral("old-secret")));
+        store.failAddsOf(failingItem);
+        QVERIFY(!keychain.saveCredentials(QStringLiteral("new"), QStringLiteral("new-secret")));
+        // Nothing is rolled back and nothing of the old account survives.
+        QCOMPARE(store.items().size(), 1);
+        QCOMPARE(loaded(keychain), left);
+    }
+
+    void bytesThatAreNotUtf8ReadAsAbsent_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("stray continuation byte") << QByteArray("abc\x80");
+        QTest::newRow("truncated 中") << QByteArray("\xE4\xB8");
+        QTest::newRow("overlong slash") << QByteArray("\xC0\xAF");
+        QTest::newRow("UTF-16 surrogate") << QByteArray("\xED\xA0\x80");
+        QTest::newRow("GBK 中文") << QByteArray("\xD6\xD0\xCE\xC4");
+    }
+
+    void bytesThatAreNotUtf8ReadAsAbsent()
+    {
+        QFETCH(QByteArray, bytes);
+        FakeSecretStore store;
+        store.plant({service, nameItem, "alice"});
+        store.plant({service, passwordItem, bytes});
+        QCOMPARE(loaded(KeychainHelper(store)), (QStringList{"alice", "(absent)"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"
