@@ -1,109 +1,97 @@
 #include "LogCapture.h"
-#include "auth/LoginForm.h"
-#include "auth/ResponseLimits.h"
-#include "auth/VPNDetector.h"
+#include "auth/PortalAnswerParser.h"
+#include "auth/RedirectProtectionDelegate.h"
 
 #include <QTest>
 
-using Kind = TransportError::Kind;
-using Step = VPNDetector::Step;
-
+// The pure rules of a sign-in: how the portal's answer is read and which redirects are followed.
 class TestAuthRules : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void pageCheck_data()
+    void answers_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("expected");
-        QTest::addColumn<bool>("logsHTML");
-        QTest::newRow("portal page") << "<!DOCTYPE html><script src=/ac_portal/x.js>" << true << true;
-        QTest::newRow("login marker") << "<HTML><form action=login>" << true << true;
-        QTest::newRow("capital Login only") << "<html><h1>Login</h1></html>" << false << true;
-        QTest::newRow("doctype in any case") << "<!DocType HTML><p>VPN</p>" << false << true;
-        QTest::newRow("plain text") << "hello" << true << false;
-        QTest::newRow("JSON") << "{\"ok\":1}" << true << false;
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("success");
+        QTest::addColumn<QString>("message");
+        // The portal's object, in its single quotes or in JSON's double quotes; an apostrophe in msg
+        // leaves it to the text rules.
+        QTest::newRow("object") << "{'success':true,'msg':'认证成功'}" << 200 << true << "认证成功";
+        QTest::newRow("object, refused") << "{'success':false,'msg':'停用'}" << 200 << false << "停用";
+        QTest::newRow("JSON, spaces") << " {\"success\": false, \"msg\": \"欠费\"}" << 200 << false << "欠费";
+        QTest::newRow("success as text, any case") << "{'success':'True','msg':'ok'}" << 500 << true << "ok";
+        QTest::newRow("apostrophe") << "{\"success\":false,\"msg\":\"It's\"}" << 200 << false << "It's";
+        // Without a text msg the text rules decide, first rule wins; the status when none matches.
+        QTest::newRow("TRUE without msg, 200") << "{'success':'TRUE'}" << 200 << true << "登录成功";
+        QTest::newRow("TRUE without msg, 500") << "{'success':'TRUE'}" << 500 << false << "登录失败";
+        QTest::newRow("logon success") << "Radius: logon success" << 500 << true << "登录成功";
+        QTest::newRow("成功 over 失败") << "先失败后成功" << 500 << true << "登录成功";
+        QTest::newRow("失败 without msg") << "认证失败" << 200 << false << "登录失败";
+        QTest::newRow("error") << "internal error" << 200 << false << "登录失败";
+        QTest::newRow("marker, msg") << "<p>'success':true 'msg':'x'" << 500 << true << "登录成功";
+        // Failure messages by the four msg patterns, in their order.
+        QTest::newRow("msg pattern 1") << "x 'success':false 'msg':'一'" << 200 << false << "一";
+        QTest::newRow("msg pattern 2") << "x \"success\":false \"msg\":\"二\"" << 200 << false << "二";
+        QTest::newRow("msg pattern 3") << "x 失败 'msg':\"三\"" << 200 << false << "三";
+        QTest::newRow("msg pattern 4") << "x 失败 \"msg\":'四'" << 200 << false << "四";
+        QTest::newRow("pattern order") << "失败 \"msg\":\"后\" 'msg':'先'" << 200 << false << "先";
     }
 
-    void pageCheck()
+    void answers()
     {
         QFETCH(QString, text);
-        LogCapture log;
-        QTEST(VPNDetector::isExpectedPage(text), "expected");
-        QTEST(log.contains(QStringLiteral("⚠️ 检测到HTML响应，可能是VPN重定向")), "logsHTML");
+        QFETCH(int, status);
+        const LoginOutcome outcome = PortalAnswerParser::parse(text, status);
+        QTEST(outcome.success, "success");
+        QTEST(outcome.message, "message");
     }
 
-    void loginResponseCheck()
+    void redirects_data()
     {
-        LogCapture log;
-        QCOMPARE(VPNDetector::loginResponseProblem(QStringLiteral("{'success':true}")), std::nullopt);
-        QVERIFY(log.lines().isEmpty());
-        QCOMPARE(VPNDetector::loginResponseProblem(QStringLiteral("<html>{\"msg\":\"x\"}</html>")),
-                 std::nullopt);
-        QCOMPARE(VPNDetector::loginResponseProblem(QStringLiteral("<html>Success</html>")),
-                 std::optional<QString>(
-                     QStringLiteral("检测到VPN重定向，返回了非预期的HTML页面。请关闭VPN后重试。")));
-        QCOMPARE(log.countStartingWith(
-                     QStringLiteral("⚠️ 检测到HTML响应而非JSON，可能是VPN重定向")),
-                 2);
-    }
-
-    void transportErrors_data()
-    {
-        QTest::addColumn<int>("step");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char *name, Step step, Kind kind, const QString &message) {
-            QTest::newRow(name) << int(step) << int(kind) << message;
+        QTest::addColumn<QStringList>("targets");
+        QTest::addColumn<int>("followed"); // the leading targets followed; the rest are refused
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QStringList>("log");
+        QStringList hops, log;
+        for (int i = 1; i <= 6; ++i)
+            hops << QStringLiteral("http://10.248.98.2/hop/%1").arg(i);
+        for (int i = 1; i <= 5; ++i)
+            log << QStringLiteral("📍 重定向 #%1 到: ").arg(i) + hops[i - 1];
+        // Once refused, the verdict stays; a repeated target is a loop, found before the count.
+        QTest::newRow("five hops, a sixth, a repeat")
+            << hops + QStringList{hops[0]} << 5 << "检测到重定向循环，可能是VPN导致的。请关闭VPN后重试。"
+            << log + QStringList{"⚠️ 重定向次数过多: 6",
+                                 "⚠️ 检测到重定向循环: " + hops[0]};
+        // One redirect, logged when it leaves the portal's host.
+        const auto one = [](const char *name, const QString &target, bool follows, bool leaves) {
+            QTest::newRow(name) << QStringList{target} << int(follows)
+                                << "检测到VPN重定向，内网地址已被改写。请关闭VPN后重试。"
+                                << (leaves ? QStringList{"⚠️ 检测到URL被重定向到: " +
+                                                         QUrl(target).host()}
+                                           : QStringList{}) +
+                                       (follows ? QStringList{"📍 重定向 #1 到: " + target} : QStringList{});
         };
-        row("page timed out", Step::PageFetch, Kind::TimedOut, "连接超时，可能是VPN导致的，请关闭VPN后重试");
-        row("page refused", Step::PageFetch, Kind::CannotConnect,
-            "无法连接到服务器，请检查网络连接或关闭VPN");
-        row("page insecure", Step::PageFetch, Kind::InsecureConnectionRefused,
-            "ATS错误：请确保在Xcode项目设置的Info标签页中添加了NSAppTransportSecurity > "
-            "NSAllowsArbitraryLoads = YES");
-        row("page other", Step::PageFetch, Kind::Other, "网络连接失败");
-        row("login timed out", Step::LoginRequest, Kind::TimedOut,
-            "连接超时，可能是VPN导致的，请关闭VPN后重试");
-        row("login refused", Step::LoginRequest, Kind::CannotConnect,
-            "无法连接到服务器，请检查网络连接或关闭VPN");
-        row("login insecure", Step::LoginRequest, Kind::InsecureConnectionRefused, "网络错误: Broken pipe");
-        row("login other", Step::LoginRequest, Kind::Other, "网络错误: Broken pipe");
+        one("portal with a port", "http://10.248.98.2:8080/x", true, false);
+        one("portal address as a substring", "http://10.248.98.23/x", true, false);
+        one("foreign host", "http://vpn.example.com/login", false, true);
+        one("localhost", "http://localhost:9000/x", true, true);
+        one("127.0.0.1", "http://127.0.0.1/x", true, true);
     }
 
-    void transportErrors()
+    void redirects()
     {
-        QFETCH(int, step);
-        QFETCH(int, kind);
+        QFETCH(QStringList, targets);
+        QFETCH(int, followed);
         LogCapture log;
-        const TransportError error{Kind(kind), 99, QStringLiteral("Broken pipe")};
-        QTEST(VPNDetector::transportErrorMessage(Step(step), error), "message");
-        const QString expectedLog = Step(step) == Step::PageFetch
-                                        ? QStringLiteral("❌ 获取登录页面失败: Broken pipe (错误码: 99)")
-                                        : QStringLiteral("❌ 登录请求失败: Broken pipe (错误码: 99)");
-        QCOMPARE(log.lines(), QStringList{expectedLog});
-    }
-
-    void utf8DecodingFailsOnACutCharacter()
-    {
-        const QByteArray chinese = QByteArrayLiteral("登录"); // two characters of three bytes each
-        QCOMPARE(ResponseLimits::decodeLeading(chinese, 6), std::optional<QString>(QStringLiteral("登录")));
-        QCOMPARE(ResponseLimits::decodeLeading(chinese, 3), std::optional<QString>(QStringLiteral("登")));
-        QCOMPARE(ResponseLimits::decodeLeading(chinese, 4), std::nullopt);
-        QCOMPARE(ResponseLimits::decodeLeading(QByteArray("ok\xff", 3), 10), std::nullopt);
-        QCOMPARE(ResponseLimits::decodeLeading(QByteArray("ok\xff", 3), 2), std::optional<QString>("ok"));
-    }
-
-    void formEncodingKeepsEveryCharacter()
-    {
-        QCOMPARE(LoginForm::encode(QStringLiteral("a b&c=d+e%f*-._~/张")),
-                 QByteArray("a+b%26c%3Dd%2Be%25f*-._%7E%2F%E5%BC%A0"));
-        const LoginForm form(QStringLiteral("张 三"), QStringLiteral("p&w=d"));
-        QCOMPARE(form.body(),
-                 QByteArray("opr=pwdLogin&userName=%E5%BC%A0+%E4%B8%89&pwd=p%26w%3Dd&rememberPwd=0"));
-        QCOMPARE(form.maskedBody(),
-                 QStringLiteral("opr=pwdLogin&userName=%E5%BC%A0+%E4%B8%89&pwd=***&rememberPwd=0"));
+        RedirectProtectionDelegate guard(QStringLiteral("10.248.98.2"));
+        for (int i = 0; i < targets.size(); ++i)
+            QCOMPARE(guard.willPerformRedirection(QUrl(targets[i])), i < followed);
+        QCOMPARE(guard.shouldBlock(), followed < targets.size());
+        if (guard.shouldBlock())
+            QTEST(guard.blockReason(), "reason");
+        QTEST(log.lines(), "log");
     }
 };
 
