@@ -19,6 +19,13 @@ const QString followLog = QStringLiteral("📍 重定向 #%1 到: %2");
 // Hosts that are this machine: a redirect there cannot be a VPN rewriting the portal's address.
 const QString localHostName = QStringLiteral("localhost");
 const QString localHostAddress = QStringLiteral("127.0.0.1");
+
+// The portal speaks HTTP. Any other scheme (file:, data:, ftp:) would have the client read a local
+// file or a text made up by whoever sent the redirect, and take it for the portal's answer.
+bool isWebURL(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
 } // namespace
 
 RedirectProtectionDelegate::RedirectProtectionDelegate(QString portalHost)
@@ -39,6 +46,10 @@ bool RedirectProtectionDelegate::willPerformRedirection(const QUrl &target)
     if (m_redirectCount > maxRedirects) {
         Log::write(tooManyLog + QString::number(m_redirectCount));
         return refuse(tooManyReason);
+    }
+    if (!isWebURL(target)) {
+        Log::write(foreignHostLog + targetText);
+        return refuse(rewrittenReason);
     }
     const QString host = target.host();
     if (!host.isEmpty() && !host.contains(m_portalHost)) {

@@ -78,6 +78,11 @@ private Q_SLOTS:
         one("foreign host", "http://vpn.example.com/login", false, true);
         one("localhost", "http://localhost:9000/x", true, true);
         one("127.0.0.1", "http://127.0.0.1/x", true, true);
+        // Only web addresses: a local file or a made-up text must never pass for the portal's answer.
+        for (const char *target : {"file:///etc/hostname", "data:text/plain,%7B'success':true%7D"})
+            QTest::newRow(target) << QStringList{target} << 0
+                                  << "检测到VPN重定向，内网地址已被改写。请关闭VPN后重试。"
+                                  << QStringList{QStringLiteral("⚠️ 检测到URL被重定向到: ") + target};
     }
 
     void redirects()
