@@ -1,14 +1,19 @@
 #include "LogCapture.h"
 #include "common/BuildConfig.h"
+#include "common/InstanceLock.h"
 #include "common/Log.h"
 #include "common/NotificationCenter.h"
 
 #include <QHostAddress>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include <cstdio>
 #include <thread>
-#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 bool isLoopbackHost(const QString &host)
@@ -39,39 +44,67 @@ private Q_SLOTS:
 
     void observersMayRemoveThemselvesAndOthersDuringAPost()
     {
+        using namespace Notifications;
         NotificationCenter center;
         QStringList calls;
         NotificationCenter::Token second = 0;
-        NotificationCenter::Token first = center.addObserver(Notifications::LoginSuccess, [&](const QVariantMap &info) {
-            calls << QStringLiteral("first:") + info.value(Notifications::UsernameKey).toString();
+        NotificationCenter::Token first = center.addObserver(LoginSuccess, [&](const QVariantMap &info) {
+            calls << u"first:"_s + info.value(UsernameKey).toString();
             center.removeObserver(first);
             center.removeObserver(second);
         });
-        second = center.addObserver(Notifications::LoginSuccess, [&](const QVariantMap &) { calls << "second"; });
-        center.addObserver(Notifications::LoginFailed, [&](const QVariantMap &) { calls << "failed"; });
-
-        center.post(Notifications::LoginSuccess, {{Notifications::UsernameKey, QStringLiteral("张三")}});
-        center.post(Notifications::LoginSuccess);
-        QCOMPARE(calls, QStringList{QStringLiteral("first:张三")});
-        QCOMPARE(center.observerCount(Notifications::LoginSuccess), 0);
-        QCOMPARE(center.observerCount(Notifications::LoginFailed), 1);
+        second = center.addObserver(LoginSuccess, [&](const QVariantMap &) { calls << u"second"_s; });
+        center.addObserver(LoginFailed, [&](const QVariantMap &) { calls << u"failed"_s; });
+        center.post(LoginSuccess, {{UsernameKey, u"张三"_s}});
+        center.post(LoginSuccess);
+        center.post(LoginFailed);
+        QCOMPARE(calls, (QStringList{u"first:张三"_s, u"failed"_s}));
     }
 
-    void logLinesReachTheCaptureWholeFromAnyThread()
+    void logLinesArriveWholeFromAnyThread()
     {
         LogCapture capture;
-        std::vector<std::thread> threads;
-        for (int t = 0; t < 4; ++t)
-            threads.emplace_back([t] {
-                for (int i = 0; i < 50; ++i)
-                    Log::write(QStringLiteral("🔍 线程 %1 行 %2").arg(t).arg(i));
-            });
-        for (auto &thread : threads)
-            thread.join();
+        {
+            std::jthread threads[4];
+            for (int t = 0; t < 4; ++t)
+                threads[t] = std::jthread([t] {
+                    for (int i = 0; i < 50; ++i)
+                        Log::write(u"🔍 线程 %1 行 %2"_s.arg(t).arg(i));
+                });
+        } // joins them
         QCOMPARE(capture.lines().size(), 200);
-        QVERIFY(capture.contains(QStringLiteral("🔍 线程 3 行 49")));
+        QVERIFY(capture.contains(u"🔍 线程 3 行 49"_s));
+    }
+
+    // The lock is refused while its owner lives, naming it, and taken over once the owner is killed.
+    void onlyOneEngineHoldsTheLock()
+    {
+        QTemporaryDir directory;
+        QProcess holder;
+        holder.start(QCoreApplication::applicationFilePath(), {u"--hold-lock"_s, directory.path()});
+        QVERIFY(holder.waitForReadyRead() && holder.readLine() == "locked\n");
+        InstanceLock lock(u"engine.lock"_s, directory.path());
+        QVERIFY(!lock.tryLock());
+        QCOMPARE(lock.ownerPid(), holder.processId());
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(QFile::exists(lock.filePath())); // left behind
+        QVERIFY(lock.tryLock());
     }
 };
 
-QTEST_GUILESS_MAIN(TestFoundation)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // A child copy of this program, started by onlyOneEngineHoldsTheLock(), holds the lock until killed.
+    if (app.arguments().value(1) == u"--hold-lock") {
+        InstanceLock lock(u"engine.lock"_s, app.arguments().value(2));
+        std::puts(lock.tryLock() ? "locked" : "refused");
+        std::fflush(stdout);
+        return std::getchar();
+    }
+    TestFoundation test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_foundation.moc"

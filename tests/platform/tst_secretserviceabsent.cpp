@@ -5,65 +5,47 @@
 
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
-
-namespace {
-const QString problemPrefix = QStringLiteral("⚠️ 无法使用系统密钥环（Secret Service）: ");
-
-// A whole save, load and delete against a store that cannot serve them.
-void verifyEverythingFails(LibsecretSecretStore &store)
-{
-    KeychainHelper keychain(store);
-    QVERIFY(!keychain.saveCredentials(QStringLiteral("alice"), QStringLiteral("secret")));
-    const Credentials credentials = keychain.loadCredentials();
-    QVERIFY(!credentials.username);
-    QVERIFY(!credentials.password);
-    keychain.deleteCredentials();
-    QVERIFY(!keychain.isStoreAvailable());
-}
-} // namespace
 
 class TestSecretServiceAbsent : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void noSessionBusFailsWithOneLogLine()
+    // A save, load and delete against a store that cannot serve them: all fail, with one log line.
+    static void verifyEverythingFails(LibsecretSecretStore &&store, const QString &problem)
     {
-        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/netlatch-test-bus");
         LogCapture log;
-        LibsecretSecretStore store;
-
-        verifyEverythingFails(store);
-        verifyEverythingFails(store);
-
+        KeychainHelper keychain(store);
+        QVERIFY(!keychain.saveCredentials(u"alice"_s, u"secret"_s));
+        QVERIFY(!keychain.loadCredentials().username && !keychain.loadCredentials().password);
+        keychain.deleteCredentials();
+        QVERIFY(!keychain.isStoreAvailable());
         QCOMPARE(log.lines().size(), 1);
-        QVERIFY2(log.lines().first().startsWith(problemPrefix), qPrintable(log.text()));
+        QVERIFY2(log.lines()[0].startsWith(u"⚠️ 无法使用系统密钥环（Secret Service）: "_s +
+                                           problem),
+                 qPrintable(log.text()));
     }
 
-    void serviceThatNeverAnswersIsAbandoned()
+private Q_SLOTS:
+    void noSessionBus()
+    {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/netlatch-test-bus");
+        verifyEverythingFails(LibsecretSecretStore(), {});
+    }
+
+    // Like a keyring stuck behind an unlock prompt that nobody can see: the first call blocks the
+    // service, and every later one waits behind it.
+    void serviceThatNeverAnswers()
     {
         PrivateDBus bus(PrivateDBus::Role::Session);
-        QVERIFY2(bus.isRunning(), qPrintable(bus.errorString()));
-        const QString name = QStringLiteral("org.freedesktop.secrets");
-        const QString path = QStringLiteral("/org/freedesktop/secrets");
-        QVERIFY2(bus.startMock({name, path, QStringLiteral("org.freedesktop.Secret.Service")}, name),
-                 qPrintable(bus.errorString()));
-        // Like a keyring stuck behind an unlock prompt that nobody can see: the first call blocks
-        // the mock, and every later one waits behind it.
-        const auto addStuckMethod = [&](const QString &method, const QString &in, const QString &out) {
-            return bus.call(name, path, QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("AddMethod"),
-                            {QStringLiteral("org.freedesktop.Secret.Service"), method, in, out,
-                             QStringLiteral("import time; time.sleep(120)")});
-        };
-        QVERIFY(addStuckMethod(QStringLiteral("SearchItems"), QStringLiteral("a{ss}"), QStringLiteral("aoao")));
-        QVERIFY(addStuckMethod(QStringLiteral("OpenSession"), QStringLiteral("sv"), QStringLiteral("vo")));
-        LogCapture log;
-        LibsecretSecretStore store(500ms);
-
-        verifyEverythingFails(store);
-
-        QCOMPARE(log.lines(), QStringList{problemPrefix + QStringLiteral("0.5秒内没有响应")});
+        const QString name = u"org.freedesktop.secrets"_s, path = u"/org/freedesktop/secrets"_s;
+        QVERIFY(bus.startMock({name, path, u"org.freedesktop.Secret.Service"_s}, name));
+        const QString stuck = u"import time; time.sleep(120)"_s;
+        QVERIFY(bus.call(name, path, u"AddMethod"_s,
+                         {QString(), u"SearchItems"_s, u"a{ss}"_s, u"aoao"_s, stuck}));
+        QVERIFY(bus.call(name, path, u"AddMethod"_s, {QString(), u"OpenSession"_s, u"sv"_s, u"vo"_s, stuck}));
+        verifyEverythingFails(LibsecretSecretStore(500ms), u"0.5秒内没有响应"_s);
     }
 };
 
