@@ -3,6 +3,9 @@
 #include "platform/linux/LibsecretSecretStore.h"
 #include "store/KeychainHelper.h"
 
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QProcess>
 #include <QTest>
 
@@ -51,6 +54,28 @@ private Q_SLOTS:
         QCOMPARE(secretTool(search), "\n0");
         QVERIFY(!keychain.loadCredentials().username);
         QCOMPARE(log.lines(), QStringList());
+    }
+
+    // Last: the keyring stays locked, and its unlock prompt cannot be shown (the bus has no display).
+    // Such items must not read as "never stored", and a clear must not report success.
+    void aLockedKeyringIsUnavailableNotEmpty()
+    {
+        LibsecretSecretStore store;
+        KeychainHelper keychain(store);
+        QVERIFY(keychain.saveCredentials(u"alice"_s, u"secret"_s));
+        QDBusInterface service(u"org.freedesktop.secrets"_s, u"/org/freedesktop/secrets"_s,
+                               u"org.freedesktop.Secret.Service"_s);
+        const QDBusMessage locked = service.call(
+            u"Lock"_s, QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath("/org/freedesktop/secrets/collection/login")}));
+        QVERIFY2(locked.type() == QDBusMessage::ReplyMessage, qPrintable(locked.errorMessage()));
+
+        LogCapture log;
+        QVERIFY(!keychain.loadCredentials().username);
+        QVERIFY(!store.isAvailable());
+        QVERIFY(!store.deleteItems(KeychainHelper::service));
+        QVERIFY(!keychain.saveCredentials(u"bob"_s, u"other"_s));
+        QCOMPARE(log.lines(), QStringList{u"⚠️ 无法使用系统密钥环（Secret Service）: 密钥环已锁定，无法解锁"_s});
+        QCOMPARE(secretTool(u"search --all service com.netlatch.credentials"_s).count("attribute.account = "), 2);
     }
 };
 
