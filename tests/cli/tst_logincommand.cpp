@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "Netlatchctl.h"
 
 #include <QProcess>
 #include <QTest>
@@ -61,6 +62,15 @@ private Q_SLOTS:
         else // only a usage error is explained there
             QCOMPARE(err.isEmpty(), exitCode == 1);
         QVERIFY2(!out.contains("demo") && !err.contains("demo"), "the password is never shown");
+    }
+
+    // Bytes that are not UTF-8 would otherwise reach the portal as a silently mangled password.
+    void aPasswordThatIsNotUtf8IsRefused()
+    {
+        const ProgramRun run = runNetlatchctl({"login", "--username", "张三", "--password-stdin"}, "p\xff\xfe\n");
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.out, QString());
+        QVERIFY2(run.err.contains("not UTF-8"), qPrintable(run.err));
     }
 };
 
