@@ -47,12 +47,6 @@ int fail(KeychainHelper &keychain, const QString &message)
     return Command::Failure;
 }
 
-int usageError(const QString &commandName, const QString &message)
-{
-    QTextStream(stderr) << commandName << ": " << message << "Try '" << commandName << " --help'.\n";
-    return Command::UsageError;
-}
-
 } // namespace
 
 QString AccountCommand::name() const

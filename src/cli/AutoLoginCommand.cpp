@@ -54,10 +54,8 @@ int AutoLoginCommand::run(const QStringList &arguments)
     const QStringList positional = parser.positionalArguments();
     const QString action = positional.value(0, statusArgument);
     if (positional.size() > 1 || (action != onArgument && action != offArgument && action != statusArgument)) {
-        QTextStream(stderr) << arguments.value(0) << ": expected 'on', 'off' or 'status', got '"
-                            << positional.join(QLatin1Char(' ')) << "'\n"
-                            << "Try '" << arguments.value(0) << " --help'.\n";
-        return UsageError;
+        return usageError(arguments.value(0), QStringLiteral("expected 'on', 'off' or 'status', got '%1'")
+                                                  .arg(positional.join(QLatin1Char(' '))));
     }
 
     Preferences &preferences = AppServices::preferences();

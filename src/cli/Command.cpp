@@ -7,9 +7,7 @@ bool Command::parseArguments(QCommandLineParser &parser, const QStringList &argu
 {
     const QCommandLineOption help = parser.addHelpOption();
     if (!parser.parse(arguments)) {
-        QTextStream(stderr) << arguments.value(0) << ": " << parser.errorText() << "\n"
-                            << "Try '" << arguments.value(0) << " --help'.\n";
-        exitCode = UsageError;
+        exitCode = usageError(arguments.value(0), parser.errorText());
         return false;
     }
     if (parser.isSet(help)) {
@@ -21,4 +19,14 @@ bool Command::parseArguments(QCommandLineParser &parser, const QStringList &argu
         return false;
     }
     return true;
+}
+
+int Command::usageError(const QString &commandLine, const QString &message)
+{
+    QTextStream err(stderr);
+    err << commandLine << ": " << message;
+    if (!message.endsWith(QLatin1Char('\n')))
+        err << "\n";
+    err << "Try '" << commandLine << " --help'.\n";
+    return UsageError;
 }

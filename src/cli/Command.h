@@ -21,4 +21,8 @@ protected:
     /// Parses `arguments` with --help added. Returns true when the command should go on; otherwise
     /// `exitCode` says how the process ends (help printed: 0; a usage error printed to stderr: 2).
     static bool parseArguments(QCommandLineParser &parser, const QStringList &arguments, int &exitCode);
+
+    /// Explains a usage error on stderr, with the way to the command's help; returns UsageError.
+    /// `commandLine` is "netlatchctl <name>".
+    static int usageError(const QString &commandLine, const QString &message);
 };

@@ -29,11 +29,7 @@ const QString emptyPasswordError = QStringLiteral("the password read from standa
 const QString notUtf8Error = QStringLiteral("the password read from standard input is not UTF-8");
 const QString passwordPrompt = QStringLiteral("Password: ");
 
-int usageError(const QString &message)
-{
-    QTextStream(stderr) << "netlatchctl login: " << message << "\nTry 'netlatchctl login --help'.\n";
-    return Command::UsageError;
-}
+const QString commandLine = QStringLiteral("netlatchctl login");
 } // namespace
 
 QString LoginCommand::name() const
@@ -73,28 +69,28 @@ std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCom
 {
     if (!parser.isSet(usernameOption)) {
         if (parser.isSet(passwordStdinOption)) {
-            usageError(passwordWithoutUsernameError);
+            usageError(commandLine, passwordWithoutUsernameError);
             return std::nullopt;
         }
         return storedAccount();
     }
     Account account{parser.value(usernameOption), {}};
     if (account.username.isEmpty()) {
-        usageError(emptyUsernameError);
+        usageError(commandLine, emptyUsernameError);
         return std::nullopt;
     }
     if (!parser.isSet(passwordStdinOption)) {
-        usageError(missingPasswordError);
+        usageError(commandLine, missingPasswordError);
         return std::nullopt;
     }
     // One line; its line ending is no part of the password. A terminal gets a prompt without echo.
     const std::optional<QString> password = PasswordInput::readSecretLine(passwordPrompt);
     if (!password) {
-        usageError(notUtf8Error);
+        usageError(commandLine, notUtf8Error);
         return std::nullopt;
     }
     if (password->isEmpty()) {
-        usageError(emptyPasswordError);
+        usageError(commandLine, emptyPasswordError);
         return std::nullopt;
     }
     account.password = *password;
@@ -106,7 +102,7 @@ std::optional<LoginCommand::Account> LoginCommand::storedAccount()
     KeychainHelper &keychain = AppServices::keychain();
     const Credentials credentials = keychain.loadCredentials();
     if (!credentials.isUsable()) {
-        usageError(noStoredAccountError);
+        usageError(commandLine, noStoredAccountError);
         if (!keychain.isStoreAvailable())
             QTextStream(stderr) << keyringUnavailableHint;
         return std::nullopt;

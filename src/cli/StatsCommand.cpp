@@ -106,9 +106,8 @@ int StatsCommand::run(const QStringList &arguments)
     if (!parseArguments(parser, arguments, exitCode))
         return exitCode;
     if (!parser.positionalArguments().isEmpty()) {
-        QTextStream(stderr) << arguments.value(0) << ": unexpected argument '" << parser.positionalArguments().first()
-                            << "'\nTry '" << arguments.value(0) << " --help'.\n";
-        return UsageError;
+        return usageError(arguments.value(0), QStringLiteral("unexpected argument '%1'")
+                                                  .arg(parser.positionalArguments().constFirst()));
     }
 
     const StatisticsData data = StatisticsData::load(AppServices::statisticsManager());

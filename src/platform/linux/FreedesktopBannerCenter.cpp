@@ -10,7 +10,7 @@ const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString applicationName = QStringLiteral("Netlatch");
-// The sound naming specification's name for a new message: the desktop's default banner sound.
+// The freedesktop sound theme's name for a new message: the desktop's usual banner sound.
 const QString soundHint = QStringLiteral("sound-name");
 const QString soundName = QStringLiteral("message-new-instant");
 // 0 asks for a new notification every time, so that no banner replaces another.
