@@ -1,8 +1,7 @@
 #include "auth/ResponseLimits.h"
 
 #include "common/Log.h"
-
-#include <QStringDecoder>
+#include "common/StrictUtf8.h"
 
 namespace ResponseLimits {
 
@@ -26,12 +25,8 @@ void logOversized(qint64 length)
 
 std::optional<QString> decodeLeading(const QByteArray &bytes, qint64 limit)
 {
-    // Stateless: a sequence cut at the end is an error rather than state kept for a next call.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(QByteArrayView(bytes).first(qMin<qint64>(bytes.size(), limit)));
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
+    return StrictUtf8::decode(QByteArrayView(bytes).first(qMin<qint64>(bytes.size(), limit)),
+                              StrictUtf8::InitialBom::Skip);
 }
 
 std::optional<QString> loginResponseText(const QByteArray &body)

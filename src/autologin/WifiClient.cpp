@@ -1,10 +1,8 @@
 #include "autologin/WifiClient.h"
 
-#include <QStringDecoder>
+#include "common/StrictUtf8.h"
 
 QString WifiClient::ssidText(const QByteArray &ssid)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(ssid);
-    return utf8.hasError() ? QString::fromLatin1(ssid) : text;
+    return StrictUtf8::decode(ssid, StrictUtf8::InitialBom::Skip).value_or(QString::fromLatin1(ssid));
 }
