@@ -12,6 +12,13 @@ inline const QString LoginSuccess = QStringLiteral("LoginSuccess");
 inline const QString LoginFailed = QStringLiteral("LoginFailed");
 inline const QString UsernameKey = QStringLiteral("username");
 inline const QString MessageKey = QStringLiteral("message");
+// The main window's screens and the first-run flow.
+inline const QString ResizeWindowForSettings = QStringLiteral("ResizeWindowForSettings");
+inline const QString ResizeWindowForWelcome = QStringLiteral("ResizeWindowForWelcome");
+inline const QString ResizeWindowForCredentialSetup = QStringLiteral("ResizeWindowForCredentialSetup");
+inline const QString UpdateLogClosed = QStringLiteral("UpdateLogClosed");
+inline const QString CredentialSetupCompleted = QStringLiteral("CredentialSetupCompleted");
+inline const QString SwitchToAboutSection = QStringLiteral("SwitchToAboutSection");
 } // namespace Notifications
 
 /// The application's broadcast hub. Posts are delivered synchronously, in registration order, on the

@@ -74,6 +74,16 @@ void Preferences::remove(const PreferenceKey &key)
     m_settings->remove(keyName(key));
 }
 
+bool Preferences::autoReconnect() const
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_settings->contains(keyName(PreferenceKeys::autoReconnect)))
+            return true;
+    }
+    return boolValue(PreferenceKeys::autoReconnect);
+}
+
 QString Preferences::lastShownVersion() const
 {
     return textValue(PreferenceKeys::lastShownVersion).value_or(PreferenceKeys::defaultLastShownVersion);

@@ -24,6 +24,8 @@ struct PreferenceKey
 /// Every key the program remembers between runs, with its type. The account is never stored here.
 namespace PreferenceKeys {
 inline constexpr PreferenceKey autoLoginEnabled{"autoLoginEnabled", PreferenceType::Boolean};
+/// Sign in again when the portal drops the session while automatic sign-in is on (default true).
+inline constexpr PreferenceKey autoReconnect{"autoReconnect", PreferenceType::Boolean};
 inline constexpr PreferenceKey skipWiFiCheckForAutoLogin{"skipWiFiCheckForAutoLogin", PreferenceType::Boolean};
 inline constexpr PreferenceKey hideDockIcon{"hideDockIcon", PreferenceType::Boolean};
 inline constexpr PreferenceKey hasShownWelcome{"hasShownWelcome", PreferenceType::Boolean};
@@ -35,7 +37,7 @@ inline constexpr PreferenceKey loginRecords{"com.netlatch.loginRecords", Prefere
 /// The last history value that could not be read, kept by the save that replaced it.
 inline constexpr PreferenceKey loginRecordsBackup{"com.netlatch.loginRecords.unreadable", PreferenceType::Data};
 
-inline constexpr std::array all{autoLoginEnabled,   skipWiFiCheckForAutoLogin, hideDockIcon,
+inline constexpr std::array all{autoLoginEnabled,   autoReconnect, skipWiFiCheckForAutoLogin, hideDockIcon,
                                 hasShownWelcome,    hasSetupCredentials,       lastShownVersion,
                                 quickLoginShortcut, showWindowShortcut,        loginRecords,
                                 loginRecordsBackup};
@@ -63,6 +65,9 @@ public:
     void setText(const PreferenceKey &key, const QString &value);
     void setData(const PreferenceKey &key, const QByteArray &value);
     void remove(const PreferenceKey &key);
+
+    /// "autoReconnect", or true when it was never written.
+    bool autoReconnect() const;
 
     /// "lastShownVersion", or "1.0" when it was never written.
     QString lastShownVersion() const;

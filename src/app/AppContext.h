@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QtGlobal>
+
+class AutoLoginManager;
+class BannerCenter;
+class HTTPAuthService;
+class KeychainHelper;
+class NetworkProbe;
+class NotificationCenter;
+class Preferences;
+class StatisticsManager;
+
+/// What the windows and panes work with: the program's managers and stores, handed to each view's
+/// constructor. The tray application fills it from the composition root; a test fills it with its
+/// own instances over fakes and local servers. Every member outlives the views.
+struct AppContext
+{
+    Preferences &preferences;
+    KeychainHelper &keychain;
+    HTTPAuthService &authService;
+    StatisticsManager &statistics;
+    NetworkProbe &networkProbe;
+    NotificationCenter &notifications;
+    BannerCenter &banners;
+    /// The auto-login engine of this process; null while another process (netlatchctl daemon) holds
+    /// the engine lock and runs it. The switches then only write the preference that process follows.
+    AutoLoginManager *autoLogin = nullptr;
+    /// The PID of the process that runs the engine when it is not this one (0 when unknown).
+    qint64 engineOwnerPid = 0;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QColor>
+#include <QPalette>
+
+class QApplication;
+class QLabel;
+class QWidget;
+
+/// The look every screen shares, derived from the desktop's own light or dark palette: the accent
+/// colour, the secondary text colour, the control background of cards and fields, the corner radius.
+/// Widgets ask it for colours at paint time, so a palette change restyles them without a restart.
+namespace Theme {
+
+/// Point sizes of the system's text styles (title, headline, body, caption).
+inline constexpr int titlePointSize = 20;
+inline constexpr int headlinePointSize = 13;
+inline constexpr int bodyPointSize = 11;
+inline constexpr int captionPointSize = 9;
+/// Corner radius of cards and fields, in device-independent pixels.
+inline constexpr qreal cornerRadius = 10.0;
+
+bool isDark(const QPalette &palette);
+QColor accent(const QPalette &palette);
+QColor secondaryText(const QPalette &palette);
+/// The background of cards and grouped controls: slightly off the window background.
+QColor controlBackground(const QPalette &palette);
+QColor separator(const QPalette &palette);
+QColor success(const QPalette &palette);
+QColor failure(const QPalette &palette);
+/// The orange of a control that is waiting for input (the shortcut recorder while armed).
+QColor attention(const QPalette &palette);
+
+/// Fixed light and dark palettes, for rendering screens the same way on any machine.
+QPalette lightPalette();
+QPalette darkPalette();
+
+/// Installs the application font with a CJK fallback and the stylesheet for the shared object names
+/// ("primaryButton", "secondaryLabel", "titleLabel", …); call once after creating the application.
+void apply(QApplication &application);
+
+/// Marks a label as secondary text (smaller, in the secondary colour).
+void makeSecondary(QLabel *label);
+/// Marks a label as a title of the given point size, bold.
+void makeTitle(QLabel *label, int pointSize = titlePointSize);
+
+} // namespace Theme
