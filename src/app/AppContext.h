@@ -10,6 +10,8 @@ class NetworkProbe;
 class NotificationCenter;
 class Preferences;
 class StatisticsManager;
+class VersionManager;
+class WelcomeManager;
 
 /// What the windows and panes work with: the program's managers and stores, handed to each view's
 /// constructor. The tray application fills it from the composition root; a test fills it with its
@@ -23,6 +25,8 @@ struct AppContext
     NetworkProbe &networkProbe;
     NotificationCenter &notifications;
     BannerCenter &banners;
+    VersionManager &versions;
+    WelcomeManager &welcome;
     /// The auto-login engine of this process; null while another process (netlatchctl daemon) holds
     /// the engine lock and runs it. The switches then only write the preference that process follows.
     AutoLoginManager *autoLogin = nullptr;

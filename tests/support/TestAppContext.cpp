@@ -1,0 +1,40 @@
+#include "TestAppContext.h"
+
+#include <httplib.h>
+
+#include <QtGlobal>
+
+TestAppContext::TestAppContext()
+{
+    portal.server().Get("/", [this](const auto &, auto &res) { res.status = probeStatus; });
+    portal.server().Get("/ac_portal/default/pc.html", [](const auto &, auto &res) {
+        res.set_header("Set-Cookie", "session=1; Path=/");
+        res.set_content("<html></html>", "text/html");
+    });
+    portal.server().Post("/ac_portal/login.php", [this](const httplib::Request &req, httplib::Response &res) {
+        ++loginPosts;
+        const bool accepted = QString::fromStdString(req.get_param_value("userName")) == acceptedUsername
+                              && QString::fromStdString(req.get_param_value("pwd")) == acceptedPassword;
+        if (accepted)
+            probeStatus = 204;
+        const QString answer = accepted ? QStringLiteral("{'success':true,'msg':'ok'}")
+                                        : QStringLiteral("{'success':false,'msg':'%1'}").arg(refusalMessage);
+        res.set_content(answer.toStdString(), "text/html");
+    });
+    if (!portal.start())
+        qFatal("TestAppContext: no free port on 127.0.0.1 for the portal");
+
+    // Uploads go to a closed port on loopback: they fail quietly, as on a network without the server.
+    statistics = std::make_unique<StatisticsManager>(preferences, clock, QStringLiteral("http://127.0.0.1:9/api"));
+    authService = std::make_unique<HTTPAuthService>(portal.address(), notifications,
+                                                    [this](const QString &user) { statistics->recordLogin(user); });
+    networkProbe = std::make_unique<NetworkProbe>(wifi, location, preferences, portal.url(), portal.address());
+    m_context.reset(new AppContext{preferences, keychain, *authService, *statistics, *networkProbe, notifications,
+                                   banners, versions, welcome});
+}
+
+void TestAppContext::storeAccount(const QString &username, const QString &password)
+{
+    secretStore.plant({KeychainHelper::service, QStringLiteral("username"), username.toUtf8()});
+    secretStore.plant({KeychainHelper::service, QStringLiteral("password"), password.toUtf8()});
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "FakeBannerCenter.h"
+#include "FakeLocationAuthorization.h"
+#include "FakeSecretStore.h"
+#include "FakeWifiClient.h"
+#include "LocalHttpServer.h"
+#include "MockClock.h"
+
+#include "app/AppContext.h"
+#include "app/VersionManager.h"
+#include "app/WelcomeManager.h"
+#include "auth/HTTPAuthService.h"
+#include "autologin/NetworkProbe.h"
+#include "common/NotificationCenter.h"
+#include "stats/StatisticsManager.h"
+#include "store/KeychainHelper.h"
+#include "store/Preferences.h"
+
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <memory>
+
+/// Everything a window or pane works with, over fakes and one local portal on 127.0.0.1: a scratch
+/// preference file, an in-memory secret store, recorded banners, a Wi-Fi client the test fills in and
+/// a notification centre of its own. The portal accepts `acceptedUsername`/`acceptedPassword` and
+/// refuses anything else with `refusalMessage`; its root answers the connectivity probe with
+/// `probeStatus`. No engine runs unless a test builds one.
+class TestAppContext
+{
+public:
+    TestAppContext();
+
+    AppContext &context() { return *m_context; }
+
+    /// Stores an account in the fake secret store.
+    void storeAccount(const QString &username, const QString &password);
+
+    QTemporaryDir directory;
+    Preferences preferences{std::make_unique<QSettings>(directory.filePath(QStringLiteral("prefs.ini")),
+                                                        QSettings::IniFormat)};
+    FakeSecretStore secretStore;
+    KeychainHelper keychain{secretStore};
+    NotificationCenter notifications;
+    FakeBannerCenter banners;
+    MockClock clock;
+    FakeWifiClient wifi;
+    FakeLocationAuthorization location{LocationAuthorization::AuthorizedAlways};
+    LocalHttpServer portal;
+    QString acceptedUsername = QStringLiteral("demo");
+    QString acceptedPassword = QStringLiteral("demo-password");
+    QString refusalMessage = QStringLiteral("用户名或密码错误");
+    std::atomic<int> probeStatus{503};
+    std::atomic<int> loginPosts{0};
+    std::unique_ptr<StatisticsManager> statistics;
+    std::unique_ptr<HTTPAuthService> authService;
+    std::unique_ptr<NetworkProbe> networkProbe;
+    VersionManager versions{preferences};
+    WelcomeManager welcome{preferences};
+
+private:
+    std::unique_ptr<AppContext> m_context;
+};
