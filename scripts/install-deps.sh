@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package that building Netlatch and running its tests need.
+# Installs every Debian 12 package that building Netlatch and running its tests need; with the
+# argument `package`, also the tools that build and check the Debian package.
 # Idempotent; run as root (or through sudo). Downloads nothing but Debian packages.
+# Usage: scripts/install-deps.sh [package]
 set -euo pipefail
 
 packages=(
@@ -13,7 +15,12 @@ packages=(
   qt6-qpa-plugins
   openssl # the stats tests make a self-signed certificate for their https server
   time # /usr/bin/time, read by bench/login_memory.sh
+  desktop-file-utils libglib2.0-bin # the autostart test validates its entry and starts it as GNOME does
 )
+if [ "${1:-}" = package ]; then
+  # CPack's DEB generator (dpkg-shlibdeps, file), the checks of scripts/check-package.sh, man(1).
+  packages+=(dpkg-dev file lintian appstream desktop-file-utils man-db)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# CI: builds the Debian package, checks it with lintian, installs it on this machine as a user would
+# (apt-get install ./netlatch_*.deb, which pulls its dependencies), checks what it installed, and
+# removes it again. Run as root (or with sudo) on a Debian 12 machine that may be changed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/package.sh
+deb=$(ls build/package/netlatch_*.deb)
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+echo "== the package"
+dpkg-deb --info "$deb"
+echo "Size: $(du -k "$deb" | cut -f1) KiB file, $(dpkg-deb --field "$deb" Installed-Size) KiB installed"
+
+echo "== lintian (every tag shown; an error fails the check)"
+lintian --display-info --fail-on error "$deb"
+
+echo "== apt-get install ./$deb"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get install -y -q "./$deb"
+remove() { $SUDO apt-get remove -y -q netlatch >/dev/null; }
+trap remove EXIT
+
+echo "== the installed programs"
+netlatchctl --version
+if dpkg -L netlatch | grep -qx /usr/bin/netlatch; then
+  QT_QPA_PLATFORM=offscreen netlatch --version
+else
+  echo "skipped: this build has no tray application (netlatch), so no desktop entry or metainfo either"
+fi
+
+echo "== the systemd user unit starts an installed program"
+unit=/usr/lib/systemd/user/netlatch.service
+program=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
+[ -x "$program" ] || { echo "$unit starts $program, which is not installed" >&2; exit 1; }
+echo "$unit: ExecStart=$program"
+
+echo "== manual pages"
+for page in $(dpkg -L netlatch | sed -n 's|^/usr/share/man/man1/\(.*\)\.1\.gz$|\1|p'); do
+  man -w "$page"
+  # groff's warnings (unknown macros, bad escapes) fail the check.
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$(man -w "$page")" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || { echo "$page.1: $warnings" >&2; exit 1; }
+done
+
+echo "== desktop entry and AppStream metadata"
+for entry in $(dpkg -L netlatch | grep '^/usr/share/applications/.*\.desktop$'); do
+  desktop-file-validate "$entry"
+  icon=$(sed -n 's/^Icon=//p' "$entry")
+  [ -f "/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || { echo "$entry: no icon $icon" >&2; exit 1; }
+  echo "$entry: valid, icon $icon installed"
+done
+for metainfo in $(dpkg -L netlatch | grep '^/usr/share/metainfo/.*\.xml$'); do
+  appstreamcli validate --no-net "$metainfo"
+done
+
+trap - EXIT
+remove
+[ ! -e /usr/bin/netlatchctl ] || { echo "netlatchctl is still installed after removal" >&2; exit 1; }
+echo "== the package installs, works and removes cleanly"
