@@ -16,6 +16,21 @@ const QString fileName = QStringLiteral("app.netlatch.Netlatch.desktop");
 const QString cannotRemoveMessage = QStringLiteral("⚠️ 无法删除登录时启动项: ");
 const QString cannotWriteMessage = QStringLiteral("⚠️ 无法写入登录时启动项: ");
 
+// %1: the Exec argument, %2: the TryExec path, which lets the desktop skip the entry once the
+// program has been removed.
+const QString entryTemplate = QStringLiteral("[Desktop Entry]\n"
+                                             "Type=Application\n"
+                                             "Name=Netlatch\n"
+                                             "Comment=Signs in to the campus network\n"
+                                             "Comment[zh_CN]=自动登录校园网\n"
+                                             "Exec=%1\n"
+                                             "TryExec=%2\n"
+                                             "Icon=app.netlatch.Netlatch\n"
+                                             "Terminal=false\n"
+                                             "X-GNOME-Autostart-enabled=true\n"
+                                             "X-KDE-autostart-after=panel\n"
+                                             "X-LXQt-Need-Tray=true\n");
+
 // Lines with which desktop settings tools switch an entry off without deleting it.
 const QByteArrayList switchedOffLines = {"Hidden=true", "X-GNOME-Autostart-enabled=false"};
 
@@ -56,7 +71,8 @@ QString AutostartEntry::filePath() const
 QString AutostartEntry::execArgument(const QString &program)
 {
     QString argument = program;
-    if (std::any_of(program.cbegin(), program.cend(), [](QChar c) { return reservedCharacters.contains(c); })) {
+    if (std::any_of(program.cbegin(), program.cend(),
+                    [](QChar c) { return reservedCharacters.contains(c); })) {
         for (const QChar c : {QLatin1Char('\\'), QLatin1Char('"'), QLatin1Char('`'), QLatin1Char('$')})
             argument.replace(c, QStringLiteral("\\") + c);
         argument = QLatin1Char('"') + argument + QLatin1Char('"');
@@ -66,23 +82,7 @@ QString AutostartEntry::execArgument(const QString &program)
 
 QByteArray AutostartEntry::contents() const
 {
-    // TryExec lets the desktop skip the entry once the program has been removed.
-    return "[Desktop Entry]\n"
-           "Type=Application\n"
-           "Name=Netlatch\n"
-           "Comment=Signs in to the campus network\n"
-           "Comment[zh_CN]=自动登录校园网\n"
-           "Exec="
-           + execArgument(m_program).toUtf8()
-           + "\n"
-             "TryExec="
-           + escapeString(m_program).toUtf8()
-           + "\n"
-             "Icon=app.netlatch.Netlatch\n"
-             "Terminal=false\n"
-             "X-GNOME-Autostart-enabled=true\n"
-             "X-KDE-autostart-after=panel\n"
-             "X-LXQt-Need-Tray=true\n";
+    return entryTemplate.arg(execArgument(m_program), escapeString(m_program)).toUtf8();
 }
 
 bool AutostartEntry::isEnabled() const
@@ -105,8 +105,8 @@ bool AutostartEntry::setEnabled(bool enabled)
     }
     const QByteArray entry = contents();
     QSaveFile file(filePath());
-    if (QDir().mkpath(m_directory) && file.open(QIODevice::WriteOnly) && file.write(entry) == entry.size()
-        && file.commit())
+    if (QDir().mkpath(m_directory) && file.open(QIODevice::WriteOnly) && file.write(entry) == entry.size() &&
+        file.commit())
         return true;
     Log::write(cannotWriteMessage + filePath());
     return false;

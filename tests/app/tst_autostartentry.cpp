@@ -82,14 +82,16 @@ private Q_SLOTS:
         QCOMPARE(keys.value(QStringLiteral("X-LXQt-Need-Tray")), QStringLiteral("true"));
 
         int exitCode = -1;
-        const auto validation = runTool(QStringLiteral("desktop-file-validate"), {entry.filePath()}, exitCode);
+        const auto validation =
+            runTool(QStringLiteral("desktop-file-validate"), {entry.filePath()}, exitCode);
         if (!validation)
             QSKIP("desktop-file-validate is not installed (Debian: desktop-file-utils)");
         QVERIFY2(exitCode == 0 && validation->trimmed().isEmpty(), qPrintable(*validation));
 
         // GLib's launcher reads Exec and TryExec as GNOME and Xfce do at log-in.
         qputenv("NETLATCH_TEST_MARKER", marker.toUtf8());
-        const auto launch = runTool(QStringLiteral("gio"), {QStringLiteral("launch"), entry.filePath()}, exitCode);
+        const auto launch =
+            runTool(QStringLiteral("gio"), {QStringLiteral("launch"), entry.filePath()}, exitCode);
         if (!launch)
             QSKIP("gio is not installed (Debian: libglib2.0-bin)");
         QVERIFY2(exitCode == 0, qPrintable(*launch));
@@ -115,7 +117,8 @@ private Q_SLOTS:
     void switchedOffByTheDesktop()
     {
         QFETCH(QByteArray, line);
-        AutostartEntry entry(m_dir.filePath(QStringLiteral("autostart")), QStringLiteral("/usr/bin/netlatch"));
+        AutostartEntry entry(m_dir.filePath(QStringLiteral("autostart")),
+                             QStringLiteral("/usr/bin/netlatch"));
         QVERIFY(entry.setEnabled(true));
         QFile file(entry.filePath());
         QVERIFY(file.open(QIODevice::ReadWrite));
@@ -134,7 +137,8 @@ private Q_SLOTS:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         LogCapture log;
-        AutostartEntry entry(blocker.fileName() + QStringLiteral("/autostart"), QStringLiteral("/usr/bin/netlatch"));
+        AutostartEntry entry(blocker.fileName() + QStringLiteral("/autostart"),
+                             QStringLiteral("/usr/bin/netlatch"));
         QVERIFY(!entry.setEnabled(true));
         QVERIFY(!entry.isEnabled());
         QCOMPARE(log.countStartingWith(QStringLiteral("⚠️ 无法写入登录时启动项: ")), 1);

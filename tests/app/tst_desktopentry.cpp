@@ -50,14 +50,17 @@ private Q_SLOTS:
 
         const QString metainfo = readText(sourcePath(QStringLiteral("data/%1.metainfo.xml.in").arg(appId)));
         QVERIFY(metainfo.contains(QStringLiteral("<id>%1</id>").arg(appId)));
-        QVERIFY(metainfo.contains(QStringLiteral("<launchable type=\"desktop-id\">%1.desktop</launchable>").arg(appId)));
-        QVERIFY(metainfo.contains(QStringLiteral("<binary>%1</binary>").arg(QStringLiteral(NETLATCH_PROGRAM_NAME))));
+        QVERIFY(metainfo.contains(
+            QStringLiteral("<launchable type=\"desktop-id\">%1.desktop</launchable>").arg(appId)));
+        QVERIFY(metainfo.contains(
+            QStringLiteral("<binary>%1</binary>").arg(QStringLiteral(NETLATCH_PROGRAM_NAME))));
 
         if (QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty())
             QSKIP("desktop-file-validate is not installed (Debian: desktop-file-utils)");
         QProcess validate;
         validate.setProcessChannelMode(QProcess::MergedChannels);
-        validate.start(QStringLiteral("desktop-file-validate"), {sourcePath(QStringLiteral("data/%1.desktop").arg(appId))});
+        validate.start(QStringLiteral("desktop-file-validate"),
+                       {sourcePath(QStringLiteral("data/%1.desktop").arg(appId))});
         QVERIFY(validate.waitForFinished(30000));
         const QByteArray output = validate.readAll();
         QVERIFY2(validate.exitCode() == 0 && output.isEmpty(), output.constData());
@@ -83,7 +86,8 @@ private Q_SLOTS:
         program.setProcessChannelMode(QProcess::ForwardedChannels);
         program.start(QStringLiteral(NETLATCH_PROGRAM), QStringList());
         QVERIFY(program.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(bus->isServiceRegistered(appId) || program.state() == QProcess::NotRunning, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(bus->isServiceRegistered(appId) || program.state() == QProcess::NotRunning,
+                                 30000);
         QCOMPARE(program.state(), QProcess::Running);
         QCOMPARE(qint64(bus->servicePid(appId).value()), program.processId());
         program.terminate();
