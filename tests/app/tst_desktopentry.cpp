@@ -43,6 +43,8 @@ private Q_SLOTS:
     {
         QVERIFY(!m_entry.isEmpty());
         QCOMPARE(desktopKey(m_entry, QStringLiteral("Exec")), QStringLiteral(NETLATCH_PROGRAM_NAME));
+        // Qt names X11 windows after the program file (WM_CLASS instance); GNOME matches them by it.
+        QCOMPARE(desktopKey(m_entry, QStringLiteral("StartupWMClass")), QStringLiteral(NETLATCH_PROGRAM_NAME));
         const QString icon = desktopKey(m_entry, QStringLiteral("Icon"));
         QCOMPARE(icon, appId);
         QVERIFY(QFile::exists(sourcePath(QStringLiteral("data/icons/%1.svg").arg(icon))));
