@@ -44,7 +44,8 @@ private Q_SLOTS:
         QVERIFY(!m_entry.isEmpty());
         QCOMPARE(desktopKey(m_entry, QStringLiteral("Exec")), QStringLiteral(NETLATCH_PROGRAM_NAME));
         // Qt names X11 windows after the program file (WM_CLASS instance); GNOME matches them by it.
-        QCOMPARE(desktopKey(m_entry, QStringLiteral("StartupWMClass")), QStringLiteral(NETLATCH_PROGRAM_NAME));
+        QCOMPARE(desktopKey(m_entry, QStringLiteral("StartupWMClass")),
+                 QStringLiteral(NETLATCH_PROGRAM_NAME));
         const QString icon = desktopKey(m_entry, QStringLiteral("Icon"));
         QCOMPARE(icon, appId);
         QVERIFY(QFile::exists(sourcePath(QStringLiteral("data/icons/%1.svg").arg(icon))));
@@ -80,7 +81,8 @@ private Q_SLOTS:
         QVERIFY2(!bus->isServiceRegistered(appId), "another netlatch already runs on this bus");
         QTemporaryDir home;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        for (const char *variable :
+             {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
             environment.insert(QString::fromLatin1(variable), home.path());
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         QProcess program;
