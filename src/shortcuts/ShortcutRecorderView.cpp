@@ -91,7 +91,8 @@ void ShortcutRecorderView::paintEvent(QPaintEvent *)
         painter.setBrush(fill);
         painter.setPen(QPen(Theme::attention(colours), recordingBorder));
     } else {
-        painter.setBrush(Theme::controlBackground(colours));
+        // The field colour: the box sits on a card, which already has the control background.
+        painter.setBrush(colours.color(QPalette::Base));
         painter.setPen(Qt::NoPen);
     }
     painter.drawRoundedRect(box, cornerRadius, cornerRadius);

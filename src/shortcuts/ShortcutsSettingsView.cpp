@@ -65,6 +65,13 @@ ShortcutsSettingsView::ShortcutsSettingsView(GlobalShortcutsManager &shortcuts, 
     loadShortcuts();
 }
 
+ShortcutsSettingsView::~ShortcutsSettingsView()
+{
+    // Disarm while the whole pane still exists: the registration that follows reaches its slots.
+    disarm();
+    disconnect(&m_shortcuts, nullptr, this, nullptr);
+}
+
 ShortcutsSettingsView::Row ShortcutsSettingsView::addShortcutCard(const QString &heading, const QString &rowTitle,
                                                                   const QString &description, const QString &name)
 {
@@ -121,9 +128,14 @@ void ShortcutsSettingsView::showEvent(QShowEvent *event)
 
 void ShortcutsSettingsView::hideEvent(QHideEvent *event)
 {
+    disarm();
+    QWidget::hideEvent(event);
+}
+
+void ShortcutsSettingsView::disarm()
+{
     // A capture left armed behind a closed window would keep the hot keys off and take the next key
     // pressed anywhere in the application.
     m_quickLogin.recorder->setRecording(false);
     m_showWindow.recorder->setRecording(false);
-    QWidget::hideEvent(event);
 }

@@ -19,6 +19,7 @@ public:
     static const QString refusedNote;
 
     explicit ShortcutsSettingsView(GlobalShortcutsManager &shortcuts, QWidget *parent = nullptr);
+    ~ShortcutsSettingsView() override;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -34,6 +35,7 @@ private:
                         const QString &name);
     void loadShortcuts();
     void updateRefusedNotes();
+    void disarm();
 
     GlobalShortcutsManager &m_shortcuts;
     Row m_quickLogin;

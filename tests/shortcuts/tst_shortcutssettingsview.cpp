@@ -161,13 +161,17 @@ private Q_SLOTS:
         QCOMPARE(m_shortcuts->showWindowShortcut(), (KeyCombo{40, cmd}));
     }
 
-    void hidingThePaneDisarms()
+    void closingThePaneDisarms()
     {
         open();
         QTest::mouseClick(recorder(quickLogin), Qt::LeftButton);
         m_window->hide();
         QVERIFY(!m_shortcuts->isRecording());
         QCOMPARE(recorder(quickLogin)->text(), unset);
+        m_window->show();
+        QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
+        m_window.reset();
+        QVERIFY(!m_shortcuts->isRecording());
     }
 
     void refusedAndUnavailable()
