@@ -40,12 +40,13 @@ X11HotKeyService::X11HotKeyService(const QProcessEnvironment &environment, QObje
 
 X11HotKeyService::~X11HotKeyService()
 {
+    // The connection is the application's: once the application is gone, so are the grabs.
+    if (!m_connection || !qGuiApp)
+        return;
     for (const auto &[handle, grab] : m_grabs)
         ungrab(grab);
-    if (m_connection) {
-        xcb_flush(m_connection);
-        qGuiApp->removeNativeEventFilter(this);
-    }
+    xcb_flush(m_connection);
+    qGuiApp->removeNativeEventFilter(this);
 }
 
 bool X11HotKeyService::isWaylandSession(const QProcessEnvironment &environment)
