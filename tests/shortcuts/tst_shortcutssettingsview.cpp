@@ -176,26 +176,21 @@ private Q_SLOTS:
 
     void refusedAndUnavailable()
     {
+        const auto note = [this](const QString &name) { return m_pane->findChild<QLabel *>(name); };
         m_preferences->setData(PreferenceKeys::quickLoginShortcut, KeyComboCodable::encode({37, cmd | shift}));
         m_hotKeys->refused.append({37, 0x300});
         open();
-        QVERIFY(m_pane->findChild<QLabel *>(u"quickLoginRefusedNote"_s)->isVisible());
-        QVERIFY(!m_pane->findChild<QLabel *>(u"showWindowRefusedNote"_s)->isVisible());
-        QVERIFY(!m_pane->findChild<QLabel *>(u"waylandNote"_s));
-        QTest::mouseClick(recorder(quickLogin), Qt::LeftButton);
-        QVERIFY(!m_pane->findChild<QLabel *>(u"quickLoginRefusedNote"_s)->isVisible());
-        m_field->setFocus();
-        typeKey(Qt::Key_L, Qt::ControlModifier | Qt::AltModifier, 46);
-        QTRY_COMPARE(m_shortcuts->quickLoginShortcut(), (KeyCombo{37, cmd | opt}));
-        QVERIFY(!m_pane->findChild<QLabel *>(u"quickLoginRefusedNote"_s)->isVisible());
+        QVERIFY(note(u"quickLoginRefusedNote"_s)->isVisible() && !note(u"showWindowRefusedNote"_s)->isVisible());
+        QVERIFY(!note(u"waylandNote"_s));
+        QTest::mouseClick(recorder(quickLogin), Qt::LeftButton); // off on purpose while armed: no refusal
+        QVERIFY(!note(u"quickLoginRefusedNote"_s)->isVisible());
         cleanup();
 
         m_hotKeys->available = false; // a Wayland session
         open();
-        QVERIFY(m_pane->findChild<QLabel *>(u"waylandNote"_s)->isVisible());
+        QVERIFY(note(u"waylandNote"_s)->isVisible() && !note(u"quickLoginRefusedNote"_s)->isVisible());
         QVERIFY(!recorder(quickLogin)->isEnabled() && !recorder(showWindow)->isEnabled());
-        QCOMPARE(recorder(quickLogin)->text(), u"⌘ ⌥ L"_s);
-        QVERIFY(!m_pane->findChild<QLabel *>(u"quickLoginRefusedNote"_s)->isVisible());
+        QCOMPARE(recorder(quickLogin)->text(), u"⌘ ⇧ L"_s);
     }
 };
 

@@ -195,26 +195,22 @@ private Q_SLOTS:
         QTRY_COMPARE(m_signedIn, 1);
     }
 
-    void wayland_data()
+    void noHotKeysOnWayland_data()
     {
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("available");
-        QTest::newRow("X11 session") << u"XDG_SESSION_TYPE"_s << u"x11"_s << true;
-        QTest::newRow("Wayland session") << u"XDG_SESSION_TYPE"_s << u"wayland"_s << false;
-        QTest::newRow("Wayland display") << u"WAYLAND_DISPLAY"_s << u"wayland-0"_s << false;
+        QTest::newRow("Wayland session") << u"XDG_SESSION_TYPE"_s << u"wayland"_s;
+        QTest::newRow("Wayland display") << u"WAYLAND_DISPLAY"_s << u"wayland-0"_s;
     }
-    void wayland()
+    void noHotKeysOnWayland()
     {
         QFETCH(QString, variable);
         QFETCH(QString, value);
-        QFETCH(bool, available);
         QProcessEnvironment environment;
         environment.insert(variable, value);
         X11HotKeyService service(environment);
-        QCOMPARE(service.canRegisterHotKeys(), available);
-        const auto handle = service.registerHotKey(ctrlShiftK.keyCode, ctrlShiftK.hotKeyModifiers(), {1, 1});
-        QCOMPARE(handle.has_value(), available);
+        QVERIFY(!service.canRegisterHotKeys());
+        QCOMPARE(service.registerHotKey(ctrlShiftK.keyCode, ctrlShiftK.hotKeyModifiers(), {1, 1}), std::nullopt);
     }
 };
 

@@ -163,10 +163,9 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray &eventType, void *mess
     if (key->event != m_root)
         return false;
     if (type == XCB_KEY_RELEASE) {
-        if (key->detail != m_heldKey)
-            return false;
-        m_heldKey = 0;
-        return true;
+        if (key->detail == m_heldKey)
+            m_heldKey = 0;
+        return false;
     }
     for (const auto &[handle, grab] : m_grabs) {
         const quint16 held = key->state & keyboardModifiers & ~(XCB_MOD_MASK_LOCK | grab.numLock);
@@ -179,7 +178,9 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray &eventType, void *mess
             QMetaObject::invokeMethod(
                 this, [this, id] { Q_EMIT hotKeyPressed(id.signature, id.id); }, Qt::QueuedConnection);
         }
-        return true;
+        break;
     }
+    // Qt goes on to take the press's time as the user's last action (it has no window of its own on
+    // the root): the window manager checks that time before it lets "show the window" raise it.
     return false;
 }

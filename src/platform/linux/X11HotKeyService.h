@@ -12,7 +12,7 @@
 
 /// System-wide hot keys on X11: a passive key grab on the root window for each combination, taken in
 /// every lock-key variant (none, Caps Lock, NumLock, both) so that a lit lock key does not break the
-/// shortcut. Presses arrive through a native event filter. Wayland gives applications no such grab:
+/// shortcut. Presses are read by a native event filter. Wayland gives applications no such grab:
 /// there canRegisterHotKeys() says no and every registration is refused.
 class X11HotKeyService final : public HotKeyService, public QAbstractNativeEventFilter
 {
