@@ -10,8 +10,8 @@ namespace GuiServices {
 GlobalShortcutsManager &globalShortcutsManager()
 {
     if (!GlobalShortcutsManager::hasShared()) {
-        GlobalShortcutsManager::setShared(
-            new GlobalShortcutsManager(AppServices::preferences(), *new X11HotKeyService, *new QtKeyDownMonitor));
+        GlobalShortcutsManager::setShared(new GlobalShortcutsManager(
+            AppServices::preferences(), *new X11HotKeyService, *new QtKeyDownMonitor));
     }
     return GlobalShortcutsManager::shared();
 }

@@ -7,7 +7,8 @@ GlobalShortcutsManager::GlobalShortcutsManager(Preferences &preferences, HotKeyS
                                                KeyDownMonitor &keyDownMonitor, QObject *parent)
     : QObject(parent), m_preferences(preferences), m_hotKeys(hotKeys), m_monitor(keyDownMonitor)
 {
-    m_eventHandler = connect(&m_hotKeys, &HotKeyService::hotKeyPressed, this, &GlobalShortcutsManager::dispatchHotKey);
+    m_eventHandler =
+        connect(&m_hotKeys, &HotKeyService::hotKeyPressed, this, &GlobalShortcutsManager::dispatchHotKey);
     registerHotKeys();
 }
 
@@ -51,7 +52,8 @@ void GlobalShortcutsManager::registerHotKeys()
     unregisterHotKeys();
     if (!m_isRecording) {
         const auto registerOne = [this](const std::optional<KeyCombo> &combo, HotKeyService::HotKeyID id) {
-            return combo ? m_hotKeys.registerHotKey(combo->keyCode, combo->hotKeyModifiers(), id) : std::nullopt;
+            return combo ? m_hotKeys.registerHotKey(combo->keyCode, combo->hotKeyModifiers(), id)
+                         : std::nullopt;
         };
         m_hotKeyRefs = {registerOne(quickLoginShortcut(), quickLoginHotKey),
                         registerOne(showWindowShortcut(), showWindowHotKey)};

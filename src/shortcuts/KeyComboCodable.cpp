@@ -29,8 +29,8 @@ namespace KeyComboCodable {
 QByteArray encode(const KeyCombo &combo)
 {
     // Written by hand: QJsonValue holds no unsigned 64-bit number, and every flag must survive.
-    return QByteArrayLiteral("{\"keyCode\":") + QByteArray::number(combo.keyCode) + QByteArrayLiteral(",\"modifiers\":")
-           + QByteArray::number(combo.modifiers) + '}';
+    return QByteArrayLiteral("{\"keyCode\":") + QByteArray::number(combo.keyCode) +
+           QByteArrayLiteral(",\"modifiers\":") + QByteArray::number(combo.modifiers) + '}';
 }
 
 std::optional<KeyCombo> decode(const QByteArray &data)
@@ -41,7 +41,8 @@ std::optional<KeyCombo> decode(const QByteArray &data)
     const QJsonObject object = document.object();
     const auto keyCode = wholeNumber(object.value(keyCodeMember), std::numeric_limits<quint16>::max());
     // 2^64 itself is the first double past the range.
-    const auto modifiers = wholeNumber(object.value(modifiersMember), std::nextafter(18446744073709551616.0, 0.0));
+    const auto modifiers =
+        wholeNumber(object.value(modifiersMember), std::nextafter(18446744073709551616.0, 0.0));
     if (!keyCode || !modifiers)
         return std::nullopt;
     return KeyCombo{quint16(*keyCode), *modifiers};

@@ -10,6 +10,7 @@ struct Position
 };
 
 // One row per key position that both sides know, in the Mac's key code order.
+// clang-format off
 constexpr std::array<Position, 120> positions{{
     {0, 30},    {1, 31},    {2, 32},    {3, 33},    {4, 35},    {5, 34},    {6, 44},    {7, 45},    // A S D F H G Z X
     {8, 46},    {9, 47},    {10, 86},   {11, 48},   {12, 16},   {13, 17},   {14, 18},   {15, 19},   // C V § B Q W E R
@@ -28,6 +29,7 @@ constexpr std::array<Position, 120> positions{{
     {116, 104}, {117, 111}, {118, 62},  {119, 107}, {120, 60},  {121, 109}, {122, 59},  {123, 105}, // page up, forward delete, F4, end, F2, page down, F1, ←
     {124, 106}, {125, 108}, {126, 103},                                                             // → ↓ ↑
 }};
+// clang-format on
 } // namespace
 
 namespace KeyPositions {

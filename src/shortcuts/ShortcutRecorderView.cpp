@@ -54,7 +54,8 @@ void ShortcutRecorderView::setRecording(bool recording)
     m_manager.startRecording([self = QPointer<ShortcutRecorderView>(this)](std::optional<KeyCombo> combo) {
         // The capture runs inside key event delivery; the recorder changes on the next turn instead.
         if (self && combo)
-            QMetaObject::invokeMethod(self.data(), [self, combo] { self->recorded(*combo); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                self.data(), [self, combo] { self->recorded(*combo); }, Qt::QueuedConnection);
     });
 }
 

@@ -72,8 +72,10 @@ ShortcutsSettingsView::~ShortcutsSettingsView()
     disconnect(&m_shortcuts, nullptr, this, nullptr);
 }
 
-ShortcutsSettingsView::Row ShortcutsSettingsView::addShortcutCard(const QString &heading, const QString &rowTitle,
-                                                                  const QString &description, const QString &name)
+ShortcutsSettingsView::Row ShortcutsSettingsView::addShortcutCard(const QString &heading,
+                                                                  const QString &rowTitle,
+                                                                  const QString &description,
+                                                                  const QString &name)
 {
     auto *card = new Card(heading, this);
     auto *row = new QHBoxLayout;

@@ -15,7 +15,8 @@ using namespace Qt::StringLiterals;
 using Registration = FakeHotKeyService::Registration;
 
 namespace {
-constexpr quint64 cmd = KeyCombo::command, shift = KeyCombo::shift, opt = KeyCombo::option, ctrl = KeyCombo::control;
+constexpr quint64 cmd = KeyCombo::command, shift = KeyCombo::shift, opt = KeyCombo::option,
+                  ctrl = KeyCombo::control;
 constexpr quint64 capsLock = 0x10000, numericPad = 0x200000, function = 0x800000; // never stored
 const KeyCombo cmdShiftL{37, cmd | shift};
 const KeyCombo ctrlSpace{49, ctrl};
@@ -39,7 +40,8 @@ class TestGlobalShortcuts : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_preferences.emplace(std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat));
+        m_preferences.emplace(
+            std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat));
         m_preferences->remove(PreferenceKeys::quickLoginShortcut);
         m_preferences->remove(PreferenceKeys::showWindowShortcut);
         m_hotKeys.emplace();
@@ -95,12 +97,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("keyCode");
         QTest::addColumn<int>("evdev");
         const std::pair<int, int> named[] = {
-            {0, KEY_A},       {1, KEY_S},        {2, KEY_D},     {3, KEY_F},      {4, KEY_H},      {5, KEY_G},
-            {6, KEY_Z},       {7, KEY_X},        {8, KEY_C},     {9, KEY_V},      {11, KEY_B},     {12, KEY_Q},
-            {13, KEY_W},      {14, KEY_E},       {15, KEY_R},    {16, KEY_Y},     {17, KEY_T},     {31, KEY_O},
-            {32, KEY_U},      {34, KEY_I},       {35, KEY_P},    {37, KEY_L},     {38, KEY_J},     {40, KEY_K},
-            {45, KEY_N},      {46, KEY_M},       {36, KEY_ENTER}, {48, KEY_TAB},  {49, KEY_SPACE}, {51, KEY_BACKSPACE},
-            {53, KEY_ESC},    {123, KEY_LEFT},   {124, KEY_RIGHT}, {125, KEY_DOWN}, {126, KEY_UP},
+            {0, KEY_A},    {1, KEY_S},      {2, KEY_D},       {3, KEY_F},      {4, KEY_H},
+            {5, KEY_G},    {6, KEY_Z},      {7, KEY_X},       {8, KEY_C},      {9, KEY_V},
+            {11, KEY_B},   {12, KEY_Q},     {13, KEY_W},      {14, KEY_E},     {15, KEY_R},
+            {16, KEY_Y},   {17, KEY_T},     {31, KEY_O},      {32, KEY_U},     {34, KEY_I},
+            {35, KEY_P},   {37, KEY_L},     {38, KEY_J},      {40, KEY_K},     {45, KEY_N},
+            {46, KEY_M},   {36, KEY_ENTER}, {48, KEY_TAB},    {49, KEY_SPACE}, {51, KEY_BACKSPACE},
+            {53, KEY_ESC}, {123, KEY_LEFT}, {124, KEY_RIGHT}, {125, KEY_DOWN}, {126, KEY_UP},
         };
         for (const auto &[code, evdev] : named)
             QTest::addRow("%s", qPrintable((KeyCombo{quint16(code), 0}).displayString())) << code << evdev;

@@ -21,7 +21,8 @@ const QString quickLogin = u"quickLoginRecorder"_s;
 const QString showWindow = u"showWindowRecorder"_s;
 const QString recording = u"按下快捷键..."_s;
 const QString unset = u"未设置"_s;
-constexpr quint64 cmd = KeyCombo::command, shift = KeyCombo::shift, opt = KeyCombo::option, ctrl = KeyCombo::control;
+constexpr quint64 cmd = KeyCombo::command, shift = KeyCombo::shift, opt = KeyCombo::option,
+                  ctrl = KeyCombo::control;
 
 // A key press and release as the xcb platform delivers them: Qt's key, the modifiers, the xkb
 // keycode as native scan code; the shortcut override first, as Qt sends it before every press.
@@ -49,7 +50,10 @@ class TestShortcutsSettingsView : public QObject
     QLineEdit *m_field = nullptr;
     ShortcutsSettingsView *m_pane = nullptr;
 
-    ShortcutRecorderView *recorder(const QString &name) { return m_pane->findChild<ShortcutRecorderView *>(name); }
+    ShortcutRecorderView *recorder(const QString &name)
+    {
+        return m_pane->findChild<ShortcutRecorderView *>(name);
+    }
 
     // The pane in a window beside a text field that holds the focus.
     void open()
@@ -69,7 +73,8 @@ class TestShortcutsSettingsView : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_preferences.emplace(std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat));
+        m_preferences.emplace(
+            std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat));
         m_preferences->remove(PreferenceKeys::quickLoginShortcut);
         m_preferences->remove(PreferenceKeys::showWindowShortcut);
         m_hotKeys.emplace();
@@ -90,16 +95,16 @@ private Q_SLOTS:
         QTest::addColumn<KeyCombo>("combo");
         QTest::addColumn<QString>("shown");
         const auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
-        QTest::newRow("Ctrl+Shift+L") << quickLogin << int(Qt::Key_L) << ctrlShift << 46u << KeyCombo{37, cmd | shift}
-                                      << u"⌘ ⇧ L"_s;
+        QTest::newRow("Ctrl+Shift+L")
+            << quickLogin << int(Qt::Key_L) << ctrlShift << 46u << KeyCombo{37, cmd | shift} << u"⌘ ⇧ L"_s;
         // Qt names the key by what it types; the capture reads its position.
         QTest::newRow("Ctrl+Shift+1 typed as !") << quickLogin << int(Qt::Key_Exclam) << ctrlShift << 10u
                                                  << KeyCombo{18, cmd | shift} << u"⌘ ⇧ Key"_s;
-        QTest::newRow("A on AZERTY, Q position") << showWindow << int(Qt::Key_A) << Qt::KeyboardModifiers() << 24u
-                                                 << KeyCombo{12, 0} << u"Q"_s;
-        QTest::newRow("Meta+Alt+keypad 5") << showWindow << int(Qt::Key_5)
-                                           << (Qt::MetaModifier | Qt::AltModifier | Qt::KeypadModifier) << 84u
-                                           << KeyCombo{87, opt | ctrl} << u"⌥ ⌃ Key"_s;
+        QTest::newRow("A on AZERTY, Q position")
+            << showWindow << int(Qt::Key_A) << Qt::KeyboardModifiers() << 24u << KeyCombo{12, 0} << u"Q"_s;
+        QTest::newRow("Meta+Alt+keypad 5")
+            << showWindow << int(Qt::Key_5) << (Qt::MetaModifier | Qt::AltModifier | Qt::KeypadModifier)
+            << 84u << KeyCombo{87, opt | ctrl} << u"⌥ ⌃ Key"_s;
     }
     void records()
     {
@@ -119,7 +124,8 @@ private Q_SLOTS:
         typeKey(key, modifiers, scanCode, u"x"_s);
         QTRY_COMPARE(recorder(row)->text(), shown);
         QCOMPARE(m_field->text(), QString()); // the recorded press reached no widget
-        const auto &stored = row == quickLogin ? PreferenceKeys::quickLoginShortcut : PreferenceKeys::showWindowShortcut;
+        const auto &stored =
+            row == quickLogin ? PreferenceKeys::quickLoginShortcut : PreferenceKeys::showWindowShortcut;
         QCOMPARE(m_preferences->dataValue(stored), KeyComboCodable::encode(combo));
         QCOMPARE(m_hotKeys->liveRegistrations().size(), 1);
         QCOMPARE(m_hotKeys->liveRegistrations().first().keyCode, combo.keyCode);
@@ -177,10 +183,12 @@ private Q_SLOTS:
     void refusedAndUnavailable()
     {
         const auto note = [this](const QString &name) { return m_pane->findChild<QLabel *>(name); };
-        m_preferences->setData(PreferenceKeys::quickLoginShortcut, KeyComboCodable::encode({37, cmd | shift}));
+        m_preferences->setData(PreferenceKeys::quickLoginShortcut,
+                               KeyComboCodable::encode({37, cmd | shift}));
         m_hotKeys->refused.append({37, 0x300});
         open();
-        QVERIFY(note(u"quickLoginRefusedNote"_s)->isVisible() && !note(u"showWindowRefusedNote"_s)->isVisible());
+        QVERIFY(note(u"quickLoginRefusedNote"_s)->isVisible() &&
+                !note(u"showWindowRefusedNote"_s)->isVisible());
         QVERIFY(!note(u"waylandNote"_s));
         QTest::mouseClick(recorder(quickLogin), Qt::LeftButton); // off on purpose while armed: no refusal
         QVERIFY(!note(u"quickLoginRefusedNote"_s)->isVisible());

@@ -56,8 +56,9 @@ struct OtherClient
     ~OtherClient() { xcb_disconnect(c); }
     bool grab(quint16 modifiers)
     {
-        xcb_generic_error_t *error = xcb_request_check(
-            c, xcb_grab_key_checked(c, 0, rootOf(c), modifiers, xKeycodeK, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        xcb_generic_error_t *error =
+            xcb_request_check(c, xcb_grab_key_checked(c, 0, rootOf(c), modifiers, xKeycodeK,
+                                                      XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         free(error);
         return !error;
     }
@@ -88,7 +89,8 @@ private Q_SLOTS:
     {
         m_app.emplace();
         m_app->storeAccount(m_app->acceptedUsername, m_app->acceptedPassword);
-        m_app->notifications.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) { ++m_signedIn; });
+        m_app->notifications.addObserver(Notifications::LoginSuccess,
+                                         [this](const QVariantMap &) { ++m_signedIn; });
         m_signedIn = 0;
         m_hotKeys.emplace(QProcessEnvironment());
         m_monitor.emplace();
@@ -125,8 +127,8 @@ private Q_SLOTS:
         });
         for (const QString &lock : locks)
             QVERIFY(xdotool({u"key"_s, lock}));
-        const quint16 expectedLocks = (locks.contains(u"Num_Lock"_s) ? numLockMask : 0)
-                                      | (locks.contains(u"Caps_Lock"_s) ? XCB_MOD_MASK_LOCK : 0);
+        const quint16 expectedLocks = (locks.contains(u"Num_Lock"_s) ? numLockMask : 0) |
+                                      (locks.contains(u"Caps_Lock"_s) ? XCB_MOD_MASK_LOCK : 0);
         QCOMPARE(keyboardState() & (numLockMask | XCB_MOD_MASK_LOCK), expectedLocks);
 
         QVERIFY(xdotool({u"key"_s, u"ctrl+shift+l"_s}));
@@ -210,7 +212,8 @@ private Q_SLOTS:
         environment.insert(variable, value);
         X11HotKeyService service(environment);
         QVERIFY(!service.canRegisterHotKeys());
-        QCOMPARE(service.registerHotKey(ctrlShiftK.keyCode, ctrlShiftK.hotKeyModifiers(), {1, 1}), std::nullopt);
+        QCOMPARE(service.registerHotKey(ctrlShiftK.keyCode, ctrlShiftK.hotKeyModifiers(), {1, 1}),
+                 std::nullopt);
     }
 };
 

@@ -15,10 +15,10 @@ constexpr quint64 numericPadFlag = 0x200000;
 bool isModifierKey(int key)
 {
     // Qt's own range of modifier and lock keys (Shift … ScrollLock), and the ones outside it.
-    static constexpr std::array others{Qt::Key_Super_L, Qt::Key_Super_R, Qt::Key_Hyper_L, Qt::Key_Hyper_R,
-                                       Qt::Key_AltGr,   Qt::Key_Mode_switch};
-    return (key >= Qt::Key_Shift && key <= Qt::Key_ScrollLock)
-           || std::find(others.begin(), others.end(), key) != others.end();
+    static constexpr std::array others{Qt::Key_Super_L, Qt::Key_Super_R, Qt::Key_Hyper_L,
+                                       Qt::Key_Hyper_R, Qt::Key_AltGr,   Qt::Key_Mode_switch};
+    return (key >= Qt::Key_Shift && key <= Qt::Key_ScrollLock) ||
+           std::find(others.begin(), others.end(), key) != others.end();
 }
 } // namespace
 

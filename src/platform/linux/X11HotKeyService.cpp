@@ -23,8 +23,7 @@ struct FreeDeleter
 {
     void operator()(void *p) const { std::free(p); }
 };
-template <typename T>
-using XcbReply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 } // namespace
 
 X11HotKeyService::X11HotKeyService(const QProcessEnvironment &environment, QObject *parent)
@@ -51,8 +50,8 @@ X11HotKeyService::~X11HotKeyService()
 
 bool X11HotKeyService::isWaylandSession(const QProcessEnvironment &environment)
 {
-    return environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland")
-           || !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
+    return environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland") ||
+           !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
 }
 
 bool X11HotKeyService::canRegisterHotKeys() const
@@ -93,7 +92,7 @@ X11HotKeyService::ModifierMasks X11HotKeyService::modifierMasks() const
 }
 
 std::optional<HotKeyService::Handle> X11HotKeyService::registerHotKey(quint16 keyCode, quint32 modifiers,
-                                                                       HotKeyID id)
+                                                                      HotKeyID id)
 {
     const std::optional<quint16> evdev = KeyPositions::evdevCode(keyCode);
     if (!canRegisterHotKeys() || !evdev || *evdev + KeyPositions::xkbOffset > 255)
@@ -107,13 +106,14 @@ std::optional<HotKeyService::Handle> X11HotKeyService::registerHotKey(quint16 ke
     grab.modifiers |= (modifiers & controlBit) ? masks.super : 0;
     grab.variants = {0, XCB_MOD_MASK_LOCK};
     if (masks.numLock)
-        grab.variants.insert(grab.variants.end(), {masks.numLock, quint16(masks.numLock | XCB_MOD_MASK_LOCK)});
+        grab.variants.insert(grab.variants.end(),
+                             {masks.numLock, quint16(masks.numLock | XCB_MOD_MASK_LOCK)});
 
     std::vector<xcb_void_cookie_t> cookies;
     for (const quint16 variant : grab.variants) {
         // owner_events off: every press is reported to the root window, even in our own windows.
-        cookies.push_back(xcb_grab_key_checked(m_connection, 0, m_root, grab.modifiers | variant, grab.keycode,
-                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        cookies.push_back(xcb_grab_key_checked(m_connection, 0, m_root, grab.modifiers | variant,
+                                               grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     }
     bool refused = false;
     for (const xcb_void_cookie_t cookie : cookies) {

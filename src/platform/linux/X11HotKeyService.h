@@ -21,8 +21,9 @@ class X11HotKeyService final : public HotKeyService, public QAbstractNativeEvent
 public:
     /// Works on the application's X connection, if it has one; `environment` tells whether the
     /// session is a Wayland one (where an X client sees only the keys of its own windows).
-    explicit X11HotKeyService(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
-                              QObject *parent = nullptr);
+    explicit X11HotKeyService(
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+        QObject *parent = nullptr);
     ~X11HotKeyService() override;
 
     static bool isWaylandSession(const QProcessEnvironment &environment);
