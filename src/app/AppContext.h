@@ -4,6 +4,7 @@
 
 class AutoLoginManager;
 class BannerCenter;
+class GlobalShortcutsManager;
 class HTTPAuthService;
 class KeychainHelper;
 class NetworkProbe;
@@ -32,4 +33,6 @@ struct AppContext
     AutoLoginManager *autoLogin = nullptr;
     /// The PID of the process that runs the engine when it is not this one (0 when unknown).
     qint64 engineOwnerPid = 0;
+    /// The two system-wide shortcuts and their recorder's capture (the shortcuts pane).
+    GlobalShortcutsManager *shortcuts = nullptr;
 };
