@@ -100,7 +100,41 @@ void apply(QApplication &application)
         "QPushButton#primaryButton { background: palette(highlight); color: palette(highlighted-text);"
         " border: none; border-radius: 6px; padding: 6px 16px; font-weight: 600; }"
         "QPushButton#primaryButton:disabled { background: palette(mid); }"
-        "QPushButton#primaryButton:pressed { background: palette(dark); }"));
+        "QPushButton#primaryButton:pressed { background: palette(dark); }"
+        "QLineEdit { background: palette(base); border: 1px solid rgba(128, 128, 128, 0.45);"
+        " border-radius: 6px; padding: 4px 8px; }"
+        "QLineEdit:focus { border: 1px solid palette(highlight); }"));
+}
+
+QFont font(qreal size, QFont::Weight weight)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(qRound(size));
+    font.setWeight(weight);
+    return font;
+}
+
+void style(QLabel *label, qreal size, QFont::Weight weight, const QColor &colour)
+{
+    label->setFont(font(size, weight));
+    if (colour.isValid()) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        label->setPalette(palette);
+        // Inside a button a label would otherwise draw in the button's text colour.
+        label->setForegroundRole(QPalette::WindowText);
+    }
+}
+
+QWidget *divider(QWidget *parent)
+{
+    auto *line = new QWidget(parent);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, separator(palette));
+    line->setPalette(palette);
+    return line;
 }
 
 void makeSecondary(QLabel *label)
