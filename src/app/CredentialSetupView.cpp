@@ -37,7 +37,7 @@ constexpr int buttonHeight = 44;
 QLabel *fieldLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    Theme::style(label, Theme::subheadlineSize + 1, QFont::Normal, Theme::secondaryText(parent->palette()));
+    Theme::style(label, Theme::subheadlineSize + 1, QFont::Normal, Theme::Tone::Secondary);
     return label;
 }
 } // namespace
@@ -67,7 +67,7 @@ CredentialSetupView::CredentialSetupView(AppContext &context, QWidget *parent)
     layout->addWidget(bodyTitle);
     layout->addSpacing(6);
     auto *body = new QLabel(explanation, this);
-    Theme::style(body, Theme::subheadlineSize + 1, QFont::Normal, Theme::secondaryText(palette()));
+    Theme::style(body, Theme::subheadlineSize + 1, QFont::Normal, Theme::Tone::Secondary);
     body->setAlignment(Qt::AlignCenter);
     body->setWordWrap(true);
     layout->addWidget(body);

@@ -33,7 +33,7 @@ FeatureRow::FeatureRow(const QString &icon, const QString &title, const QString 
     auto *titleLabel = new QLabel(title, this);
     Theme::style(titleLabel, titleSize, QFont::Medium);
     auto *descriptionLabel = new QLabel(description, this);
-    Theme::style(descriptionLabel, descriptionSize, QFont::Normal, Theme::secondaryText(palette()));
+    Theme::style(descriptionLabel, descriptionSize, QFont::Normal, Theme::Tone::Secondary);
     descriptionLabel->setWordWrap(true);
     text->addWidget(titleLabel);
     text->addWidget(descriptionLabel);

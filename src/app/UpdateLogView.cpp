@@ -85,7 +85,7 @@ QWidget *UpdateLogView::makeContent()
     auto *name = new QLabel(productName, content);
     Theme::style(name, 32, QFont::Bold);
     auto *version = new QLabel(VersionManager::currentVersion, content);
-    Theme::style(version, 24, QFont::DemiBold, Theme::accent(palette()));
+    Theme::style(version, 24, QFont::DemiBold, Theme::Tone::Accent);
     versionLine->addWidget(name, 0, Qt::AlignBaseline);
     versionLine->addWidget(version, 0, Qt::AlignBaseline);
     versionLine->addStretch();

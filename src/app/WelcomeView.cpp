@@ -85,7 +85,7 @@ QWidget *WelcomeView::makePage(const QString &image, QSize imageSize, const QLis
 QWidget *WelcomeView::makeText(const QString &text, qreal size, QFont::Weight weight, bool secondary)
 {
     auto *label = new QLabel(text);
-    Theme::style(label, size, weight, secondary ? Theme::secondaryText(palette()) : QColor());
+    Theme::style(label, size, weight, secondary ? Theme::Tone::Secondary : Theme::Tone::Primary);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     return label;

@@ -34,7 +34,7 @@ AccentButton::AccentButton(const QString &text, const QString &symbol, QWidget *
         row->addWidget(m_spinner);
     }
     m_label = new QLabel(text, this);
-    Theme::style(m_label, labelSize, QFont::Medium, Qt::white);
+    Theme::style(m_label, labelSize, QFont::Medium, Theme::Tone::OnAccent);
     row->addWidget(m_label);
     row->addStretch();
     for (QWidget *child : findChildren<QWidget *>())

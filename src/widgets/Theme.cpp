@@ -1,8 +1,11 @@
 #include "widgets/Theme.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFont>
 #include <QLabel>
+
+#include <functional>
 
 namespace Theme {
 
@@ -114,16 +117,67 @@ QFont font(qreal size, QFont::Weight weight)
     return font;
 }
 
-void style(QLabel *label, qreal size, QFont::Weight weight, const QColor &colour)
+namespace {
+QColor toneColour(Tone tone, const QPalette &palette)
+{
+    switch (tone) {
+    case Tone::Secondary:
+        return secondaryText(palette);
+    case Tone::Accent:
+        return accent(palette);
+    case Tone::OnAccent:
+        return Qt::white;
+    case Tone::Primary:
+        break;
+    }
+    return palette.color(QPalette::WindowText);
+}
+
+// The palette a widget would have without colours of its own: its parent's, or the desktop's.
+QPalette surroundings(const QWidget *widget)
+{
+    return widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette(widget);
+}
+
+void applyTone(QLabel *label, Tone tone)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, toneColour(tone, surroundings(label)));
+    label->setPalette(palette);
+}
+
+// Runs `apply` on a widget now and again whenever its palette changes (the desktop switching between
+// light and dark reaches it through its window): a colour set on the widget would otherwise outlive
+// the palette it was taken from.
+class PaletteFollower : public QObject
+{
+public:
+    PaletteFollower(QWidget *widget, std::function<void()> apply) : QObject(widget), m_apply(std::move(apply))
+    {
+        m_apply();
+        widget->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+            m_apply();
+        return false;
+    }
+
+private:
+    std::function<void()> m_apply;
+};
+} // namespace
+
+void style(QLabel *label, qreal size, QFont::Weight weight, Tone tone)
 {
     label->setFont(font(size, weight));
-    if (colour.isValid()) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, colour);
-        label->setPalette(palette);
-        // Inside a button a label would otherwise draw in the button's text colour.
-        label->setForegroundRole(QPalette::WindowText);
-    }
+    if (tone == Tone::Primary)
+        return;
+    // Inside a button a label would otherwise draw in the button's text colour.
+    label->setForegroundRole(QPalette::WindowText);
+    new PaletteFollower(label, [label, tone] { applyTone(label, tone); });
 }
 
 QWidget *divider(QWidget *parent)
@@ -131,9 +185,11 @@ QWidget *divider(QWidget *parent)
     auto *line = new QWidget(parent);
     line->setFixedHeight(1);
     line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, separator(palette));
-    line->setPalette(palette);
+    new PaletteFollower(line, [line] {
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::Window, separator(surroundings(line)));
+        line->setPalette(palette);
+    });
     return line;
 }
 

@@ -42,8 +42,10 @@ QColor attention(const QPalette &palette);
 /// The application's font family at `size` device-independent pixels (one point of the desktop's
 /// scale each), so that a 28-point heading is 28 logical pixels high on any screen density.
 QFont font(qreal size, QFont::Weight weight = QFont::Normal);
-/// Sets a label's font and, when valid, its text colour.
-void style(QLabel *label, qreal size, QFont::Weight weight = QFont::Normal, const QColor &colour = {});
+/// The colour a text takes, derived from the desktop's palette again whenever that palette changes.
+enum class Tone { Primary, Secondary, Accent, OnAccent };
+/// Sets a label's font and the tone of its text.
+void style(QLabel *label, qreal size, QFont::Weight weight = QFont::Normal, Tone tone = Tone::Primary);
 /// A one-pixel horizontal divider in the separator colour.
 QWidget *divider(QWidget *parent);
 

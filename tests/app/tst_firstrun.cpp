@@ -6,11 +6,14 @@
 
 #include "app/CredentialSetupView.h"
 #include "app/MainWindowView.h"
+#include "app/UpdateLogView.h"
 #include "app/WelcomeView.h"
 #include "widgets/Artwork.h"
 #include "widgets/SymbolIcon.h"
+#include "widgets/Theme.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
@@ -111,6 +114,7 @@ private Q_SLOTS:
     void verify();
     void artwork_data();
     void artwork();
+    void followsDesktopPalette();
 };
 
 void TestFirstRun::startScreen_data()
@@ -393,6 +397,25 @@ void TestFirstRun::artwork()
         for (int x = 0; x < image.width(); ++x)
             drawn += qAlpha(image.pixel(x, y)) > 128;
     QVERIFY2(drawn > image.width() * image.height() / 20, qPrintable(QString::number(drawn)));
+}
+
+// A screen that is open when the desktop switches to dark takes the dark colours, not the old ones.
+void TestFirstRun::followsDesktopPalette()
+{
+    TestAppContext test;
+    UpdateLogView view(test.context());
+    view.setPalette(Theme::lightPalette());
+    view.setPalette(Theme::darkPalette()); // as the desktop's switch to dark reaches the window
+    const QPalette dark = Theme::darkPalette();
+    for (const auto &[text, colour] :
+         {std::pair{VersionManager::currentVersion, Theme::accent(dark)},
+          std::pair{QStringLiteral("查看详细的联网使用统计"), Theme::secondaryText(dark)}}) {
+        const QList<QLabel *> labels = view.findChildren<QLabel *>();
+        const auto label =
+            std::find_if(labels.begin(), labels.end(), [&](QLabel *l) { return l->text() == text; });
+        QVERIFY2(label != labels.end(), qPrintable(text));
+        QCOMPARE((*label)->palette().color(QPalette::WindowText), colour);
+    }
 }
 
 QTEST_MAIN(TestFirstRun)
