@@ -99,7 +99,7 @@ QSize MainWindowView::sizeHint() const
 // that was closed is never raised again.
 bool MainWindowView::changeFlag(bool &flag, bool show, Screen screen)
 {
-    if (flag == show || (show && m_closedScreens.contains(screen)))
+    if (flag == show || (show && isBehind(screen)))
         return false;
     flag = show;
     if (show)
@@ -145,6 +145,8 @@ void MainWindowView::handleUpdateLogClosed()
     Log::write(updateLogClosedLog.arg(text(hasShownWelcome)));
     if (hasShownWelcome)
         return showNextScreen();
+    if (isBehind(Screen::Welcome))
+        return;
     Log::write(preparingWelcomeLog);
     m_context.notifications.post(Notifications::ResizeWindowForWelcome);
     later([this] {
@@ -171,6 +173,8 @@ void MainWindowView::showNextScreen()
 
 void MainWindowView::prepareCredentialSetup()
 {
+    if (isBehind(Screen::CredentialSetup))
+        return;
     Log::write(preparingSetupLog);
     m_context.notifications.post(Notifications::ResizeWindowForCredentialSetup);
     later([this] {
@@ -189,6 +193,13 @@ void MainWindowView::showSettingsScreen()
     Log::write(showingSettingsLog);
     m_context.notifications.post(Notifications::ResizeWindowForSettings);
     later([this] { updateScreen(); });
+}
+
+// A step that would lead back to a screen already left (a late notification, or the first-run facts
+// cleared while the settings show) neither resizes the window nor changes the screen.
+bool MainWindowView::isBehind(Screen screen) const
+{
+    return screen < m_screen || m_closedScreens.contains(screen);
 }
 
 void MainWindowView::later(std::function<void()> step)

@@ -53,6 +53,7 @@ private:
     void showNextScreen();
     void prepareCredentialSetup();
     void showSettingsScreen();
+    bool isBehind(Screen screen) const;
     /// Runs `step` on the next turn of the event loop, while this view lives.
     void later(std::function<void()> step);
     Screen screenFromFlags() const;

@@ -259,11 +259,14 @@ void TestFirstRun::walk()
     QVERIFY(flow.test.preferences.boolValue(PreferenceKeys::hasShownWelcome));
     QVERIFY(flow.test.preferences.boolValue(PreferenceKeys::hasSetupCredentials));
 
-    // Late or repeated steps never bring an earlier screen back.
+    // Late steps, even with the first-run facts cleared, never lead back to an earlier screen.
+    flow.test.preferences.resetFirstRunState();
+    const qsizetype resizesBefore = flow.resizes.size();
     flow.test.notifications.post(Notifications::UpdateLogClosed);
     flow.test.notifications.post(Notifications::CredentialSetupCompleted);
     for (int turn = 0; turn < 3; ++turn)
         QCoreApplication::processEvents();
+    QCOMPARE(flow.resizes.mid(resizesBefore), QList<Screen>{Screen::Settings});
     QCOMPARE(flow.view->currentScreen(), Screen::Settings);
 }
 
