@@ -105,6 +105,7 @@ CredentialSetupView::CredentialSetupView(AppContext &context, QWidget *parent)
     connect(m_verifyButton, &AccentButton::clicked, this, &CredentialSetupView::verifyPressed);
     connect(m_username, &QLineEdit::textChanged, this, &CredentialSetupView::updateButton);
     connect(m_password, &QLineEdit::textChanged, this, &CredentialSetupView::updateButton);
+    connect(m_username, &QLineEdit::returnPressed, m_password, qOverload<>(&QWidget::setFocus));
     connect(m_password, &QLineEdit::returnPressed, this, &CredentialSetupView::verifyPressed);
 
     const Credentials stored = m_context.keychain.loadCredentials();
@@ -113,6 +114,7 @@ CredentialSetupView::CredentialSetupView(AppContext &context, QWidget *parent)
     if (stored.password)
         m_password->setText(*stored.password);
     updateButton();
+    (m_username->text().isEmpty() ? m_username : m_password)->setFocus();
 
     // Outcomes may be posted from any thread; each is handled on this view's thread, and one that
     // arrives after the view is gone is dropped with it.
