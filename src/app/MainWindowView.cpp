@@ -9,6 +9,7 @@
 #include "common/Log.h"
 #include "settings/SettingsWindowView.h"
 #include "store/Preferences.h"
+#include "widgets/Theme.h"
 
 #include <QVBoxLayout>
 
@@ -231,6 +232,7 @@ void MainWindowView::updateScreen()
     previous->hide();
     previous->deleteLater();
     m_screenWidget->show();
+    Theme::fadeIn(m_screenWidget);
     updateGeometry();
     Q_EMIT currentScreenChanged(next);
 }

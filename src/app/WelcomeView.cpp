@@ -75,8 +75,10 @@ QWidget *WelcomeView::makePage(const QString &image, QSize imageSize, const QLis
     button->setFixedSize(buttonSize);
     const bool last = m_pages->count() == pageCount - 1;
     connect(button, &AccentButton::clicked, this,
-            last ? std::function<void()>([this] { startPressed(); })
-                 : std::function<void()>([this] { setCurrentPage(currentPage() + 1); }));
+            last ? std::function<void()>([this] { startPressed(); }) : std::function<void()>([this] {
+                setCurrentPage(currentPage() + 1);
+                Theme::fadeIn(m_pages->currentWidget());
+            }));
     layout->addWidget(button, 0, Qt::AlignHCenter);
     layout->addStretch();
     return page;

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QGraphicsOpacityEffect>
+#include <QPropertyAnimation>
 #include <QLabel>
 
 #include <functional>
@@ -178,6 +180,25 @@ void style(QLabel *label, qreal size, QFont::Weight weight, Tone tone)
     // Inside a button a label would otherwise draw in the button's text colour.
     label->setForegroundRole(QPalette::WindowText);
     new PaletteFollower(label, [label, tone] { applyTone(label, tone); });
+}
+
+void fadeIn(QWidget *widget)
+{
+    constexpr std::chrono::milliseconds defaultAnimation{350};
+    auto *effect = new QGraphicsOpacityEffect(widget);
+    widget->setGraphicsEffect(effect);
+    auto *animation = new QPropertyAnimation(effect, "opacity", widget);
+    animation->setDuration(int(defaultAnimation.count()));
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    // The effect only costs while it lives: drop it once the widget is fully shown.
+    QObject::connect(animation, &QPropertyAnimation::finished, widget,
+                     [widget, effect] {
+                         if (widget->graphicsEffect() == effect)
+                             widget->setGraphicsEffect(nullptr);
+                     });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 QWidget *divider(QWidget *parent)

@@ -49,6 +49,9 @@ void style(QLabel *label, qreal size, QFont::Weight weight = QFont::Normal, Tone
 /// A one-pixel horizontal divider in the separator colour.
 QWidget *divider(QWidget *parent);
 
+/// Fades a widget that has just appeared in over the default animation time.
+void fadeIn(QWidget *widget);
+
 /// Fixed light and dark palettes, for rendering screens the same way on any machine.
 QPalette lightPalette();
 QPalette darkPalette();
