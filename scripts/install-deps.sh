@@ -13,6 +13,7 @@ packages=(
   dbus dbus-x11 gnome-keyring libsecret-tools python3 python3-dbusmock
   xvfb xauth xdotool
   qt6-qpa-plugins
+  fonts-noto-cjk fonts-noto-color-emoji # Chinese text and the emoji of the screens
   openssl # the stats tests make a self-signed certificate for their https server
   time # /usr/bin/time, read by bench/login_memory.sh
   desktop-file-utils libglib2.0-bin # the autostart test validates its entry and starts it as GNOME does

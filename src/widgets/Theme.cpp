@@ -1,8 +1,13 @@
 #include "widgets/Theme.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFont>
+#include <QGraphicsOpacityEffect>
+#include <QPropertyAnimation>
 #include <QLabel>
+
+#include <functional>
 
 namespace Theme {
 
@@ -100,7 +105,113 @@ void apply(QApplication &application)
         "QPushButton#primaryButton { background: palette(highlight); color: palette(highlighted-text);"
         " border: none; border-radius: 6px; padding: 6px 16px; font-weight: 600; }"
         "QPushButton#primaryButton:disabled { background: palette(mid); }"
-        "QPushButton#primaryButton:pressed { background: palette(dark); }"));
+        "QPushButton#primaryButton:pressed { background: palette(dark); }"
+        "QLineEdit { background: palette(base); border: 1px solid rgba(128, 128, 128, 0.45);"
+        " border-radius: 6px; padding: 4px 8px; }"
+        "QLineEdit:focus { border: 1px solid palette(highlight); }"));
+}
+
+QFont font(qreal size, QFont::Weight weight)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(qRound(size));
+    font.setWeight(weight);
+    return font;
+}
+
+namespace {
+QColor toneColour(Tone tone, const QPalette &palette)
+{
+    switch (tone) {
+    case Tone::Secondary:
+        return secondaryText(palette);
+    case Tone::Accent:
+        return accent(palette);
+    case Tone::OnAccent:
+        return Qt::white;
+    case Tone::Primary:
+        break;
+    }
+    return palette.color(QPalette::WindowText);
+}
+
+// The palette a widget would have without colours of its own: its parent's, or the desktop's.
+QPalette surroundings(const QWidget *widget)
+{
+    return widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette(widget);
+}
+
+void applyTone(QLabel *label, Tone tone)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, toneColour(tone, surroundings(label)));
+    label->setPalette(palette);
+}
+
+// Runs `apply` on a widget now and again whenever its palette changes (the desktop switching between
+// light and dark reaches it through its window): a colour set on the widget would otherwise outlive
+// the palette it was taken from.
+class PaletteFollower : public QObject
+{
+public:
+    PaletteFollower(QWidget *widget, std::function<void()> apply) : QObject(widget), m_apply(std::move(apply))
+    {
+        m_apply();
+        widget->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+            m_apply();
+        return false;
+    }
+
+private:
+    std::function<void()> m_apply;
+};
+} // namespace
+
+void style(QLabel *label, qreal size, QFont::Weight weight, Tone tone)
+{
+    label->setFont(font(size, weight));
+    if (tone == Tone::Primary)
+        return;
+    // Inside a button a label would otherwise draw in the button's text colour.
+    label->setForegroundRole(QPalette::WindowText);
+    new PaletteFollower(label, [label, tone] { applyTone(label, tone); });
+}
+
+void fadeIn(QWidget *widget)
+{
+    constexpr std::chrono::milliseconds defaultAnimation{350};
+    auto *effect = new QGraphicsOpacityEffect(widget);
+    widget->setGraphicsEffect(effect);
+    auto *animation = new QPropertyAnimation(effect, "opacity", widget);
+    animation->setDuration(int(defaultAnimation.count()));
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    // The effect only costs while it lives: drop it once the widget is fully shown.
+    QObject::connect(animation, &QPropertyAnimation::finished, widget,
+                     [widget, effect] {
+                         if (widget->graphicsEffect() == effect)
+                             widget->setGraphicsEffect(nullptr);
+                     });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+QWidget *divider(QWidget *parent)
+{
+    auto *line = new QWidget(parent);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    new PaletteFollower(line, [line] {
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::Window, separator(surroundings(line)));
+        line->setPalette(palette);
+    });
+    return line;
 }
 
 void makeSecondary(QLabel *label)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QPalette>
 
 class QApplication;
@@ -19,6 +20,13 @@ inline constexpr int bodyPointSize = 11;
 inline constexpr int captionPointSize = 9;
 /// Corner radius of cards and fields, in device-independent pixels.
 inline constexpr qreal cornerRadius = 10.0;
+/// Corner radius of the filled accent buttons.
+inline constexpr qreal buttonCornerRadius = 8.0;
+
+/// Sizes of the first-run screens' text styles, in the desktop's points (device-independent pixels).
+inline constexpr qreal title2Size = 17;
+inline constexpr qreal headlineSize = 13;
+inline constexpr qreal subheadlineSize = 11;
 
 bool isDark(const QPalette &palette);
 QColor accent(const QPalette &palette);
@@ -30,6 +38,19 @@ QColor success(const QPalette &palette);
 QColor failure(const QPalette &palette);
 /// The orange of a control that is waiting for input (the shortcut recorder while armed).
 QColor attention(const QPalette &palette);
+
+/// The application's font family at `size` device-independent pixels (one point of the desktop's
+/// scale each), so that a 28-point heading is 28 logical pixels high on any screen density.
+QFont font(qreal size, QFont::Weight weight = QFont::Normal);
+/// The colour a text takes, derived from the desktop's palette again whenever that palette changes.
+enum class Tone { Primary, Secondary, Accent, OnAccent };
+/// Sets a label's font and the tone of its text.
+void style(QLabel *label, qreal size, QFont::Weight weight = QFont::Normal, Tone tone = Tone::Primary);
+/// A one-pixel horizontal divider in the separator colour.
+QWidget *divider(QWidget *parent);
+
+/// Fades a widget that has just appeared in over the default animation time.
+void fadeIn(QWidget *widget);
 
 /// Fixed light and dark palettes, for rendering screens the same way on any machine.
 QPalette lightPalette();
