@@ -153,6 +153,7 @@ private Q_SLOTS:
         QCOMPARE(otherPort.requests(), QList<QByteArray>());
         if (kind.startsWith(u"endless")) {
             QTRY_VERIFY(portal.clientHungUp());
+            qInfo("%s: the client took %lld bytes", qPrintable(kind), portal.written());
             QVERIFY2(portal.written() < readBound, qPrintable(QString::number(portal.written())));
         }
     }
@@ -212,6 +213,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!statistics.hasPendingUploads(), 30000);
         QCOMPARE(log.lines(), QStringList{u"✅ 联网统计已发送"_s});
         QTRY_VERIFY(server.clientHungUp());
+        qInfo("the client took %lld bytes", server.written());
         QVERIFY2(server.written() < readBound, qPrintable(QString::number(server.written())));
         QCOMPARE(posts(server), 1);
     }
