@@ -13,6 +13,7 @@ constexpr qsizetype maxChunkSizeLine = 1024;
 
 const QByteArray crlf = "\r\n";
 const QByteArray headEnd = "\r\n\r\n";
+const QByteArray bareHeadEnd = "\n\n";
 
 const QString headerTooLargeError = QStringLiteral("The server's response header is larger than %1 bytes");
 const QString tooManyFieldsError = QStringLiteral("The server's response header has more than %1 fields");
@@ -191,20 +192,27 @@ bool HttpExchange::step()
 
 bool HttpExchange::readHead()
 {
-    const qsizetype end = m_buffer.indexOf(headEnd, m_scanFrom);
+    // The header ends at an empty line; some servers end their lines with a bare line feed.
+    qsizetype end = m_buffer.indexOf(headEnd, m_scanFrom);
+    qsizetype endLength = headEnd.size();
+    const qsizetype bareEnd = m_buffer.indexOf(bareHeadEnd, m_scanFrom);
+    if (bareEnd >= 0 && (end < 0 || bareEnd < end)) {
+        end = bareEnd;
+        endLength = bareHeadEnd.size();
+    }
     if (end < 0) {
         if (m_headerBytes + m_buffer.size() > maxHeaderBytes)
             fail(QNetworkReply::ProtocolFailure, headerTooLargeError.arg(maxHeaderBytes));
         m_scanFrom = qMax<qsizetype>(0, m_buffer.size() - (headEnd.size() - 1));
         return false;
     }
-    m_headerBytes += end + headEnd.size();
+    m_headerBytes += end + endLength;
     if (m_headerBytes > maxHeaderBytes) {
         fail(QNetworkReply::ProtocolFailure, headerTooLargeError.arg(maxHeaderBytes));
         return false;
     }
     const QList<QByteArray> lines = m_buffer.first(end).split('\n');
-    m_buffer.remove(0, end + headEnd.size());
+    m_buffer.remove(0, end + endLength);
     m_scanFrom = 0;
 
     const QList<QByteArray> statusLine = lines.first().trimmed().split(' ');

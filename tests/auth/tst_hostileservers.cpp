@@ -96,6 +96,7 @@ private Q_SLOTS:
         row("307 to the portal's host on another port", rewritten, 1);
         row("307 to localhost", rewritten, 1);
         row("308 within the portal", signedIn, 2);
+        row("bare line feeds", signedIn, 1); // sloppy, not hostile: still read
         row("endless chunks at full speed", tooLarge, 1);
         row("endless header", headerTooLarge, 1);
         row("200,000 header fields", headerTooLarge, 1);
@@ -123,6 +124,9 @@ private Q_SLOTS:
                  c.write(redirect(307, u"http://localhost:%1/ac_portal/login.php"_s.arg(portalPort)));
              }},
             {u"308 within the portal"_s, [](Connection &c) { c.write(redirect(308, u"/ac_portal/login.php?again"_s)); }},
+            {u"bare line feeds"_s, [](Connection &c) {
+                 c.write("HTTP/1.1 200 OK\nTransfer-Encoding: chunked\n\n5\n{'suc\n16\ncess':true,'msg':'ok'}\n0\n\n");
+             }},
             {u"endless chunks at full speed"_s, endlessChunks},
             {u"endless header"_s, endlessHeader},
             {u"200,000 header fields"_s, [](Connection &c) { headerFields(c, 200000); }},
