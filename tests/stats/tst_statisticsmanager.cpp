@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QMutex>
 #include <QScopeGuard>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -334,6 +335,13 @@ private Q_SLOTS:
         });
         log = recordLoginReportedTo(QStringLiteral("https://127.0.0.1:%1/api").arg(port));
         QVERIFY2(log.startsWith(uploadFailed) && !log.contains('\n'), qPrintable(log));
+
+        // Trusted, the same server is reached and answers.
+        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+        QVERIFY(trusting.addCaCertificates(certificate));
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        QCOMPARE(recordLoginReportedTo(QStringLiteral("https://127.0.0.1:%1/api").arg(port)),
+                 QStringLiteral("⚠️ 统计服务器返回错误: 404"));
     }
 };
 
