@@ -2,21 +2,21 @@
 
 #include "auth/PortalResponse.h"
 #include "auth/RedirectProtectionDelegate.h"
+#include "common/HttpExchange.h"
 
-#include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 
 class QNetworkCookieJar;
-class QNetworkReply;
 
-/// One request of a sign-in, sent on a session of its own: no cache, the sign-in's shared cookie
+/// One request of a sign-in, sent on a connection of its own: no cache, the sign-in's shared cookie
 /// jar, a 10-second idle and a 15-second total limit (over all its redirects), its own redirect
-/// guard, and a body read as it arrives so that an oversized answer is dropped instead of held.
-/// Redirects are followed here, one new request per hop, so that the guard sees every one of them;
-/// a refused redirect completes the request with the 3xx response itself.
+/// guard, and an answer read under the bounds of HttpExchange, so that an oversized or endless
+/// answer is dropped instead of held and the form is posted once. Redirects are followed here, one
+/// new request per hop, so that the guard sees every one of them; a refused redirect completes the
+/// request with the 3xx response itself.
 class PortalRequest : public QObject
 {
     Q_OBJECT
@@ -31,8 +31,9 @@ public:
     PortalRequest(QNetworkCookieJar &cookieJar, const QString &portalHost, double durationScale,
                   QObject *parent = nullptr);
 
-    void get(QNetworkRequest request);
-    void post(QNetworkRequest request, const QByteArray &body);
+    /// Sends the request with its URL and raw headers (in their order); the answer arrives through finished().
+    void get(const QNetworkRequest &request);
+    void post(const QNetworkRequest &request, const QByteArray &body);
     /// Cancels the request; it then completes with a cancellation error. Does nothing once finished.
     void cancel();
 
@@ -44,27 +45,26 @@ Q_SIGNALS:
 
 private:
     // Why this object ended the request itself; Qt reports each of them as a cancellation.
-    enum class AbortReason { None, Cancelled, ResourceLimit, Oversized };
+    enum class AbortReason { None, Cancelled, ResourceLimit };
 
+    void begin(const QNetworkRequest &request, const QByteArray &body, bool isPost);
     void send();
-    void onReadyRead();
-    void onFinished();
-    bool followRedirect(int status);
-    void complete(std::optional<int> status);
+    void onExchangeFinished();
+    void keepCookies();
+    bool followRedirect();
+    void complete();
     void abortFor(AbortReason reason);
-    qint64 declaredLength() const;
-    std::optional<TransportError> transportError(bool answered) const;
+    std::optional<TransportError> transportError() const;
 
-    QNetworkAccessManager m_session;
+    QNetworkCookieJar &m_cookieJar;
     RedirectProtectionDelegate m_redirectDelegate;
     QTimer m_resourceTimer;
-    QNetworkRequest m_request;
+    int m_idleTimeoutMs;
+    QUrl m_url;
+    HttpExchange::HeaderList m_headers;
     QByteArray m_uploadBody;
     bool m_isPost = false;
-    QPointer<QNetworkReply> m_reply;
-    QByteArray m_body;
-    bool m_oversized = false;
-    qint64 m_oversizedLength = 0;
+    QPointer<HttpExchange> m_exchange;
     AbortReason m_abortReason = AbortReason::None;
     bool m_finished = false;
 };

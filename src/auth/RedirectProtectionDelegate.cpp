@@ -26,6 +26,18 @@ bool isWebURL(const QUrl &url)
 {
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
+
+// Hosts are compared whole: "10.248.98.2.evil.example" or "127.0.0.10" is not the portal or this machine.
+bool isLocalHost(const QString &host)
+{
+    return host == localHostName || host == localHostAddress;
+}
+
+bool sameOrigin(const QUrl &a, const QUrl &b)
+{
+    const int defaultPort = a.scheme() == QLatin1String("https") ? 443 : 80;
+    return a.scheme() == b.scheme() && a.host() == b.host() && a.port(defaultPort) == b.port(defaultPort);
+}
 } // namespace
 
 RedirectProtectionDelegate::RedirectProtectionDelegate(QString portalHost)
@@ -33,7 +45,7 @@ RedirectProtectionDelegate::RedirectProtectionDelegate(QString portalHost)
 {
 }
 
-bool RedirectProtectionDelegate::willPerformRedirection(const QUrl &target)
+bool RedirectProtectionDelegate::willPerformRedirection(const QUrl &target, const std::optional<QUrl> &postedTo)
 {
     ++m_redirectCount;
     const QString targetText = target.isEmpty() ? QString() : target.toString();
@@ -52,10 +64,16 @@ bool RedirectProtectionDelegate::willPerformRedirection(const QUrl &target)
         return refuse(rewrittenReason);
     }
     const QString host = target.host();
-    if (!host.isEmpty() && !host.contains(m_portalHost)) {
+    if (!host.isEmpty() && host != m_portalHost) {
         Log::write(foreignHostLog + host);
-        if (!host.contains(localHostName) && !host.contains(localHostAddress))
+        if (!isLocalHost(host))
             return refuse(rewrittenReason);
+    }
+    // The form carries the password: it is posted again only to where it was posted.
+    if (postedTo && !sameOrigin(*postedTo, target)) {
+        if (host == m_portalHost)
+            Log::write(foreignHostLog + target.authority());
+        return refuse(rewrittenReason);
     }
     m_visitedURLs.insert(targetText);
     Log::write(followLog.arg(QString::number(m_redirectCount), targetText));

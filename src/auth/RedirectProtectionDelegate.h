@@ -25,7 +25,9 @@ public:
     explicit RedirectProtectionDelegate(QString portalHost);
 
     /// Decides one redirect of the request towards `target`: true to follow it, false to refuse it.
-    bool willPerformRedirection(const QUrl &target);
+    /// `postedTo`, when given, is the URL the redirect answers and whose body the redirect would send
+    /// again: the body never goes to another scheme, host or port.
+    bool willPerformRedirection(const QUrl &target, const std::optional<QUrl> &postedTo = std::nullopt);
 
     qint64 redirectCount() const { return m_redirectCount; }
     const QSet<QString> &visitedURLs() const { return m_visitedURLs; }

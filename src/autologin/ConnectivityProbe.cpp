@@ -1,10 +1,8 @@
 #include "autologin/ConnectivityProbe.h"
 
+#include "common/HttpExchange.h"
 #include "common/Log.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
 #include <QSemaphore>
 #include <QThread>
@@ -24,55 +22,76 @@ constexpr milliseconds waitMargin{300};
 
 const QString portalRedirectLog = QStringLiteral("⚠️ 网络检测被重定向到认证服务器，视为未联网: ");
 
+// Redirects a probe follows before it gives up, as a browser would.
+constexpr int maxRedirects = 20;
+
 struct ProbeRequest
 {
     QUrl url;
     milliseconds timeout;
-    QString portalHost;
+    QUrl portal;
     std::promise<bool> result;
-    QPointer<QNetworkReply> reply; // touched on the worker thread only
+    QPointer<HttpExchange> exchange; // touched on the worker thread only
 };
 
-bool leadsToPortal(const QUrl &target, const QString &portalHost)
+bool isWebURL(const QUrl &url)
 {
-    return !portalHost.isEmpty() && target.host().contains(portalHost);
+    return url.isValid() && !url.host().isEmpty()
+        && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
 }
 
-// Lives on the probe thread; every member runs there. Each probe gets network access of its own,
-// dropped with its connections when it ends: a connection kept from before a change of network
-// would answer for the old network, and concurrent probes share nothing.
+bool isRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The portal is its host and port exactly: 127.0.0.10 or 10.248.98.20 is not 127.0.0.1 or 10.248.98.2.
+bool leadsToPortal(const QUrl &target, const QUrl &portal)
+{
+    return !portal.host().isEmpty() && target.host() == portal.host() && target.port(80) == portal.port(80);
+}
+
+// Lives on the probe thread; every member runs there. Each probe hop has a connection of its own,
+// closed when it ends: a connection kept from before a change of network would answer for the old
+// network, and concurrent probes share nothing. The answer is read under HttpExchange's bounds, so
+// no header or body a network sends keeps the thread busy after the caller has stopped waiting.
 class ProbeWorker : public QObject
 {
 public:
-    void start(const std::shared_ptr<ProbeRequest> &request)
-    {
-        auto *network = new QNetworkAccessManager(this);
-        QNetworkRequest networkRequest(request->url);
-        networkRequest.setTransferTimeout(static_cast<int>(request->timeout.count()));
-        networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-        networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                                    QNetworkRequest::UserVerifiedRedirectPolicy);
-        QNetworkReply *reply = network->head(networkRequest);
-        request->reply = reply;
-        connect(reply, &QNetworkReply::redirected, reply, [reply, portalHost = request->portalHost](const QUrl &target) {
-            if (leadsToPortal(target, portalHost)) {
-                Log::write(portalRedirectLog + target.toString());
-                reply->abort();
-            } else {
-                Q_EMIT reply->redirectAllowed();
-            }
-        });
-        connect(reply, &QNetworkReply::finished, network, [network, reply, request] {
-            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            request->result.set_value(reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299);
-            network->deleteLater();
-        });
-    }
+    void start(const std::shared_ptr<ProbeRequest> &request) { send(request, request->url, 0); }
 
     void cancel(const std::shared_ptr<ProbeRequest> &request)
     {
-        if (request->reply)
-            request->reply->abort();
+        if (request->exchange)
+            request->exchange->abort();
+    }
+
+private:
+    void send(const std::shared_ptr<ProbeRequest> &request, const QUrl &url, int redirects)
+    {
+        auto *exchange = new HttpExchange(this);
+        request->exchange = exchange;
+        connect(exchange, &HttpExchange::finished, this, [this, exchange, request, redirects] {
+            exchange->deleteLater();
+            const HttpExchange::Response &response = exchange->response();
+            const int status = response.statusCode.value_or(0);
+            const QByteArray location = exchange->header("Location");
+            if (response.error == QNetworkReply::NoError && isRedirect(status) && !location.isEmpty()
+                && redirects < maxRedirects) {
+                const QUrl target = exchange->url().resolved(QUrl::fromEncoded(location));
+                if (leadsToPortal(target, request->portal)) {
+                    Log::write(portalRedirectLog + target.toString());
+                    request->result.set_value(false);
+                } else if (isWebURL(target)) {
+                    send(request, target, redirects + 1);
+                } else {
+                    request->result.set_value(false);
+                }
+                return;
+            }
+            request->result.set_value(response.error == QNetworkReply::NoError && status >= 200 && status <= 299);
+        });
+        exchange->start("HEAD", url, {}, {}, 0, static_cast<int>(request->timeout.count()));
     }
 };
 
@@ -127,14 +146,13 @@ milliseconds toMilliseconds(double seconds)
 bool ConnectivityProbe::isReachable(const QString &urlString, double timeout, const QString &portalAddress)
 {
     const QUrl url(urlString, QUrl::StrictMode);
-    const QString scheme = url.scheme();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!isWebURL(url))
         return false;
 
     auto request = std::make_shared<ProbeRequest>();
     request->url = url;
     request->timeout = toMilliseconds(timeout);
-    request->portalHost = QUrl(QStringLiteral("http://") + portalAddress).host();
+    request->portal = QUrl(QStringLiteral("http://") + portalAddress);
     std::future<bool> result = request->result.get_future();
 
     ProbeWorker *worker = probeThread().worker();

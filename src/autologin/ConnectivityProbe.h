@@ -9,7 +9,7 @@ class ConnectivityProbe
 {
 public:
     /// True when `urlString` answers a HEAD request with 2xx within `timeout` seconds. Redirects are
-    /// followed, except one to the portal (a host containing `portalAddress`'s host): a campus
+    /// followed, except one to the portal (`portalAddress`'s host and port exactly): a campus
     /// network that has not been signed in sends every request to its sign-in page, which answers
     /// 200, so that answer says nothing about the internet. Returns no later than timeout + 0.3 s
     /// and cancels a request still pending then. Safe from any thread, several calls at once.

@@ -44,7 +44,7 @@ public:
     bool isConnectedToSchoolWiFi();
 
     /// True when a HEAD request to `urlString` is answered with 2xx within `timeout` seconds. A
-    /// redirect to the portal (host containing `portalAddress`'s host) counts as unreachable. Blocks
+    /// redirect to the portal (`portalAddress`'s host and port exactly) counts as unreachable. Blocks
     /// the calling thread for at most timeout + 0.3 s; safe from any thread, several at once.
     static bool checkNetworkConnection(const QString &urlString, double timeout, const QString &portalAddress);
 

@@ -4,5 +4,5 @@
 
 QString WifiClient::ssidText(const QByteArray &ssid)
 {
-    return StrictUtf8::decode(ssid, StrictUtf8::InitialBom::Skip).value_or(QString::fromLatin1(ssid));
+    return StrictUtf8::decode(ssid).value_or(QString::fromLatin1(ssid));
 }

@@ -28,7 +28,8 @@ public:
     virtual ~WifiClient() = default;
 
     /// An SSID's bytes as text: UTF-8, or byte for byte (Latin-1) when they are not UTF-8, so that a
-    /// garbled name is still shown and can never equal a campus name.
+    /// garbled name is still shown and can never equal a campus name. A leading byte-order mark is
+    /// part of the name: a network called that is not the campus network without it.
     static QString ssidText(const QByteArray &ssid);
 
     /// Every Wi-Fi interface, in the order the system lists them.

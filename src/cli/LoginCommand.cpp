@@ -28,6 +28,8 @@ const QString missingPasswordError = QStringLiteral("--password-stdin is require
 const QString emptyPasswordError = QStringLiteral("the password read from standard input is empty");
 const QString notUtf8Error = QStringLiteral("the password read from standard input is not UTF-8");
 const QString passwordPrompt = QStringLiteral("Password: ");
+const QString unexpectedArgumentError = QStringLiteral("unexpected argument '%1'");
+const QString keyringUnreadableMessage = QStringLiteral("netlatchctl login: could not read the keyring.\n");
 
 const QString commandLine = QStringLiteral("netlatchctl login");
 } // namespace
@@ -57,22 +59,26 @@ int LoginCommand::run(const QStringList &arguments)
     int exitCode = Success;
     if (!parseArguments(parser, arguments, exitCode))
         return exitCode;
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(commandLine, unexpectedArgumentError.arg(parser.positionalArguments().constFirst()));
 
-    const std::optional<Account> account = accountFromOptions(parser);
+    const std::optional<Account> account = accountFromOptions(parser, exitCode);
     if (!account)
-        return UsageError;
+        return exitCode;
     Log::setStderrCopy(parser.isSet(verboseOption));
     return signIn(*account);
 }
 
-std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCommandLineParser &parser)
+std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCommandLineParser &parser,
+                                                                      int &exitCode)
 {
+    exitCode = UsageError;
     if (!parser.isSet(usernameOption)) {
         if (parser.isSet(passwordStdinOption)) {
             usageError(commandLine, passwordWithoutUsernameError);
             return std::nullopt;
         }
-        return storedAccount();
+        return storedAccount(exitCode);
     }
     Account account{parser.value(usernameOption), {}};
     if (account.username.isEmpty()) {
@@ -97,14 +103,18 @@ std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCom
     return account;
 }
 
-std::optional<LoginCommand::Account> LoginCommand::storedAccount()
+std::optional<LoginCommand::Account> LoginCommand::storedAccount(int &exitCode)
 {
     KeychainHelper &keychain = AppServices::keychain();
     const Credentials credentials = keychain.loadCredentials();
+    // A keyring that cannot be read (absent, not answering, locked) is a failure, not a missing account.
+    if (!keychain.isStoreAvailable()) {
+        QTextStream(stderr) << keyringUnreadableMessage << keyringUnavailableHint;
+        exitCode = Failure;
+        return std::nullopt;
+    }
     if (!credentials.isUsable()) {
         usageError(commandLine, noStoredAccountError);
-        if (!keychain.isStoreAvailable())
-            QTextStream(stderr) << keyringUnavailableHint;
         return std::nullopt;
     }
     return Account{*credentials.username, *credentials.password};

@@ -10,7 +10,8 @@ class QCommandLineParser;
 
 /// `netlatchctl login [--username NAME --password-stdin] [--verbose]`: one sign-in at the portal with the
 /// given account, or the stored one when no name is given. Prints
-/// every status the sign-in publishes, one per line, and exits 0 on success, 1 on failure.
+/// every status the sign-in publishes, one per line, and exits 0 on success, 1 on failure (an
+/// unreadable keyring included), 2 on a usage error.
 class LoginCommand final : public Command
 {
 public:
@@ -25,9 +26,11 @@ private:
         QString password;
     };
 
-    /// The account to sign in with, or absent after a usage error was printed.
-    static std::optional<Account> accountFromOptions(const QCommandLineParser &parser);
-    /// The account kept in the keyring, or absent after a usage error was printed.
-    static std::optional<Account> storedAccount();
+    /// The account to sign in with, or absent after the problem was printed; `exitCode` then says how
+    /// the command ends.
+    static std::optional<Account> accountFromOptions(const QCommandLineParser &parser, int &exitCode);
+    /// The account kept in the keyring, or absent after the problem was printed (a usage error when
+    /// none is stored, a failure when the keyring cannot be read).
+    static std::optional<Account> storedAccount(int &exitCode);
     static int signIn(const Account &account);
 };

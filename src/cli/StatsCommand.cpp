@@ -15,6 +15,28 @@ constexpr int countWidth = 6;
 constexpr int longestBar = 30;
 
 const QString noneLine = QStringLiteral("  (none)\n");
+const QString escapedCharacter = QStringLiteral("\\u{%1}");
+
+// Stored text is data: a control or format character (a terminal escape, U+202E turning the line
+// around) is shown as \u{XXXX} instead of acting on the terminal, and a backslash as two.
+QString printable(const QString &text)
+{
+    QString shown;
+    for (const char32_t c : text.toUcs4()) {
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            shown += escapedCharacter.arg(QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0')));
+            break;
+        default:
+            shown += c == U'\\' ? QStringLiteral("\\\\") : QString::fromUcs4(&c, 1);
+        }
+    }
+    return shown;
+}
 
 /// Counts of the per-day map, newest day first.
 QList<std::pair<QString, int>> newestDaysFirst(const QMap<QString, int> &distribution)
@@ -73,8 +95,8 @@ void printText(QTextStream &out, const StatisticsData &data)
     out << "\nRecent sign-ins (newest first)\n";
     const QString unknown = QStringLiteral("-");
     for (const HistoryRecord &record : data.recentRecords) {
-        out << "  " << (record.date.isEmpty() ? unknown : record.date).leftJustified(labelWidth)
-            << (record.time.isEmpty() ? unknown : record.time) << "\n";
+        out << "  " << (record.date.isEmpty() ? unknown : printable(record.date)).leftJustified(labelWidth)
+            << (record.time.isEmpty() ? unknown : printable(record.time)) << "\n";
     }
     if (data.recentRecords.isEmpty())
         out << noneLine;

@@ -6,6 +6,7 @@
 #include "cli/StatsCommand.h"
 #include "cli/StatusCommand.h"
 #include "common/BuildConfig.h"
+#include "common/StrictUtf8.h"
 #include "store/Preferences.h"
 
 #include <QCoreApplication>
@@ -41,6 +42,16 @@ void printUsage(QTextStream &out, const std::vector<std::unique_ptr<Command>> &c
         << "Run 'netlatchctl <command> --help' for the options of a command.\n";
 }
 
+// Qt would turn bytes that are not UTF-8 into U+FFFD: a name would reach the portal mangled.
+const char *firstArgumentNotUtf8(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (!StrictUtf8::decode(QByteArrayView(argv[i])))
+            return argv[i];
+    }
+    return nullptr;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -50,6 +61,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("netlatchctl"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
 
+    if (const char *argument = firstArgumentNotUtf8(argc, argv)) {
+        QTextStream(stderr) << "netlatchctl: the argument '" << QString::fromUtf8(argument)
+                            << "' is not UTF-8 text\n";
+        return Command::UsageError;
+    }
     const auto commands = makeCommands();
     const QStringList arguments = QCoreApplication::arguments();
     const QString first = arguments.value(1);

@@ -3,19 +3,12 @@
 #include "common/Clock.h"
 #include "common/Log.h"
 #include "stats/LoginRecord.h"
+#include "stats/StatisticsUpload.h"
 #include "store/Preferences.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
-
-#include <chrono>
-
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -25,43 +18,11 @@ const QString bodyLoginTimeKey = QStringLiteral("login_time");
 const QString bodyLoginDateKey = QStringLiteral("login_date");
 
 const QString invalidAddressLine = QStringLiteral("⚠️ 统计API地址无效");
-const QString uploadFailedLine = QStringLiteral("⚠️ 发送统计失败: ");
-const QString uploadSentLine = QStringLiteral("✅ 联网统计已发送");
-const QString serverErrorLine = QStringLiteral("⚠️ 统计服务器返回错误: ");
 const QString historyBackedUpLine = QStringLiteral("⚠️ 联网记录无法读取，原数据已备份到 %1");
-const QString uploadTimedOut = QStringLiteral("The request timed out.");
-
-// An upload gives up after 5 seconds without progress, and after 10 seconds in all.
-constexpr auto uploadIdleTimeout = 5s;
-constexpr auto uploadTotalTimeout = 10s;
 
 // Records older than 365 days of 86,400 seconds are dropped when a record is saved.
 constexpr qint64 retentionSeconds = 365LL * 86'400;
 constexpr int weekDays = 7;
-
-// Qt reports HTTP error statuses as content or server errors: those are answers, not transport failures.
-bool isTransportError(const QNetworkReply &reply)
-{
-    switch (reply.error()) {
-    case QNetworkReply::NoError:
-        return false;
-    case QNetworkReply::ContentAccessDenied:
-    case QNetworkReply::ContentOperationNotPermittedError:
-    case QNetworkReply::ContentNotFoundError:
-    case QNetworkReply::AuthenticationRequiredError:
-    case QNetworkReply::ContentConflictError:
-    case QNetworkReply::ContentGoneError:
-    case QNetworkReply::UnknownContentError:
-    case QNetworkReply::ProtocolInvalidOperationError:
-    case QNetworkReply::InternalServerError:
-    case QNetworkReply::OperationNotImplementedError:
-    case QNetworkReply::ServiceUnavailableError:
-    case QNetworkReply::UnknownServerError:
-        return !reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    default:
-        return true;
-    }
-}
 
 bool isUploadURL(const QUrl &url)
 {
@@ -77,7 +38,6 @@ StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &cloc
     , m_preferences(preferences)
     , m_clock(clock)
     , m_apiBaseURL(std::move(apiBaseURL))
-    , m_network(new QNetworkAccessManager(this))
 {
 }
 
@@ -100,37 +60,18 @@ void StatisticsManager::sendLoginRecord(const QString &username, qint64 timestam
         Log::write(invalidAddressLine);
         return;
     }
-    QNetworkRequest request(url);
-    request.setRawHeader("Content-Type", "application/json");
-    request.setTransferTimeout(std::chrono::milliseconds(uploadIdleTimeout).count());
     // Only these three members leave the computer: no password, machine name or network name.
     const QJsonObject body{{bodyUsernameKey, username},
                            {bodyLoginTimeKey, timestamp},
                            {bodyLoginDateKey, formatTimestamp(timestamp, datePattern)}};
 
-    QNetworkReply *reply = m_network->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
-    QTimer::singleShot(uploadTotalTimeout, reply, &QNetworkReply::abort);
+    auto *upload = new StatisticsUpload(url, QJsonDocument(body).toJson(QJsonDocument::Compact), this);
     ++m_pendingUploads;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
-        logUploadResult(*reply);
-        reply->deleteLater();
+    connect(upload, &StatisticsUpload::finished, this, [this, upload] {
+        upload->deleteLater();
         if (--m_pendingUploads == 0)
             Q_EMIT uploadsSettled();
     });
-}
-
-void StatisticsManager::logUploadResult(const QNetworkReply &reply)
-{
-    if (isTransportError(reply)) {
-        // Nothing but the two time-outs ever cancels an upload.
-        const bool timedOut = reply.error() == QNetworkReply::OperationCanceledError;
-        Log::write(uploadFailedLine + (timedOut ? uploadTimedOut : reply.errorString()));
-        return;
-    }
-    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid())
-        return;
-    Log::write(status.toInt() == 200 ? uploadSentLine : serverErrorLine + QString::number(status.toInt()));
 }
 
 void StatisticsManager::saveLoginRecord(const QString &username, qint64 timestamp)

@@ -13,8 +13,6 @@
 
 class Clock;
 class Preferences;
-class QNetworkAccessManager;
-class QNetworkReply;
 
 /// The history of successful sign-ins on this computer and their report to the statistics server.
 /// The history is a JSON array of login records in the preference store, pruned to 365 days whenever
@@ -78,11 +76,9 @@ private:
     qint64 firstSecondFrom(const QDateTime &start) const;
     /// Records whose timestamp is an integer at or after `start`.
     int countSince(const QDateTime &start) const;
-    static void logUploadResult(const QNetworkReply &reply);
 
     Preferences &m_preferences;
     const Clock &m_clock;
     const QString m_apiBaseURL;
-    QNetworkAccessManager *m_network;
     int m_pendingUploads = 0;
 };

@@ -10,6 +10,7 @@ KeychainHelper::KeychainHelper(SecretStore &store)
 
 bool KeychainHelper::saveCredentials(const QString &username, const QString &password)
 {
+    const SecretStore::Operation operation(m_store);
     // A missing old item is no error, so the delete's result does not count.
     m_store.deleteItems(service);
     // Both adds always run: a failed name must not keep the password from being written.
@@ -20,11 +21,13 @@ bool KeychainHelper::saveCredentials(const QString &username, const QString &pas
 
 Credentials KeychainHelper::loadCredentials() const
 {
+    const SecretStore::Operation operation(m_store);
     return Credentials{loadField(usernameAccount), loadField(passwordAccount)};
 }
 
 void KeychainHelper::deleteCredentials()
 {
+    const SecretStore::Operation operation(m_store);
     m_store.deleteItems(service);
 }
 

@@ -26,4 +26,24 @@ public:
     /// Capability: false while the last call could not use the store at all (no service, no answer,
     /// locked), so that a caller can tell the user "no store" apart from "nothing stored".
     virtual bool isAvailable() const = 0;
+
+    /// Marks the calls of one operation (a load's two lookups, a save's delete and two adds) while it
+    /// lives: they share one time limit, so a store that stops answering costs the operation one
+    /// limit, not one per call. An operation inside another joins the outer one.
+    class Operation
+    {
+    public:
+        explicit Operation(SecretStore &store) : m_store(store) { m_store.beginOperation(); }
+        ~Operation() { m_store.endOperation(); }
+        Operation(const Operation &) = delete;
+        Operation &operator=(const Operation &) = delete;
+
+    private:
+        SecretStore &m_store;
+    };
+
+protected:
+    /// Stores whose calls are bounded in time start the operation's one limit here.
+    virtual void beginOperation() {}
+    virtual void endOperation() {}
 };

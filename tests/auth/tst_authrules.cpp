@@ -74,8 +74,11 @@ private Q_SLOTS:
                                        (follows ? QStringList{"📍 重定向 #1 到: " + target} : QStringList{});
         };
         one("portal with a port", "http://10.248.98.2:8080/x", true, false);
-        one("portal address as a substring", "http://10.248.98.23/x", true, false);
         one("foreign host", "http://vpn.example.com/login", false, true);
+        // Hosts compare whole: a name that merely contains the portal's or this machine's is foreign.
+        for (const char *lookAlike : {"http://10.248.98.23/x", "http://110.248.98.2/x", "http://10.248.98.2.evil.example/",
+                                      "http://localhost.evil.example/", "http://127.0.0.10:8080/"})
+            one(lookAlike, lookAlike, false, true);
         one("localhost", "http://localhost:9000/x", true, true);
         one("127.0.0.1", "http://127.0.0.1/x", true, true);
         // Only web addresses: a local file or a made-up text must never pass for the portal's answer.

@@ -112,6 +112,8 @@ private Q_SLOTS:
         for (const char *ssid : {"Larkmead_staff", "larkmead_staff ", "larkmead_staff_5G", "larkmead"})
             QTest::newRow(ssid) << QByteArray(ssid) << true << false << u"⚠️ 当前WiFi不是学校网络: "_s + QLatin1String(ssid);
         QTest::newRow("not UTF-8") << "larkmead_staff\xff"_ba << true << false << u"⚠️ 当前WiFi不是学校网络: larkmead_staffÿ"_s;
+        QTest::newRow("byte-order mark") << "\xef\xbb\xbflarkmead_staff"_ba << true << false
+                                         << u"⚠️ 当前WiFi不是学校网络: \ufefflarkmead_staff"_s;
         // The skip preference stands in for an unreadable SSID only, never for a known other network.
         QTest::newRow("unreadable") << QByteArray() << false << false << u"⚠️ 无法获取当前WiFi SSID"_s;
         QTest::newRow("unreadable, check skipped") << QByteArray() << true << true << u"⚠️ 用户已启用'跳过WiFi检查'选项，允许自动联网"_s;

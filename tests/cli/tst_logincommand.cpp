@@ -40,6 +40,7 @@ private Q_SLOTS:
         QTest::newRow("no --password-stdin") << QStringList{"login", "--username", "张三"} << "x" << 2 << "";
         QTest::newRow("empty password") << login << "\r\n" << 2 << "";
         QTest::newRow("unknown option") << QStringList{"login", "--user", "张三"} << "" << 2 << "";
+        QTest::newRow("stray argument") << QStringList{"login", "extra"} + login.mid(1) << "demo pass&word\n" << 2 << "";
     }
 
     void exitStatusAndOutput()
@@ -64,10 +65,22 @@ private Q_SLOTS:
         QVERIFY2(!out.contains("demo") && !err.contains("demo"), "the password is never shown");
     }
 
-    // Bytes that are not UTF-8 would otherwise reach the portal as a silently mangled password.
-    void aPasswordThatIsNotUtf8IsRefused()
+    // Bytes that are not UTF-8 would otherwise reach the portal silently mangled ("al%EF%BF%BDice").
+    void textThatIsNotUtf8IsRefused_data()
     {
-        const ProgramRun run = runNetlatchctl({"login", "--username", "张三", "--password-stdin"}, "p\xff\xfe\n");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("password");
+        QTest::newRow("password") << "张三" << QByteArray("p\xff\xfe\n");
+        QTest::newRow("name") << "al\\351ice" << QByteArray("demo pass&word\n");
+    }
+
+    void textThatIsNotUtf8IsRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, password);
+        // A shell passes the name's bytes as they are; $0 is netlatchctl.
+        const ProgramRun run = runProgram("sh", {"-c", "exec \"$0\" login --username \"$(printf '" + name + "')\" --password-stdin",
+                                                 NETLATCHCTL_PATH}, password);
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.out, QString());
         QVERIFY2(run.err.contains("not UTF-8"), qPrintable(run.err));

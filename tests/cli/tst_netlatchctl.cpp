@@ -5,6 +5,8 @@
 #include "Netlatchctl.h"
 #include "store/KeychainHelper.h"
 
+#include <QDBusInterface>
+#include <QDBusObjectPath>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
@@ -212,6 +214,25 @@ private Q_SLOTS:
             const ProgramRun found = runProgram("grep", grep + QStringList{QString::fromUtf8(form)} + roots);
             QVERIFY2(found.exitCode == 1, qPrintable(found.out + found.err)); // 1: in no file
         }
+    }
+
+    // Last: the keyring stays locked, and its unlock prompt cannot be shown (the bus has no display).
+    // A keyring that cannot be read is a failure, as `account` reports it, not a missing account.
+    void aLockedKeyringFailsTheSignIn()
+    {
+        QCOMPARE(ctl(setZhang, password.toUtf8() + '\n').exitCode, 0);
+        QDBusInterface service("org.freedesktop.secrets", "/org/freedesktop/secrets", "org.freedesktop.Secret.Service");
+        const QDBusMessage locked = service.call(
+            "Lock", QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath("/org/freedesktop/secrets/collection/login")}));
+        QVERIFY2(locked.type() == QDBusMessage::ReplyMessage, qPrintable(locked.errorMessage()));
+        const int requests = m_portalRequests;
+        const ProgramRun login = ctl({"login"});
+        QCOMPARE(login.exitCode, 1);
+        QVERIFY2(login.out.isEmpty() && login.err.contains("could not read the keyring") &&
+                     login.err.contains("did not answer or is locked"),
+                 qPrintable(login.err));
+        QCOMPARE(m_portalRequests.load(), requests);
+        QCOMPARE(ctl({"account", "show"}).exitCode, 1);
     }
 };
 

@@ -237,6 +237,23 @@ private Q_SLOTS:
         QVERIFY2(log.lines()[0].startsWith(u"通知权限请求失败: "_s), qPrintable(log.text()));
         QVERIFY2(log.lines()[1].startsWith(u"通知发送失败: "_s), qPrintable(log.text()));
     }
+
+    // A server that reads the body as markup gets it escaped, so that a portal's "<b>&" shows as
+    // written instead of turning bold or vanishing. Its capabilities are asked for once.
+    void bannerBodyIsEscapedForAMarkupServer()
+    {
+        QVERIFY(m_session->call(u"org.freedesktop.Notifications"_s, u"/org/freedesktop/Notifications"_s,
+                                u"AddMethod"_s,
+                                {u"org.freedesktop.Notifications"_s, u"GetCapabilities"_s, QString(), u"as"_s,
+                                 u"ret = ['body', 'body-markup']"_s}));
+        m_notifications->readAllStandardOutput();
+        FreedesktopBannerCenter center(QDBusConnection::sessionBus());
+        for (int i = 0; i < 2; ++i)
+            StatusBarManager::showNotification(center, u"登录失败"_s, u"<b>&"_s);
+        QByteArray calls;
+        QTRY_COMPARE((calls += m_notifications->readAllStandardOutput()).count(R"( "登录失败" "&lt;b&gt;&amp;" )"), 2);
+        QCOMPARE(calls.count(" GetCapabilities\n"), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDBusAdapters)

@@ -3,11 +3,16 @@
 #include "platform/linux/LibsecretSecretStore.h"
 #include "store/KeychainHelper.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <csignal>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -54,6 +59,37 @@ private Q_SLOTS:
         QCOMPARE(secretTool(search), "\n0");
         QVERIFY(!keychain.loadCredentials().username);
         QCOMPARE(log.lines(), QStringList());
+    }
+
+    // A keyring process that stops answering (here: stopped by SIGSTOP) costs each operation one time
+    // limit, not one per call: a save makes three calls and a load two.
+    void aStoppedKeyringCostsOneLimitPerOperation()
+    {
+        const QDBusReply<uint> pid =
+            QDBusConnection::sessionBus().interface()->servicePid(u"org.freedesktop.secrets"_s);
+        QVERIFY(pid.isValid());
+        constexpr std::chrono::milliseconds limit{2000};
+        LibsecretSecretStore store(limit);
+        KeychainHelper keychain(store);
+        QVERIFY(keychain.saveCredentials(u"alice"_s, u"secret"_s));
+
+        ::kill(pid_t(pid.value()), SIGSTOP);
+        auto resume = qScopeGuard([&] { ::kill(pid_t(pid.value()), SIGCONT); });
+        QElapsedTimer clock;
+        clock.start();
+        const bool saved = keychain.saveCredentials(u"bob"_s, u"other"_s);
+        const qint64 saveMs = clock.restart();
+        const Credentials loaded = keychain.loadCredentials();
+        const qint64 loadMs = clock.elapsed();
+        resume.dismiss();
+        ::kill(pid_t(pid.value()), SIGCONT);
+
+        qInfo("a stopped keyring: save %lld ms, load %lld ms, limit %lld ms", saveMs, loadMs,
+              qint64(limit.count()));
+        QVERIFY(!saved && !loaded.username && !loaded.password && !store.isAvailable());
+        // A bound on the number of limits spent, with a whole limit to spare, not a speed goal.
+        QVERIFY(saveMs < 2 * limit.count() && loadMs < 2 * limit.count());
+        QTRY_VERIFY_WITH_TIMEOUT(keychain.loadCredentials().username, 30000); // answering again
     }
 
     // Last: the keyring stays locked, and its unlock prompt cannot be shown (the bus has no display).

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QMutex>
 #include <QScopeGuard>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
@@ -258,6 +259,18 @@ private Q_SLOTS:
                  (QJsonObject{{"totalCount", 11}, {"todayCount", 1}, {"weekCount", 2}, {"monthCount", 3}}));
     }
 
+    // Stored text is shown, never obeyed: a terminal escape or a right-to-left override (which would
+    // turn "12:00:00" around) is printed escaped.
+    void statsCommandEscapesStoredText()
+    {
+        setRecords({QJsonObject{{"username", "u"}, {"date", "2025-03-07\x1b[2J"}, {"time", "\u202E00:00:21\\"}}});
+        m_store->sync();
+        qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
+        const ProgramRun run = runNetlatchctl({"stats"});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains(QStringLiteral("  2025-03-07\\u{001B}[2J\\u{202E}00:00:21\\\\\n")), qPrintable(run.out));
+    }
+
     void uploadIsLoggedByItsStatus_data()
     {
         QTest::addColumn<int>("status");
@@ -322,6 +335,13 @@ private Q_SLOTS:
         });
         log = recordLoginReportedTo(QStringLiteral("https://127.0.0.1:%1/api").arg(port));
         QVERIFY2(log.startsWith(uploadFailed) && !log.contains('\n'), qPrintable(log));
+
+        // Trusted, the same server is reached and answers.
+        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+        QVERIFY(trusting.addCaCertificates(certificate));
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        QCOMPARE(recordLoginReportedTo(QStringLiteral("https://127.0.0.1:%1/api").arg(port)),
+                 QStringLiteral("⚠️ 统计服务器返回错误: 404"));
     }
 };
 

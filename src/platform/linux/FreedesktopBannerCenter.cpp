@@ -2,6 +2,7 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -10,6 +11,8 @@ const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString applicationName = QStringLiteral("Netlatch");
+// A server with this capability reads the body as markup, where "<", ">" and "&" are not text.
+const QString bodyMarkupCapability = QStringLiteral("body-markup");
 // The freedesktop sound theme's name for a new message: the desktop's usual banner sound.
 const QString soundHint = QStringLiteral("sound-name");
 const QString soundName = QStringLiteral("message-new-instant");
@@ -17,30 +20,71 @@ const QString soundName = QStringLiteral("message-new-instant");
 constexpr uint newNotification = 0;
 // -1 leaves the display time to the server.
 constexpr int serverDefaultTimeout = -1;
+
+QString markupEscaped(QString text)
+{
+    return text.replace(u'&', QStringLiteral("&amp;")).replace(u'<', QStringLiteral("&lt;")).replace(u'>', QStringLiteral("&gt;"));
+}
 } // namespace
 
 FreedesktopBannerCenter::FreedesktopBannerCenter(QDBusConnection sessionBus) : m_bus(std::move(sessionBus)) {}
 
+FreedesktopBannerCenter::~FreedesktopBannerCenter()
+{
+    delete m_capabilityCall;
+}
+
 void FreedesktopBannerCenter::requestAuthorization(ErrorHandler onError)
 {
-    callAsync(QStringLiteral("GetCapabilities"), {}, std::move(onError));
+    // Asked once: a failure is told to everyone who asked before the answer.
+    if (!m_bodyMarkup && onError)
+        m_capabilityErrorHandlers.append(std::move(onError));
+    askCapabilities();
 }
 
 void FreedesktopBannerCenter::post(const QString &title, const QString &body, ErrorHandler onError)
 {
-    const QVariantMap hints{{soundHint, soundName}};
-    callAsync(QStringLiteral("Notify"),
-              {applicationName, newNotification, QString(), title, body, QStringList(), hints, serverDefaultTimeout},
-              std::move(onError));
+    Banner banner{title, body, std::move(onError)};
+    if (m_bodyMarkup) {
+        notify(banner);
+        return;
+    }
+    m_waiting.append(std::move(banner));
+    askCapabilities();
 }
 
-void FreedesktopBannerCenter::callAsync(const QString &method, const QVariantList &arguments, ErrorHandler onError)
+void FreedesktopBannerCenter::askCapabilities()
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
-    message.setArguments(arguments);
+    if (m_askedCapabilities)
+        return;
+    m_askedCapabilities = true;
+    const QDBusMessage message =
+        QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetCapabilities"));
+    m_capabilityCall = new QDBusPendingCallWatcher(m_bus.asyncCall(message));
+    QObject::connect(m_capabilityCall, &QDBusPendingCallWatcher::finished, m_capabilityCall, [this](QDBusPendingCallWatcher *call) {
+        const QDBusPendingReply<QStringList> capabilities = *call;
+        // Without an answer the body goes as plain text; the banner's own call then reports the problem.
+        m_bodyMarkup = !capabilities.isError() && capabilities.value().contains(bodyMarkupCapability);
+        for (const ErrorHandler &onError : std::exchange(m_capabilityErrorHandlers, {})) {
+            if (capabilities.isError())
+                onError(capabilities.error().message());
+        }
+        for (const Banner &banner : std::exchange(m_waiting, {}))
+            notify(banner);
+        call->deleteLater();
+    });
+}
+
+void FreedesktopBannerCenter::notify(const Banner &banner)
+{
+    const QVariantMap hints{{soundHint, soundName}};
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
+    message.setArguments({applicationName, newNotification, QString(), banner.title,
+                          *m_bodyMarkup ? markupEscaped(banner.body) : banner.body, QStringList(), hints,
+                          serverDefaultTimeout});
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [onError = std::move(onError)](QDBusPendingCallWatcher *call) {
+                     [onError = banner.onError](QDBusPendingCallWatcher *call) {
                          if (call->isError() && onError)
                              onError(call->error().message());
                          call->deleteLater();

@@ -79,9 +79,14 @@ struct CallState
     ~CallState() { g_object_unref(cancellable); }
 };
 
-// Runs `work` on a worker thread and waits for it at most `timeout`.
-Reply runBounded(std::chrono::milliseconds timeout, std::function<Reply(GCancellable *)> work)
+// Runs `work` on a worker thread and waits for it until `deadline`; a deadline already past fails
+// at once, without a call. `timeout` names the limit in the failure.
+Reply runBounded(std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds timeout,
+                 std::function<Reply(GCancellable *)> work)
 {
+    const Reply noAnswer{noAnswerProblem.arg(std::chrono::duration<double>(timeout).count()), std::nullopt};
+    if (std::chrono::steady_clock::now() >= deadline)
+        return noAnswer;
     // libsecret's synchronous calls iterate a private GLib context of the calling thread, never the
     // program's event loop; the worker thread is what lets the caller stop waiting.
     auto state = std::make_shared<CallState>();
@@ -94,12 +99,12 @@ Reply runBounded(std::chrono::milliseconds timeout, std::function<Reply(GCancell
     });
 
     std::unique_lock lock(state->mutex);
-    if (!state->finished.wait_for(lock, timeout, [&state] { return state->done; })) {
+    if (!state->finished.wait_until(lock, deadline, [&state] { return state->done; })) {
         lock.unlock();
         // The cancelled call ends on its own; nobody waits for it any more.
         g_cancellable_cancel(state->cancellable);
         worker.detach();
-        return Reply{noAnswerProblem.arg(std::chrono::duration<double>(timeout).count()), std::nullopt};
+        return noAnswer;
     }
     Reply reply = std::move(state->reply);
     lock.unlock();
@@ -116,7 +121,7 @@ LibsecretSecretStore::LibsecretSecretStore(std::chrono::milliseconds timeout)
 
 bool LibsecretSecretStore::addItem(const QString &service, const QString &account, const QByteArray &data)
 {
-    const Reply reply = runBounded(m_timeout, [service = service.toUtf8(), account = account.toUtf8(), data](GCancellable *cancel) {
+    const Reply reply = runBounded(deadline(), m_timeout, [service = service.toUtf8(), account = account.toUtf8(), data](GCancellable *cancel) {
         // Secret Service items always show a label in keyring managers.
         const QByteArray label = service + '/' + account;
         SecretValue *value = secret_value_new(data.constData(), data.size(), contentType);
@@ -133,7 +138,7 @@ bool LibsecretSecretStore::addItem(const QString &service, const QString &accoun
 
 std::optional<QByteArray> LibsecretSecretStore::findItem(const QString &service, const QString &account)
 {
-    const Reply reply = runBounded(m_timeout, [service = service.toUtf8(), account = account.toUtf8()](GCancellable *cancel) {
+    const Reply reply = runBounded(deadline(), m_timeout, [service = service.toUtf8(), account = account.toUtf8()](GCancellable *cancel) {
                GError *error = nullptr;
                SecretValue *value =
                    secret_password_lookup_binary_sync(schema(), cancel, &error, serviceAttribute, service.constData(),
@@ -155,7 +160,7 @@ std::optional<QByteArray> LibsecretSecretStore::findItem(const QString &service,
 
 bool LibsecretSecretStore::deleteItems(const QString &service)
 {
-    const Reply reply = runBounded(m_timeout, [service = service.toUtf8()](GCancellable *cancel) {
+    const Reply reply = runBounded(deadline(), m_timeout, [service = service.toUtf8()](GCancellable *cancel) {
         GError *error = nullptr;
         // Clears every item that matches, whatever its account.
         secret_password_clear_sync(schema(), cancel, &error, serviceAttribute, service.constData(), nullptr);
@@ -164,6 +169,22 @@ bool LibsecretSecretStore::deleteItems(const QString &service)
     });
     noteProblem(reply.problem);
     return reply.problem.isEmpty();
+}
+
+void LibsecretSecretStore::beginOperation()
+{
+    if (m_operationDepth++ == 0)
+        m_operationDeadline = std::chrono::steady_clock::now() + m_timeout;
+}
+
+void LibsecretSecretStore::endOperation()
+{
+    --m_operationDepth;
+}
+
+std::chrono::steady_clock::time_point LibsecretSecretStore::deadline() const
+{
+    return m_operationDepth > 0 ? m_operationDeadline : std::chrono::steady_clock::now() + m_timeout;
 }
 
 bool LibsecretSecretStore::isAvailable() const
