@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontDatabase>
+#include <QPushButton>
 #include <QLabel>
 
 namespace Theme {
@@ -100,7 +102,39 @@ void apply(QApplication &application)
         "QPushButton#primaryButton { background: palette(highlight); color: palette(highlighted-text);"
         " border: none; border-radius: 6px; padding: 6px 16px; font-weight: 600; }"
         "QPushButton#primaryButton:disabled { background: palette(mid); }"
-        "QPushButton#primaryButton:pressed { background: palette(dark); }"));
+        "QPushButton#primaryButton:pressed { background: palette(dark); }"
+        "QPushButton[role=\"primary\"] { background: palette(highlight); color: palette(highlighted-text);"
+        " border: none; border-radius: 6px; padding: 5px 18px; font-weight: 600; }"
+        "QPushButton[role=\"primary\"]:pressed { background: palette(dark); }"
+        "QPushButton[role=\"destructive\"] { background: #d7261e; color: white;"
+        " border: none; border-radius: 6px; padding: 5px 18px; font-weight: 600; }"
+        "QPushButton[role=\"destructive\"]:pressed { background: #a81d17; }"));
+}
+
+void makePrimary(QPushButton *button)
+{
+    button->setProperty("role", QStringLiteral("primary"));
+    button->setCursor(Qt::PointingHandCursor);
+}
+
+void makeDestructive(QPushButton *button)
+{
+    button->setProperty("role", QStringLiteral("destructive"));
+    button->setCursor(Qt::PointingHandCursor);
+}
+
+void setTextColour(QLabel *label, const QColor &colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+QFont monospaceFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(captionPointSize + 1);
+    return font;
 }
 
 void makeSecondary(QLabel *label)
