@@ -166,7 +166,7 @@ QWidget *AutoLoginSettingsView::createLogCard()
     m_logBox->setReadOnly(true);
     m_logBox->setFont(Theme::monospaceFont());
     m_logBox->setMaximumHeight(logBoxMaxHeight);
-    m_logBox->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_logBox->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     card->contentLayout()->addWidget(m_logBox);
     return card;
 }

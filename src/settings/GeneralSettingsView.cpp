@@ -248,10 +248,8 @@ void GeneralSettingsView::setLaunchAtLogin(bool enabled)
 
 void GeneralSettingsView::confirmReset()
 {
-    auto *alert = new QMessageBox(QMessageBox::Warning, confirmResetTitle, confirmResetMessage, QMessageBox::NoButton,
-                                  this);
-    alert->setObjectName(QStringLiteral("resetAlert"));
-    alert->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox *alert = createAlert(QStringLiteral("resetAlert"), QMessageBox::Warning, confirmResetTitle,
+                                     confirmResetMessage);
     alert->addButton(cancelTitle, QMessageBox::RejectRole);
     QPushButton *confirm = alert->addButton(resetButtonTitle, QMessageBox::DestructiveRole);
     confirm->setObjectName(QStringLiteral("confirmResetButton"));
@@ -264,19 +262,28 @@ void GeneralSettingsView::reset()
 {
     m_context.keychain.deleteCredentials();
     m_context.preferences.resetFirstRunState();
-    // The program's stores live until the process ends: write the change out before quitting.
+    // Written out now, so that nothing between here and the end of the process can lose it.
     m_context.preferences.sync();
     AppContext &context = m_context;
     QTimer::singleShot(std::chrono::milliseconds(qRound(resetQuitDelayMs * context.durationScale)),
                        QCoreApplication::instance(), [&context] { context.quit(); });
 }
 
+QMessageBox *GeneralSettingsView::createAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,
+                                              const QString &message)
+{
+    auto *alert = new QMessageBox(icon, title, QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()),
+                                  QMessageBox::NoButton, this);
+    alert->setInformativeText(message);
+    alert->setObjectName(objectName);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    return alert;
+}
+
 void GeneralSettingsView::showAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,
                                     const QString &message)
 {
-    auto *alert = new QMessageBox(icon, title, message, QMessageBox::NoButton, this);
-    alert->setObjectName(objectName);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->addButton(okTitle, QMessageBox::AcceptRole);
+    QMessageBox *alert = createAlert(objectName, icon, title, message);
+    Theme::makePrimary(alert->addButton(okTitle, QMessageBox::AcceptRole));
     alert->open();
 }

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QPushButton>
+#include <QStyle>
 #include <QLabel>
 
 namespace Theme {
@@ -111,16 +112,27 @@ void apply(QApplication &application)
         "QPushButton[role=\"destructive\"]:pressed { background: #a81d17; }"));
 }
 
+namespace {
+/// A style sheet matches a property only when the widget is polished after the property was set.
+void repolish(QWidget *widget)
+{
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
+}
+} // namespace
+
 void makePrimary(QPushButton *button)
 {
     button->setProperty("role", QStringLiteral("primary"));
     button->setCursor(Qt::PointingHandCursor);
+    repolish(button);
 }
 
 void makeDestructive(QPushButton *button)
 {
     button->setProperty("role", QStringLiteral("destructive"));
     button->setCursor(Qt::PointingHandCursor);
+    repolish(button);
 }
 
 void setTextColour(QLabel *label, const QColor &colour)
