@@ -13,6 +13,7 @@
 #include "widgets/ToggleSwitch.h"
 
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +51,8 @@ const QString confirmResetTitle = QStringLiteral("确认重置");
 const QString confirmResetMessage = QStringLiteral("确定要清除所有保存的凭据吗？清除后将退出程序。");
 const QString cancelTitle = QStringLiteral("取消");
 constexpr int statusIconSize = 14;
+constexpr int alertIconSize = 40;
+constexpr int alertMinimumWidth = 340;
 } // namespace
 
 GeneralSettingsView::GeneralSettingsView(AppContext &context, QWidget *parent)
@@ -275,6 +278,13 @@ QMessageBox *GeneralSettingsView::createAlert(const QString &objectName, QMessag
     auto *alert = new QMessageBox(icon, title, QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()),
                                   QMessageBox::NoButton, this);
     alert->setInformativeText(message);
+    if (icon == QMessageBox::Information) {
+        alert->setIconPixmap(SymbolGlyph::pixmap(QStringLiteral("checkmark.circle.fill"), Theme::success(palette()),
+                                                 alertIconSize, devicePixelRatioF()));
+    }
+    // Wide enough for a sentence on one or two lines rather than a narrow column.
+    if (auto *grid = qobject_cast<QGridLayout *>(alert->layout()))
+        grid->addItem(new QSpacerItem(alertMinimumWidth, 0), grid->rowCount(), 0, 1, grid->columnCount());
     alert->setObjectName(objectName);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     return alert;
