@@ -17,12 +17,14 @@ const QString versionPrefix = QStringLiteral("版本 ");
 const QString introductionHeading = QStringLiteral("项目介绍");
 const QString introduction = QStringLiteral("Netlatch 是一款专为 Linux 设计的校园网自动认证工具。");
 const QString featuresTitle = QStringLiteral("主要功能：");
-const QStringList features{QStringLiteral("一键自动登录校园网认证系统"), QStringLiteral("安全保存用户凭据到系统密钥环"),
-                           QStringLiteral("菜单栏快速访问，后台运行"), QStringLiteral("智能检测网络状态和连接超时")};
+const QStringList features{
+    QStringLiteral("一键自动登录校园网认证系统"), QStringLiteral("安全保存用户凭据到系统密钥环"),
+    QStringLiteral("菜单栏快速访问，后台运行"), QStringLiteral("智能检测网络状态和连接超时")};
 const QString usageTitle = QStringLiteral("使用说明：");
-const QString usageText = QStringLiteral("首次使用时，请输入您的校园网用户名和密码，并勾选\"保存用户名和密码\"。"
-                                         "之后每次连接校园网后，只需点击\"连接\"按钮即可完成认证。"
-                                         "应用会在菜单栏保留图标，方便随时访问。");
+const QString usageText =
+    QStringLiteral("首次使用时，请输入您的校园网用户名和密码，并勾选\"保存用户名和密码\"。"
+                   "之后每次连接校园网后，只需点击\"连接\"按钮即可完成认证。"
+                   "应用会在菜单栏保留图标，方便随时访问。");
 const QString closingLine = QStringLiteral("期待您的反馈！");
 /// The product image, when the program carries one.
 const QString avatarResource = QStringLiteral(":/images/Avatar");
@@ -64,8 +66,8 @@ AboutSettingsView::AboutSettingsView(QWidget *parent) : ScrollingPane({}, parent
     content->addWidget(intro);
     content->addSpacing(4);
     content->addWidget(sectionTitle(featuresTitle, card));
-    const QPixmap check = SymbolGlyph::pixmap(QStringLiteral("checkmark.circle.fill"), Theme::success(palette()), 14,
-                                              devicePixelRatioF());
+    const QPixmap check = SymbolGlyph::pixmap(QStringLiteral("checkmark.circle.fill"),
+                                              Theme::success(palette()), 14, devicePixelRatioF());
     for (const QString &feature : features) {
         auto *row = new QHBoxLayout;
         row->setSpacing(8);
@@ -96,7 +98,8 @@ QPixmap AboutSettingsView::avatar(const QPalette &palette, qreal devicePixelRati
     QPainter painter(&result);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QRectF circle(outlineWidth / 2.0, outlineWidth / 2.0, avatarSize - outlineWidth, avatarSize - outlineWidth);
+    const QRectF circle(outlineWidth / 2.0, outlineWidth / 2.0, avatarSize - outlineWidth,
+                        avatarSize - outlineWidth);
     QPainterPath clip;
     clip.addEllipse(circle);
     painter.setClipPath(clip);

@@ -84,7 +84,8 @@ QWidget *AutoLoginSettingsView::createSwitchCard()
     m_autoLoginSwitch = new ToggleSwitch;
     m_autoLoginSwitch->setObjectName(QStringLiteral("autoLoginSwitch"));
     connect(m_autoLoginSwitch, &ToggleSwitch::clicked, this, &AutoLoginSettingsView::setAutoLoginEnabled);
-    card->contentLayout()->addWidget(new SettingRow(autoLoginTitle, autoLoginDescription, m_autoLoginSwitch, card));
+    card->contentLayout()->addWidget(
+        new SettingRow(autoLoginTitle, autoLoginDescription, m_autoLoginSwitch, card));
 
     m_reconnectSwitch = new ToggleSwitch;
     m_reconnectSwitch->setObjectName(QStringLiteral("autoReconnectSwitch"));
@@ -92,7 +93,8 @@ QWidget *AutoLoginSettingsView::createSwitchCard()
         m_context.preferences.setBool(PreferenceKeys::autoReconnect, on);
         m_context.preferences.sync(); // a daemon that runs the engine reads the file
     });
-    card->contentLayout()->addWidget(new SettingRow(reconnectTitle, reconnectDescription, m_reconnectSwitch, card));
+    card->contentLayout()->addWidget(
+        new SettingRow(reconnectTitle, reconnectDescription, m_reconnectSwitch, card));
     return card;
 }
 
@@ -141,8 +143,8 @@ QWidget *AutoLoginSettingsView::createStatusCard()
 
     // The state before the first refresh: nothing known, no network.
     Theme::setTextColour(m_wifiValue, Theme::secondaryText(palette()));
-    m_networkDot->setPixmap(SymbolGlyph::pixmap(QStringLiteral("circle.fill"), Theme::failure(palette()), dotSize,
-                                                devicePixelRatioF()));
+    m_networkDot->setPixmap(SymbolGlyph::pixmap(QStringLiteral("circle.fill"), Theme::failure(palette()),
+                                                dotSize, devicePixelRatioF()));
     m_networkValue->setText(disconnectedText);
     Theme::setTextColour(m_networkValue, Theme::failure(palette()));
     return card;
@@ -174,8 +176,9 @@ QWidget *AutoLoginSettingsView::createLogCard()
 void AutoLoginSettingsView::showEvent(QShowEvent *event)
 {
     ScrollingPane::showEvent(event);
-    const bool enabled = m_context.autoLogin ? m_context.autoLogin->isEnabled()
-                                             : m_context.preferences.boolValue(PreferenceKeys::autoLoginEnabled);
+    const bool enabled = m_context.autoLogin
+                             ? m_context.autoLogin->isEnabled()
+                             : m_context.preferences.boolValue(PreferenceKeys::autoLoginEnabled);
     m_autoLoginSwitch->setChecked(enabled);
     m_reconnectSwitch->setChecked(m_context.preferences.autoReconnect());
     m_reconnectSwitch->setEnabled(enabled);
@@ -225,7 +228,8 @@ void AutoLoginSettingsView::wifiLookedUp()
     m_currentWiFi = lookup.ssid;
     m_isSchoolWiFi = lookup.isSchoolWiFi;
     m_wifiValue->setText(m_currentWiFi.value_or(notObtained));
-    Theme::setTextColour(m_wifiValue, m_isSchoolWiFi ? Theme::success(palette()) : Theme::secondaryText(palette()));
+    Theme::setTextColour(m_wifiValue,
+                         m_isSchoolWiFi ? Theme::success(palette()) : Theme::secondaryText(palette()));
 
     NetworkProbe &probe = m_context.networkProbe;
     m_probeWatcher.setFuture(QtConcurrent::run([&probe] { return probe.isInternetReachable(); }));
@@ -235,14 +239,16 @@ void AutoLoginSettingsView::probed()
 {
     const bool hasNetwork = m_probeWatcher.result();
     const QColor colour = hasNetwork ? Theme::success(palette()) : Theme::failure(palette());
-    m_networkDot->setPixmap(SymbolGlyph::pixmap(QStringLiteral("circle.fill"), colour, dotSize, devicePixelRatioF()));
+    m_networkDot->setPixmap(
+        SymbolGlyph::pixmap(QStringLiteral("circle.fill"), colour, dotSize, devicePixelRatioF()));
     m_networkValue->setText(hasNetwork ? connectedText : disconnectedText);
     Theme::setTextColour(m_networkValue, colour);
     m_lastRefreshValue->setText(mediumTime(QTime::currentTime()));
     m_lastRefreshTitle->show();
     m_lastRefreshValue->show();
     setRefreshing(false);
-    addLog(refreshDoneLog.arg(m_currentWiFi.value_or(notObtained), m_isSchoolWiFi ? schoolSuffix : notSchoolSuffix,
+    addLog(refreshDoneLog.arg(m_currentWiFi.value_or(notObtained),
+                              m_isSchoolWiFi ? schoolSuffix : notSchoolSuffix,
                               hasNetwork ? connectedText : disconnectedText));
 }
 

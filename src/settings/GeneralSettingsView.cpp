@@ -134,7 +134,8 @@ QWidget *GeneralSettingsView::createDockCard()
     m_hideDockIcon = new ToggleSwitch;
     m_hideDockIcon->setObjectName(QStringLiteral("hideDockIconSwitch"));
     connect(m_hideDockIcon, &ToggleSwitch::clicked, this, &GeneralSettingsView::setDockIconHidden);
-    card->contentLayout()->addWidget(new SettingRow(hideDockTitle, hideDockDescription, m_hideDockIcon, card));
+    card->contentLayout()->addWidget(
+        new SettingRow(hideDockTitle, hideDockDescription, m_hideDockIcon, card));
     if (!m_context.dockIconSupported) {
         m_hideDockIcon->setEnabled(false);
         auto *note = new QLabel(dockUnsupportedNote, card);
@@ -185,7 +186,8 @@ void GeneralSettingsView::save()
     const QString username = m_username->text();
     const QString password = m_password->text();
     if (username.isEmpty() || password.isEmpty()) {
-        showAlert(QStringLiteral("saveFailureAlert"), QMessageBox::Warning, saveFailureTitle, emptyFieldsMessage);
+        showAlert(QStringLiteral("saveFailureAlert"), QMessageBox::Warning, saveFailureTitle,
+                  emptyFieldsMessage);
         return;
     }
     KeychainHelper &keychain = m_context.keychain;
@@ -198,9 +200,11 @@ void GeneralSettingsView::save()
         saved = keychain.isStoreAvailable();
     }
     if (saved)
-        showAlert(QStringLiteral("saveSuccessAlert"), QMessageBox::Information, saveSuccessTitle, saveSuccessMessage);
+        showAlert(QStringLiteral("saveSuccessAlert"), QMessageBox::Information, saveSuccessTitle,
+                  saveSuccessMessage);
     else
-        showAlert(QStringLiteral("saveFailureAlert"), QMessageBox::Warning, saveFailureTitle, saveFailedMessage);
+        showAlert(QStringLiteral("saveFailureAlert"), QMessageBox::Warning, saveFailureTitle,
+                  saveFailedMessage);
 }
 
 void GeneralSettingsView::connectNow()
@@ -228,7 +232,8 @@ void GeneralSettingsView::updateStatusLine()
         // A warning on the way (an odd page) may come before a sign-in that still succeeds.
         const bool failed = !auth.isSuccess();
         const QColor colour = failed ? Theme::failure(palette()) : Theme::success(palette());
-        const QString symbol = failed ? QStringLiteral("xmark.circle.fill") : QStringLiteral("checkmark.circle.fill");
+        const QString symbol =
+            failed ? QStringLiteral("xmark.circle.fill") : QStringLiteral("checkmark.circle.fill");
         m_statusIcon->setPixmap(SymbolGlyph::pixmap(symbol, colour, statusIconSize, devicePixelRatioF()));
         m_statusIcon->setProperty("failed", failed);
     }
@@ -272,15 +277,16 @@ void GeneralSettingsView::reset()
                        QCoreApplication::instance(), [&context] { context.quit(); });
 }
 
-QMessageBox *GeneralSettingsView::createAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,
-                                              const QString &message)
+QMessageBox *GeneralSettingsView::createAlert(const QString &objectName, QMessageBox::Icon icon,
+                                              const QString &title, const QString &message)
 {
     auto *alert = new QMessageBox(icon, title, QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()),
                                   QMessageBox::NoButton, this);
     alert->setInformativeText(message);
     if (icon == QMessageBox::Information) {
-        alert->setIconPixmap(SymbolGlyph::pixmap(QStringLiteral("checkmark.circle.fill"), Theme::success(palette()),
-                                                 alertIconSize, devicePixelRatioF()));
+        alert->setIconPixmap(SymbolGlyph::pixmap(QStringLiteral("checkmark.circle.fill"),
+                                                 Theme::success(palette()), alertIconSize,
+                                                 devicePixelRatioF()));
     }
     // Wide enough for a sentence on one or two lines rather than a narrow column.
     if (auto *grid = qobject_cast<QGridLayout *>(alert->layout()))

@@ -49,7 +49,8 @@ private:
     QMessageBox *createAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,
                              const QString &message);
     /// Shows a one-button alert ("确定") without blocking the event loop.
-    void showAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title, const QString &message);
+    void showAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,
+                   const QString &message);
 
     AppContext &m_context;
     AutostartEntry m_autostart;

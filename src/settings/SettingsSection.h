@@ -9,8 +9,9 @@ enum class SettingsSection { general, shortcuts, autoLogin, statistics, about };
 
 namespace SettingsSections {
 
-inline constexpr std::array all{SettingsSection::general, SettingsSection::shortcuts, SettingsSection::autoLogin,
-                                SettingsSection::statistics, SettingsSection::about};
+inline constexpr std::array all{SettingsSection::general, SettingsSection::shortcuts,
+                                SettingsSection::autoLogin, SettingsSection::statistics,
+                                SettingsSection::about};
 
 /// The section's title in the sidebar ("通用", …).
 QString title(SettingsSection section);

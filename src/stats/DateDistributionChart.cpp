@@ -67,7 +67,8 @@ void DateDistributionChart::paintEvent(QPaintEvent *)
     if (m_bars.isEmpty()) {
         painter.setFont(smallFont(font(), false));
         painter.setPen(Theme::secondaryText(palette()));
-        painter.drawText(rect().adjusted(padding, 0, -padding, 0), Qt::AlignVCenter | Qt::AlignLeft, emptyText);
+        painter.drawText(rect().adjusted(padding, 0, -padding, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                         emptyText);
         return;
     }
     painter.setPen(Qt::NoPen);
@@ -81,11 +82,12 @@ void DateDistributionChart::paintEvent(QPaintEvent *)
         const QRect row(padding, top, width() - 2 * padding, rowHeight);
         painter.setFont(smallFont(font(), false));
         painter.setPen(Theme::secondaryText(palette()));
-        painter.drawText(QRect(row.left(), row.top(), labelWidth, rowHeight), Qt::AlignVCenter | Qt::AlignLeft,
-                         formatDateLabel(bar.day));
+        painter.drawText(QRect(row.left(), row.top(), labelWidth, rowHeight),
+                         Qt::AlignVCenter | Qt::AlignLeft, formatDateLabel(bar.day));
         painter.setPen(Qt::NoPen);
         painter.setBrush(Theme::accent(palette()));
-        painter.drawRoundedRect(QRectF(barLeft, row.top(), barSpace * bar.fraction, rowHeight), barRadius, barRadius);
+        painter.drawRoundedRect(QRectF(barLeft, row.top(), barSpace * bar.fraction, rowHeight), barRadius,
+                                barRadius);
         painter.setFont(smallFont(font(), true));
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(QRect(row.right() - countWidth, row.top(), countWidth, rowHeight),

@@ -17,7 +17,7 @@ public:
 
     struct Bar
     {
-        QString day;     ///< "yyyy-MM-dd" as stored
+        QString day; ///< "yyyy-MM-dd" as stored
         int count = 0;
         double fraction = 0; ///< of the full bar width
     };

@@ -6,7 +6,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-HistoryRecordRow::HistoryRecordRow(const HistoryRecord &record, QWidget *parent) : QWidget(parent), m_record(record)
+HistoryRecordRow::HistoryRecordRow(const HistoryRecord &record, QWidget *parent)
+    : QWidget(parent), m_record(record)
 {
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);

@@ -15,7 +15,8 @@ constexpr int valuePointSize = 24;
 constexpr qreal radius = 12;
 } // namespace
 
-StatisticsCard::StatisticsCard(const QString &title, const QString &iconName, const QColor &colour, QWidget *parent)
+StatisticsCard::StatisticsCard(const QString &title, const QString &iconName, const QColor &colour,
+                               QWidget *parent)
     : QFrame(parent), m_value(new QLabel(QStringLiteral("0"), this))
 {
     auto *row = new QHBoxLayout(this);

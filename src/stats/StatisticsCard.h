@@ -12,7 +12,8 @@ class StatisticsCard : public QFrame
     Q_OBJECT
 
 public:
-    StatisticsCard(const QString &title, const QString &iconName, const QColor &colour, QWidget *parent = nullptr);
+    StatisticsCard(const QString &title, const QString &iconName, const QColor &colour,
+                   QWidget *parent = nullptr);
 
     void setValue(const QString &value);
     QString value() const;

@@ -5,7 +5,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-StatisticsRow::StatisticsRow(const QString &label, QWidget *parent) : QWidget(parent), m_value(new QLabel(this))
+StatisticsRow::StatisticsRow(const QString &label, QWidget *parent)
+    : QWidget(parent), m_value(new QLabel(this))
 {
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);

@@ -40,7 +40,8 @@ QStringList periodTitles()
 } // namespace
 
 StatisticsView::StatisticsView(StatisticsManager &manager, QWidget *parent)
-    : ScrollingPane(paneTitle, parent), m_manager(manager), m_periodSelector(new SegmentedControl(periodTitles())),
+    : ScrollingPane(paneTitle, parent), m_manager(manager),
+      m_periodSelector(new SegmentedControl(periodTitles())),
       m_totalCard(new StatisticsCard(totalCardTitle, QStringLiteral("network"), Theme::accent(palette()))),
       m_todayRow(new StatisticsRow(todayLabel)), m_weekRow(new StatisticsRow(weekLabel)),
       m_monthRow(new StatisticsRow(monthLabel)), m_totalRow(new StatisticsRow(totalLabel)),
@@ -52,11 +53,10 @@ StatisticsView::StatisticsView(StatisticsManager &manager, QWidget *parent)
     m_periodSelector->setObjectName(QStringLiteral("periodSelector"));
     selectorRow->addWidget(m_periodSelector, 1);
     column()->addLayout(selectorRow);
-    connect(m_periodSelector, &SegmentedControl::currentIndexChanged, this,
-            [this](int index) {
-                m_selectedPeriod = StatisticsPeriods::all.at(index);
-                loadStatistics();
-            });
+    connect(m_periodSelector, &SegmentedControl::currentIndexChanged, this, [this](int index) {
+        m_selectedPeriod = StatisticsPeriods::all.at(index);
+        loadStatistics();
+    });
 
     m_totalCard->setObjectName(QStringLiteral("totalCard"));
     column()->addWidget(m_totalCard);
@@ -102,7 +102,8 @@ void StatisticsView::loadStatistics()
     m_totalRow->setValue(times(m_statistics.totalCount));
     m_chart->setData(m_statistics.dateDistribution);
     // Both longer periods cover the same 30 days; the shorter ones have no trend to show.
-    m_trendSection->setVisible(m_selectedPeriod == StatisticsPeriod::month || m_selectedPeriod == StatisticsPeriod::all);
+    m_trendSection->setVisible(m_selectedPeriod == StatisticsPeriod::month ||
+                               m_selectedPeriod == StatisticsPeriod::all);
     showRecentRecords();
 }
 

@@ -6,7 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-SegmentedControl::SegmentedControl(const QStringList &titles, QWidget *parent) : QWidget(parent), m_titles(titles)
+SegmentedControl::SegmentedControl(const QStringList &titles, QWidget *parent)
+    : QWidget(parent), m_titles(titles)
 {
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);

@@ -1,6 +1,5 @@
 #include "widgets/Spinner.h"
 
-
 #include <QPainter>
 
 #include <algorithm>

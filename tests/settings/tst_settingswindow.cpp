@@ -93,14 +93,20 @@ void TestSettingsWindow::save_data()
 
     const QStringList old{QStringLiteral("username"), QStringLiteral("password")};
     QTest::newRow("empty password leaves the store alone")
-        << "" << true << "" << "saveFailureAlert" << GeneralSettingsView::emptyFieldsMessage << old;
-    QTest::newRow("saves the account") << "new-pw" << true << "" << "saveSuccessAlert" << "用户信息已保存" << old;
-    QTest::newRow("switch off forgets the stored account")
-        << "new-pw" << false << "" << "saveSuccessAlert" << "用户信息已保存" << QStringList();
-    QTest::newRow("failing store") << "new-pw" << true << "failAdds" << "saveFailureAlert"
-                                   << GeneralSettingsView::saveFailedMessage << QStringList{"username"};
+        << "" << true << ""
+        << "saveFailureAlert" << GeneralSettingsView::emptyFieldsMessage << old;
+    QTest::newRow("saves the account") << "new-pw" << true << ""
+                                       << "saveSuccessAlert"
+                                       << "用户信息已保存" << old;
+    QTest::newRow("switch off forgets the stored account") << "new-pw" << false << ""
+                                                           << "saveSuccessAlert"
+                                                           << "用户信息已保存" << QStringList();
+    QTest::newRow("failing store") << "new-pw" << true << "failAdds"
+                                   << "saveFailureAlert" << GeneralSettingsView::saveFailedMessage
+                                   << QStringList{"username"};
     QTest::newRow("switch off with the store out of reach is no success")
-        << "new-pw" << false << "unavailable" << "saveFailureAlert" << GeneralSettingsView::saveFailedMessage << old;
+        << "new-pw" << false << "unavailable"
+        << "saveFailureAlert" << GeneralSettingsView::saveFailedMessage << old;
 }
 
 void TestSettingsWindow::save()
@@ -256,7 +262,8 @@ void TestSettingsWindow::refreshLine_data()
     QTest::newRow("unreadable SSID") << QByteArray() << false << 503 << "未获取"
                                      << "刷新完成 - WiFi: 未获取（非校园网）, 网络: 未连接";
     QTest::newRow("unreadable SSID, campus test skipped")
-        << QByteArray() << true << 204 << "未获取" << "刷新完成 - WiFi: 未获取（校园网）, 网络: 已连接";
+        << QByteArray() << true << 204 << "未获取"
+        << "刷新完成 - WiFi: 未获取（校园网）, 网络: 已连接";
 }
 
 void TestSettingsWindow::refreshLine()
@@ -275,7 +282,8 @@ void TestSettingsWindow::refreshLine()
     QVERIFY(pane->isRefreshing());
     QTRY_VERIFY(!pane->isRefreshing());
     QCOMPARE(pane->refreshLogs().size(), 2);
-    QVERIFY2(pane->refreshLogs().first().endsWith(QStringLiteral("] ") + lineEnd), qPrintable(pane->refreshLogs().first()));
+    QVERIFY2(pane->refreshLogs().first().endsWith(QStringLiteral("] ") + lineEnd),
+             qPrintable(pane->refreshLogs().first()));
     QVERIFY(pane->refreshLogs().last().endsWith(QStringLiteral("] 开始刷新状态...")));
     QCOMPARE(pane->findChild<QLabel *>("currentWiFi")->text(), wifiLabel);
     QCOMPARE(pane->findChild<QLabel *>("networkState")->text(), probeStatus == 204 ? "已连接" : "未连接");

@@ -93,8 +93,8 @@ void TestStatisticsView::figures_data()
     const QStringList tenNewest{"03/20", "03/19", "03/18", "03/17", "03/16",
                                 "03/15", "03/14", "03/13", "03/12", "03/11"};
     QTest::newRow("14 days: ten shown, scaled by an older busier day")
-        << fourteenDays << all << int(fourteenDays.size()) << QString::number(fourteenDays.size()) + " 次" << true
-        << tenNewest << false << QStringList{};
+        << fourteenDays << all << int(fourteenDays.size()) << QString::number(fourteenDays.size()) + " 次"
+        << true << tenNewest << false << QStringList{};
     QTest::newRow("the busiest day shown fills the width")
         << QJsonArray{record(1), record(0), record(0)} << month << 3 << "3 次" << true
         << QStringList{"03/20", "03/19"} << true << QStringList{};
@@ -102,11 +102,12 @@ void TestStatisticsView::figures_data()
     QTest::newRow("older than 30 days: in the total only")
         << QJsonArray{record(40)} << month << 1 << "0 次" << true << QStringList() << false
         << QStringList{record(40).value("time").toString()};
-    QTest::newRow("week hides the trend") << QJsonArray{record(0)} << week << 1 << "1 次" << false << QStringList{"03/20"}
-                                          << true << QStringList{record(0).value("time").toString()};
+    QTest::newRow("week hides the trend")
+        << QJsonArray{record(0)} << week << 1 << "1 次" << false << QStringList{"03/20"} << true
+        << QStringList{record(0).value("time").toString()};
     QTest::newRow("record without date and time")
-        << QJsonArray{QJsonObject{{"username", "demo"}, {"timestamp", now.toSecsSinceEpoch()}}} << today << 1 << "1 次"
-        << false << QStringList{"03/20"} << true << QStringList{""};
+        << QJsonArray{QJsonObject{{"username", "demo"}, {"timestamp", now.toSecsSinceEpoch()}}} << today << 1
+        << "1 次" << false << QStringList{"03/20"} << true << QStringList{""};
 }
 
 void TestStatisticsView::figures()
@@ -129,7 +130,8 @@ void TestStatisticsView::figures()
     QCOMPARE(m_view->findChild<StatisticsRow *>("monthRow")->value(), month);
     QCOMPARE(m_view->findChild<QWidget *>("trendSection")->isVisible(), trendShown);
 
-    const QList<DateDistributionChart::Bar> bars = m_view->findChild<DateDistributionChart *>("dateChart")->bars();
+    const QList<DateDistributionChart::Bar> bars =
+        m_view->findChild<DateDistributionChart *>("dateChart")->bars();
     QStringList days;
     bool anyFull = false;
     for (const auto &bar : bars) {
@@ -176,9 +178,12 @@ void TestStatisticsView::dateLabel_data()
 {
     QTest::addColumn<QString>("day");
     QTest::addColumn<QString>("label");
-    QTest::newRow("day") << "2025-03-07" << "03/07";
-    QTest::newRow("not a day") << "2025-13-40" << "2025-13-40";
-    QTest::newRow("free text") << "yesterday" << "yesterday";
+    QTest::newRow("day") << "2025-03-07"
+                         << "03/07";
+    QTest::newRow("not a day") << "2025-13-40"
+                               << "2025-13-40";
+    QTest::newRow("free text") << "yesterday"
+                               << "yesterday";
 }
 
 void TestStatisticsView::dateLabel()
