@@ -1,15 +1,21 @@
 // The settings window and its general and auto-login panes on the offscreen platform, over a scratch
 // preference file, a fake secret store, a fake Wi-Fi client and a local portal on 127.0.0.1.
+#include "PrivateDBus.h"
 #include "TestAppContext.h"
+
+#include "platform/linux/LinuxWifiClient.h"
 
 #include "settings/AutoLoginSettingsView.h"
 #include "settings/GeneralSettingsView.h"
 #include "settings/SettingsWindowView.h"
 
 #include <QAbstractButton>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QThreadPool>
 #include <QtTest>
 
@@ -20,6 +26,7 @@ class TestSettingsWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -35,6 +42,7 @@ private Q_SLOTS:
     void logKeepsFiftyNewestLines();
     void timerLivesWhileShown();
     void lateResultAfterPaneClosed();
+    void refreshOverNetworkManager();
 
     void sidebarAndAboutNotification();
 
@@ -42,10 +50,20 @@ private:
     template <typename Pane> Pane *showPane();
     static void click(QWidget *parent, const char *objectName);
 
+    std::unique_ptr<PrivateDBus> m_system;
+    bool m_networkManager = false;
     std::unique_ptr<TestAppContext> m_t;
     std::unique_ptr<QWidget> m_pane;
     int m_quits = 0;
 };
+
+void TestSettingsWindow::initTestCase()
+{
+    // Before anything touches the system bus: the Wi-Fi lookup of one test asks NetworkManager there.
+    m_system = std::make_unique<PrivateDBus>(PrivateDBus::Role::System);
+    m_networkManager = m_system->startMock({QStringLiteral("--template"), QStringLiteral("networkmanager")},
+                                           QStringLiteral("org.freedesktop.NetworkManager"));
+}
 
 void TestSettingsWindow::init()
 {
@@ -332,6 +350,48 @@ void TestSettingsWindow::lateResultAfterPaneClosed()
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::sendPostedEvents(); // the probe's answer, had anything kept listening
     QCoreApplication::processEvents();
+}
+
+// The lookup as users have it: NetworkManager over the system bus, asked from a pool thread.
+void TestSettingsWindow::refreshOverNetworkManager()
+{
+    if (!m_networkManager)
+        QSKIP("python3-dbusmock's NetworkManager could not be started on a private system bus");
+    const QString service = QStringLiteral("org.freedesktop.NetworkManager");
+    const QString device = QStringLiteral("/org/freedesktop/NetworkManager/Devices/wlan0");
+    const auto nm = [&](const QString &method, const QVariantList &arguments, const QString &path) {
+        return m_system->call(service, path, method, arguments);
+    };
+    QVERIFY(nm(QStringLiteral("AddWiFiDevice"), {"wlan0", "wlan0", 100}, QStringLiteral("/org/freedesktop")));
+    QVERIFY(nm(QStringLiteral("AddAccessPoint"),
+               {device, "ap0", "larkmead_student", "00:11:22:33:44:55", 2u, 2412u, 54000u,
+                QVariant::fromValue<uchar>(80), 0u},
+               QStringLiteral("/org/freedesktop")));
+    QVERIFY(nm(QStringLiteral("AddProperty"),
+               {QString(service + QStringLiteral(".Device.Wireless")), "ActiveAccessPoint",
+                QVariant::fromValue(QDBusVariant(QVariant::fromValue(
+                    QDBusObjectPath(QStringLiteral("/org/freedesktop/NetworkManager/AccessPoint/ap0")))))},
+               device));
+
+    LinuxWifiClient wifi(QDBusConnection::systemBus());
+    NetworkProbe probe(wifi, m_t->location, m_t->preferences, m_t->portal.url(), m_t->portal.address());
+    // The pane and its lookups end before the probe and the client they use.
+    const auto done = qScopeGuard([this] {
+        m_pane.reset();
+        QThreadPool::globalInstance()->waitForDone();
+    });
+    AppContext &context = m_t->context();
+    AppContext overNetworkManager{
+        context.preferences,   context.keychain, context.authService, context.statistics, probe,
+        context.notifications, context.banners,  context.versions,    context.welcome};
+    auto *pane = new AutoLoginSettingsView(overNetworkManager);
+    m_pane.reset(pane);
+    pane->show();
+    QTRY_VERIFY(!pane->isRefreshing());
+    QVERIFY2(pane->refreshLogs().first().endsWith(
+                 QStringLiteral("WiFi: larkmead_student（校园网）, 网络: 未连接")),
+             qPrintable(pane->refreshLogs().first()));
+    QVERIFY(nm(QStringLiteral("Reset"), {}, QStringLiteral("/org/freedesktop")));
 }
 
 // ---- the window --------------------------------------------------------------------------------
