@@ -32,6 +32,8 @@ BusyButton::BusyButton(const QString &symbolName, const QString &title, QWidget 
 
 void BusyButton::setBusy(bool busy, const QString &busyTitle)
 {
+    if (busy == m_busy)
+        return;
     m_busy = busy;
     m_symbol->setVisible(!busy);
     m_spinner->setVisible(busy);
