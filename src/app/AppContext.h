@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QtGlobal>
+
+#include <functional>
 
 class AutoLoginManager;
 class BannerCenter;
@@ -35,4 +38,21 @@ struct AppContext
     qint64 engineOwnerPid = 0;
     /// The two system-wide shortcuts and their recorder's capture (the shortcuts pane).
     GlobalShortcutsManager *shortcuts = nullptr;
+    /// Ends the program ("退出程序", and after a reset); empty: QCoreApplication::quit.
+    std::function<void()> quitApplication = {};
+    /// Hides (true) or shows the program's taskbar entry and stores "hideDockIcon"; empty: the views
+    /// store the preference and the entry follows at the next start.
+    std::function<void(bool hidden)> setDockIconHidden = {};
+    /// False where the desktop does not let a program hide its taskbar entry (Wayland).
+    bool dockIconSupported = true;
+    /// Multiplies the views' own delays (the half second before a reset quits); tests shorten it.
+    double durationScale = 1.0;
+
+    void quit() const
+    {
+        if (quitApplication)
+            quitApplication();
+        else
+            QCoreApplication::quit();
+    }
 };

@@ -77,6 +77,16 @@ void HTTPAuthService::publishWarning(const QString &status)
     });
 }
 
+void HTTPAuthService::reportFailure(const QString &message)
+{
+    queue([this, message] {
+        setIsAuthenticating(false);
+        setStatusMessage(message);
+        setIsSuccess(false);
+        setIsError(true);
+    });
+}
+
 void HTTPAuthService::publishOutcome(const QString &username, const LoginOutcome &outcome)
 {
     queue([this, username, outcome] {

@@ -51,6 +51,10 @@ public:
     /// still delivers its own outcome.
     void login(const QString &username, const QString &password);
 
+    /// Publishes a failure that ended a sign-in before it started (no stored account): the status
+    /// line shows `message` as an error, after anything already queued.
+    void reportFailure(const QString &message);
+
     bool isAuthenticating() const { return m_isAuthenticating; }
     QString statusMessage() const { return m_statusMessage; }
     bool isSuccess() const { return m_isSuccess; }

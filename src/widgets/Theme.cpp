@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QFontDatabase>
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>
+#include <QPushButton>
+#include <QStyle>
 #include <QLabel>
 
 #include <functional>
@@ -108,7 +111,13 @@ void apply(QApplication &application)
         "QPushButton#primaryButton:pressed { background: palette(dark); }"
         "QLineEdit { background: palette(base); border: 1px solid rgba(128, 128, 128, 0.45);"
         " border-radius: 6px; padding: 4px 8px; }"
-        "QLineEdit:focus { border: 1px solid palette(highlight); }"));
+        "QLineEdit:focus { border: 1px solid palette(highlight); }"
+        "QPushButton[role=\"primary\"] { background: palette(highlight); color: palette(highlighted-text);"
+        " border: none; border-radius: 6px; padding: 5px 18px; font-weight: 600; }"
+        "QPushButton[role=\"primary\"]:pressed { background: palette(dark); }"
+        "QPushButton[role=\"destructive\"] { background: #d7261e; color: white;"
+        " border: none; border-radius: 6px; padding: 5px 18px; font-weight: 600; }"
+        "QPushButton[role=\"destructive\"]:pressed { background: #a81d17; }"));
 }
 
 QFont font(qreal size, QFont::Weight weight)
@@ -212,6 +221,42 @@ QWidget *divider(QWidget *parent)
         line->setPalette(palette);
     });
     return line;
+
+namespace {
+/// A style sheet matches a property only when the widget is polished after the property was set.
+void repolish(QWidget *widget)
+{
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
+}
+} // namespace
+
+void makePrimary(QPushButton *button)
+{
+    button->setProperty("role", QStringLiteral("primary"));
+    button->setCursor(Qt::PointingHandCursor);
+    repolish(button);
+}
+
+void makeDestructive(QPushButton *button)
+{
+    button->setProperty("role", QStringLiteral("destructive"));
+    button->setCursor(Qt::PointingHandCursor);
+    repolish(button);
+}
+
+void setTextColour(QLabel *label, const QColor &colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+QFont monospaceFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(captionPointSize + 1);
+    return font;
 }
 
 void makeSecondary(QLabel *label)

@@ -6,6 +6,7 @@
 
 class QApplication;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 /// The look every screen shares, derived from the desktop's own light or dark palette: the accent
@@ -60,9 +61,17 @@ QPalette darkPalette();
 /// ("primaryButton", "secondaryLabel", "titleLabel", …); call once after creating the application.
 void apply(QApplication &application);
 
+/// Marks a push button as the screen's main action (accent background) or as a destructive one (red).
+void makePrimary(QPushButton *button);
+void makeDestructive(QPushButton *button);
+
 /// Marks a label as secondary text (smaller, in the secondary colour).
 void makeSecondary(QLabel *label);
 /// Marks a label as a title of the given point size, bold.
 void makeTitle(QLabel *label, int pointSize = titlePointSize);
+/// Gives a label the given text colour (success, failure, secondary, …).
+void setTextColour(QLabel *label, const QColor &colour);
+/// The fixed-pitch font of logs and codes, at caption size.
+QFont monospaceFont();
 
 } // namespace Theme

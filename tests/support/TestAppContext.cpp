@@ -4,9 +4,16 @@
 
 #include <QtGlobal>
 
+#include <chrono>
+#include <thread>
+
 TestAppContext::TestAppContext()
 {
-    portal.server().Get("/", [this](const auto &, auto &res) { res.status = probeStatus; });
+    portal.server().Get("/", [this](const auto &, auto &res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(probeDelayMs.load()));
+        res.status = probeStatus;
+        ++probesAnswered;
+    });
     portal.server().Get("/ac_portal/default/pc.html", [](const auto &, auto &res) {
         res.set_header("Set-Cookie", "session=1; Path=/");
         res.set_content("<html></html>", "text/html");

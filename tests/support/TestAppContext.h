@@ -26,7 +26,7 @@
 /// preference file, an in-memory secret store, recorded banners, a Wi-Fi client the test fills in and
 /// a notification centre of its own. The portal accepts `acceptedUsername`/`acceptedPassword` and
 /// refuses anything else with `refusalMessage`; its root answers the connectivity probe with
-/// `probeStatus`. No engine runs unless a test builds one.
+/// `probeStatus` after `probeDelayMs`. No engine runs unless a test builds one.
 class TestAppContext
 {
 public:
@@ -52,6 +52,9 @@ public:
     QString acceptedPassword = QStringLiteral("demo-password");
     QString refusalMessage = QStringLiteral("用户名或密码错误");
     std::atomic<int> probeStatus{503};
+    /// How long the probe site takes to answer, and how many probes it has answered.
+    std::atomic<int> probeDelayMs{0};
+    std::atomic<int> probesAnswered{0};
     std::atomic<int> loginPosts{0};
     std::unique_ptr<StatisticsManager> statistics;
     std::unique_ptr<HTTPAuthService> authService;
