@@ -221,6 +221,7 @@ QWidget *divider(QWidget *parent)
         line->setPalette(palette);
     });
     return line;
+}
 
 namespace {
 /// A style sheet matches a property only when the widget is polished after the property was set.
