@@ -6,6 +6,7 @@
 #include "cli/StatsCommand.h"
 #include "cli/StatusCommand.h"
 #include "common/BuildConfig.h"
+#include "common/QtTranslations.h"
 #include "store/Preferences.h"
 
 #include <QCoreApplication>
@@ -49,6 +50,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Netlatch"));
     QCoreApplication::setApplicationName(QStringLiteral("netlatchctl"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
+    QtTranslations::install(app);
 
     const auto commands = makeCommands();
     const QStringList arguments = QCoreApplication::arguments();
