@@ -15,9 +15,14 @@
 
 #include <cmath>
 
-AppDelegate::AppDelegate(AppContext &context, DockIconManager &dockIcon, QObject *parent)
-    : QObject(parent), m_context(context), m_dockIcon(dockIcon)
+AppDelegate::AppDelegate(AppContext &context, DockIconManager &dockIcon, double durationScale, QObject *parent)
+    : QObject(parent), m_context(context), m_dockIcon(dockIcon), m_durationScale(durationScale)
 {
+}
+
+std::chrono::milliseconds AppDelegate::scaled(std::chrono::milliseconds duration) const
+{
+    return std::chrono::milliseconds(std::llround(double(duration.count()) * m_durationScale));
 }
 
 AppDelegate::~AppDelegate()
@@ -52,8 +57,12 @@ void AppDelegate::createMainWindow()
                                          m_context.preferences.boolValue(PreferenceKeys::hasSetupCredentials));
     window->setWindowTitle(windowTitle);
     window->setFixedSize(size);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        window->move(screen->availableGeometry().center() - window->rect().center());
+    window->winId(); // the frame's margins are known once the native window exists
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
     m_mainWindow = window;
 
     if (m_resizeObservers.isEmpty())
@@ -81,7 +90,7 @@ void AppDelegate::bringForward(QWidget *window)
     window->show();
     window->raise();
     window->activateWindow();
-    QTimer::singleShot(showDockDelay, this, [this] { m_dockIcon.updateDockIconVisibility(); });
+    QTimer::singleShot(scaled(showDockDelay), this, [this] { m_dockIcon.updateDockIconVisibility(); });
 }
 
 void AppDelegate::resizeWindow(double width, double height)
@@ -106,7 +115,7 @@ void AppDelegate::resizeWindow(double width, double height)
                             frame.y() + int(std::lround((frame.height() - newFrame.height()) * 0.5)));
         window->setFixedSize(size);
         window->move(origin);
-        QTimer::singleShot(resizeGuard, this, [this] { m_isResizingWindow = false; });
+        QTimer::singleShot(scaled(resizeGuard), this, [this] { m_isResizingWindow = false; });
     });
 }
 
@@ -122,7 +131,7 @@ bool AppDelegate::applicationShouldHandleReopen()
 
 void AppDelegate::applicationDidBecomeActive()
 {
-    QTimer::singleShot(activeDockDelay, this, [this] { m_dockIcon.updateDockIconVisibility(); });
+    QTimer::singleShot(scaled(activeDockDelay), this, [this] { m_dockIcon.updateDockIconVisibility(); });
 }
 
 void AppDelegate::observeApplicationActivation(SystemEvents *engineEvents)

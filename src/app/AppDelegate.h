@@ -38,7 +38,9 @@ public:
     static constexpr std::chrono::milliseconds showDockDelay{100};
     static constexpr std::chrono::milliseconds activeDockDelay{200};
 
-    AppDelegate(AppContext &context, DockIconManager &dockIcon, QObject *parent = nullptr);
+    /// `durationScale` multiplies the resize guard and the delays (tests widen them; the program keeps 1.0).
+    AppDelegate(AppContext &context, DockIconManager &dockIcon, double durationScale = 1.0,
+                QObject *parent = nullptr);
     ~AppDelegate() override;
 
     /// The size of the first screen, from the three stored facts.
@@ -66,11 +68,13 @@ public:
 private:
     void bringForward(QWidget *window);
     void observeResizeRequests();
+    std::chrono::milliseconds scaled(std::chrono::milliseconds duration) const;
 
     AppContext &m_context;
     DockIconManager &m_dockIcon;
     StatusBarManager *m_statusBarManager = nullptr;
     QPointer<QWidget> m_mainWindow;
+    const double m_durationScale;
     bool m_isResizingWindow = false;
     QList<NotificationCenter::Token> m_resizeObservers;
     std::function<void(QWidget *)> m_windowCreated;

@@ -66,7 +66,7 @@ void NetlatchApp::applicationDidFinishLaunching()
 
     auto *taskbar = new X11TaskbarPresence(this);
     DockIconManager::setShared(new DockIconManager(m_context->preferences, *taskbar));
-    m_delegate = new AppDelegate(*m_context, DockIconManager::shared(), this);
+    m_delegate = new AppDelegate(*m_context, DockIconManager::shared(), 1.0, this);
     m_delegate->setWindowCreatedHandler([taskbar](QWidget *window) { taskbar->addWindow(window); });
 
     auto *trayHost = new StatusNotifierHostWait(QDBusConnection::sessionBus(),
