@@ -19,7 +19,7 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
     // Wide enough that a loaded machine never sees the 0.1 s guard run out between two steps.
-    static constexpr double GuardScale = 40.0;
+    static constexpr double GuardScale = 15.0;
 
     std::unique_ptr<TestAppContext> m_app;
     std::unique_ptr<FakeTaskbarPresence> m_taskbar;

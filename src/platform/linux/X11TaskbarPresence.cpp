@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
@@ -55,9 +56,22 @@ void X11TaskbarPresence::addWindow(QWidget *window)
 
 bool X11TaskbarPresence::eventFilter(QObject *watched, QEvent *event)
 {
-    // The show event comes after the native window exists and before it is mapped.
-    if (event->type() == QEvent::Show && watched->isWidgetType())
-        apply(static_cast<QWidget *>(watched), false);
+    // The show event comes after the native window exists and before it is mapped. A window manager
+    // that has not yet handled the previous hide may still clear the state on its way out, so the
+    // state is asked for once more when the window has come on screen.
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto *window = static_cast<QWidget *>(watched);
+        apply(window, false);
+        if (QWindow *handle = window->windowHandle()) {
+            m_awaitingExposure.insert(handle, window);
+            handle->installEventFilter(this);
+        }
+    } else if (event->type() == QEvent::Expose) {
+        auto *handle = static_cast<QWindow *>(watched);
+        const QPointer<QWidget> window = m_awaitingExposure.value(handle);
+        if (handle->isExposed() && m_awaitingExposure.remove(handle) && window)
+            apply(window, true);
+    }
     return QObject::eventFilter(watched, event);
 }
 

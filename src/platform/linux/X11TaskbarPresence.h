@@ -2,11 +2,13 @@
 
 #include "app/TaskbarPresence.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 
 class QWidget;
+class QWindow;
 
 /// The taskbar entry on X11: a hidden entry is the window manager state _NET_WM_STATE_SKIP_TASKBAR
 /// and _NET_WM_STATE_SKIP_PAGER on the application's windows. A window manager drops the state when
@@ -34,4 +36,5 @@ private:
 
     bool m_shown = true;
     QList<QPointer<QWidget>> m_windows;
+    QHash<QWindow *, QPointer<QWidget>> m_awaitingExposure;
 };
