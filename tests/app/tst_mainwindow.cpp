@@ -1,3 +1,4 @@
+#include "FakeSystemEvents.h"
 #include "FakeTaskbarPresence.h"
 #include "LogCapture.h"
 #include "TestAppContext.h"
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -154,6 +156,21 @@ private Q_SLOTS:
         m_delegate->applicationShouldHandleReopen();
         QTRY_COMPARE(m_taskbar->applications, 2);
         QVERIFY(m_app->preferences.boolValue(PreferenceKeys::hideDockIcon));
+    }
+
+
+    // The application becoming active (as Qt reports it) reaches the engine and, a moment later,
+    // re-applies the taskbar choice.
+    void activationReachesTheEngine()
+    {
+        FakeSystemEvents events;
+        QSignalSpy engine(&events, &SystemEvents::applicationDidBecomeActive);
+        m_delegate->observeApplicationActivation(&events);
+        m_taskbar->applications = 0;
+        Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+        Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+        QCOMPARE(engine.count(), 1);
+        QTRY_COMPARE(m_taskbar->applications, 1);
     }
 };
 
