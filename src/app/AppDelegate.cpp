@@ -15,7 +15,8 @@
 
 #include <cmath>
 
-AppDelegate::AppDelegate(AppContext &context, DockIconManager &dockIcon, double durationScale, QObject *parent)
+AppDelegate::AppDelegate(AppContext &context, DockIconManager &dockIcon, double durationScale,
+                         QObject *parent)
     : QObject(parent), m_context(context), m_dockIcon(dockIcon), m_durationScale(durationScale)
 {
 }
@@ -45,16 +46,17 @@ QSize AppDelegate::initialWindowSize(bool updateLogDue, bool welcomeShown, bool 
 
 void AppDelegate::createMainWindow()
 {
-    auto *window = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                                            | Qt::WindowMinimizeButtonHint);
+    auto *window = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                                            Qt::WindowMinimizeButtonHint);
     window->setObjectName(QStringLiteral("mainWindow"));
     auto *layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new MainWindowView(m_context, window));
 
-    const QSize size = initialWindowSize(m_context.versions.shouldShowUpdateLog(),
-                                         m_context.preferences.boolValue(PreferenceKeys::hasShownWelcome),
-                                         m_context.preferences.boolValue(PreferenceKeys::hasSetupCredentials));
+    const QSize size =
+        initialWindowSize(m_context.versions.shouldShowUpdateLog(),
+                          m_context.preferences.boolValue(PreferenceKeys::hasShownWelcome),
+                          m_context.preferences.boolValue(PreferenceKeys::hasSetupCredentials));
     window->setWindowTitle(windowTitle);
     window->setFixedSize(size);
     window->winId(); // the frame's margins are known once the native window exists
@@ -74,10 +76,10 @@ void AppDelegate::createMainWindow()
 
 void AppDelegate::observeResizeRequests()
 {
-    const std::pair<const QString &, QSize> resizes[] = {{Notifications::ResizeWindowForSettings, settingsSize},
-                                                         {Notifications::ResizeWindowForWelcome, welcomeSize},
-                                                         {Notifications::ResizeWindowForCredentialSetup,
-                                                          credentialSetupSize}};
+    const std::pair<const QString &, QSize> resizes[] = {
+        {Notifications::ResizeWindowForSettings, settingsSize},
+        {Notifications::ResizeWindowForWelcome, welcomeSize},
+        {Notifications::ResizeWindowForCredentialSetup, credentialSetupSize}};
     for (const auto &[name, target] : resizes) {
         m_resizeObservers << m_context.notifications.addObserver(
             name, [this, target](const QVariantMap &) { resizeWindow(target.width(), target.height()); });
@@ -136,11 +138,12 @@ void AppDelegate::applicationDidBecomeActive()
 
 void AppDelegate::observeApplicationActivation(SystemEvents *engineEvents)
 {
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this, engineEvents](Qt::ApplicationState state) {
-        if (state != Qt::ApplicationActive)
-            return;
-        applicationDidBecomeActive();
-        if (engineEvents)
-            Q_EMIT engineEvents->applicationDidBecomeActive();
-    });
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
+            [this, engineEvents](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive)
+                    return;
+                applicationDidBecomeActive();
+                if (engineEvents)
+                    Q_EMIT engineEvents->applicationDidBecomeActive();
+            });
 }

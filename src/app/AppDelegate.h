@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/NotificationCenter.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QSize>
@@ -7,8 +9,6 @@
 
 #include <chrono>
 #include <functional>
-
-#include "common/NotificationCenter.h"
 
 struct AppContext;
 class DockIconManager;
@@ -24,8 +24,10 @@ class AppDelegate : public QObject
 
 public:
     static inline const QString windowTitle = QStringLiteral("Netlatch");
-    static inline const QString resizeBusyLog = QStringLiteral("⚠️ 窗口正在调整中，忽略重复请求");
-    static inline const QString resizeInvalidLog = QStringLiteral("⚠️ 窗口无效或不可见，无法调整大小");
+    static inline const QString resizeBusyLog =
+        QStringLiteral("⚠️ 窗口正在调整中，忽略重复请求");
+    static inline const QString resizeInvalidLog =
+        QStringLiteral("⚠️ 窗口无效或不可见，无法调整大小");
 
     // Each screen's size; the window's content takes it (the title bar is the window manager's).
     static constexpr QSize updateLogSize{600, 650};
@@ -51,7 +53,10 @@ public:
     QWidget *mainWindow() const { return m_mainWindow; }
     bool isResizingWindow() const { return m_isResizingWindow; }
     /// Called with each window this delegate creates, before it is first shown.
-    void setWindowCreatedHandler(std::function<void(QWidget *)> handler) { m_windowCreated = std::move(handler); }
+    void setWindowCreatedHandler(std::function<void(QWidget *)> handler)
+    {
+        m_windowCreated = std::move(handler);
+    }
 
     /// Builds the main window around MainWindowView, sized for its first screen, centred, and shows it.
     void createMainWindow();

@@ -25,7 +25,8 @@ const QString showMainWindowAction = QStringLiteral("show-main-window");
 const QString aboutAction = QStringLiteral("about");
 const QString quitAction = QStringLiteral("quit");
 const QString unknownActionLog = QStringLiteral("⚠️ 未知的操作: ");
-const QString engineLockFailedLog = QStringLiteral("⚠️ 无法取得自动联网锁，本程序不启动自己的引擎: ");
+const QString engineLockFailedLog =
+    QStringLiteral("⚠️ 无法取得自动联网锁，本程序不启动自己的引擎: ");
 } // namespace
 
 NetlatchApp::NetlatchApp()
@@ -59,9 +60,10 @@ void NetlatchApp::applicationDidFinishLaunching()
     StatusBarManager::requestNotificationPermission(AppServices::bannerCenter());
     VersionManager &versions = AppServices::versionManager();
     StatisticsManager &statistics = AppServices::statisticsManager();
-    m_context.reset(new AppContext{AppServices::preferences(), AppServices::keychain(), AppServices::authService(),
-                                   statistics, AppServices::networkProbe(), NotificationCenter::defaultCenter(),
-                                   AppServices::bannerCenter(), versions, AppServices::welcomeManager()});
+    m_context.reset(new AppContext{AppServices::preferences(), AppServices::keychain(),
+                                   AppServices::authService(), statistics, AppServices::networkProbe(),
+                                   NotificationCenter::defaultCenter(), AppServices::bannerCenter(), versions,
+                                   AppServices::welcomeManager()});
     startEngine();
 
     auto *taskbar = new X11TaskbarPresence(this);
@@ -72,7 +74,8 @@ void NetlatchApp::applicationDidFinishLaunching()
     auto *trayHost = new StatusNotifierHostWait(QDBusConnection::sessionBus(),
                                                 StatusNotifierHostWait::defaultPatience, this);
     StatusBarManager::setShared(new StatusBarManager(*m_context, *trayHost, this));
-    StatusBarManager::shared().setWindowCreatedHandler([taskbar](QWidget *window) { taskbar->addWindow(window); });
+    StatusBarManager::shared().setWindowCreatedHandler(
+        [taskbar](QWidget *window) { taskbar->addWindow(window); });
     m_delegate->setStatusBarManager(&StatusBarManager::shared());
 
     // Global shortcuts: GlobalShortcutsManager::shared() is created here, after the tray item and

@@ -19,7 +19,7 @@ class NetlatchApp : public QObject
 
 public:
     static inline const QString engineElsewhereLog =
-        QStringLiteral("🔍 自动联网引擎由进程 %1 运行（netlatchctl daemon），本程序不启动自己的引擎，开关只写入偏好设置");
+        QStringLiteral("🔍 自动联网引擎已由进程 %1 运行，本程序不再启动引擎，开关只写入偏好设置");
 
     NetlatchApp();
     ~NetlatchApp() override;

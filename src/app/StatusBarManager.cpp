@@ -2,16 +2,15 @@
 
 #include "app/AppContext.h"
 #include "app/TrayHost.h"
+#include "auth/HTTPAuthService.h"
 #include "common/NotificationCenter.h"
 #include "settings/SettingsWindowView.h"
 #include "store/KeychainHelper.h"
-#include "auth/HTTPAuthService.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
@@ -91,10 +90,11 @@ void StatusBarManager::setupStatusBar()
     m_statusItem = new QSystemTrayIcon(this);
     m_statusItem->setToolTip(accessibleName);
     m_statusItem->setContextMenu(m_menu);
-    connect(m_statusItem, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            showMenu();
-    });
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    showMenu();
+            });
     updateIcon();
     qApp->installEventFilter(this);
     m_statusItem->show();
@@ -154,18 +154,21 @@ void StatusBarManager::quickLogin()
         center.removeObserver((*tokens)[1]);
     };
     QPointer<StatusBarManager> self(this);
-    (*tokens)[0] = center.addObserver(Notifications::LoginSuccess, [self, &banners, withdraw](const QVariantMap &) {
-        withdraw();
-        if (self)
-            showNotification(banners, successTitle, successBody);
-    });
-    (*tokens)[1] = center.addObserver(Notifications::LoginFailed, [self, &banners, withdraw](const QVariantMap &info) {
-        withdraw();
-        const QVariant message = info.value(Notifications::MessageKey);
-        if (self)
-            showNotification(banners, failureTitle,
-                             message.typeId() == QMetaType::QString ? message.toString() : defaultFailureBody);
-    });
+    (*tokens)[0] =
+        center.addObserver(Notifications::LoginSuccess, [self, &banners, withdraw](const QVariantMap &) {
+            withdraw();
+            if (self)
+                showNotification(banners, successTitle, successBody);
+        });
+    (*tokens)[1] =
+        center.addObserver(Notifications::LoginFailed, [self, &banners, withdraw](const QVariantMap &info) {
+            withdraw();
+            const QVariant message = info.value(Notifications::MessageKey);
+            if (self)
+                showNotification(banners, failureTitle,
+                                 message.typeId() == QMetaType::QString ? message.toString()
+                                                                        : defaultFailureBody);
+        });
     m_context.authService.login(*credentials.username, *credentials.password);
 }
 
@@ -182,8 +185,8 @@ void StatusBarManager::showMainWindow()
     auto *window = new SettingsWindowView(m_context);
     window->setWindowTitle(mainWindowTitle);
     window->setFixedSize(fallbackWindowSize);
-    window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                           | Qt::WindowMinimizeButtonHint);
+    window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowMinimizeButtonHint);
     if (m_windowCreated)
         m_windowCreated(window);
     window->move(window->screen()->availableGeometry().center() - window->rect().center());

@@ -17,7 +17,9 @@ class TrayHost;
 /// The tray item: a monochrome network symbol whose menu signs in with one click ("一键联网"),
 /// brings the main window back, opens the About pane and quits. Quick sign-ins report their start
 /// and outcome as banners (the showNotification it inherits). Main thread only.
-class StatusBarManager : public QObject, public StatusBarNotifications, public SharedInstance<StatusBarManager>
+class StatusBarManager : public QObject,
+                         public StatusBarNotifications,
+                         public SharedInstance<StatusBarManager>
 {
     Q_OBJECT
 
@@ -38,7 +40,10 @@ public:
 
     /// Called with the fallback window that showMainWindow() makes when no main window exists, so
     /// that it follows the taskbar choice as the main window does.
-    void setWindowCreatedHandler(std::function<void(QWidget *)> handler) { m_windowCreated = std::move(handler); }
+    void setWindowCreatedHandler(std::function<void(QWidget *)> handler)
+    {
+        m_windowCreated = std::move(handler);
+    }
 
 public Q_SLOTS:
     void quickLogin();

@@ -21,12 +21,13 @@ int main(int argc, char *argv[])
     QtTranslations::install(application);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Signs this computer into the campus network's captive portal, from the tray.\n"
-        "Launched again while it runs, it brings the running instance's window forward."));
+    parser.setApplicationDescription(
+        QStringLiteral("Signs this computer into the campus network's captive portal, from the tray.\n"
+                       "Launched again while it runs, it brings the running instance's window forward."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Copy the diagnostic log to stderr"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("Copy the diagnostic log to stderr"));
     parser.addOption(verbose);
     parser.process(application);
     Log::setStderrCopy(parser.isSet(verbose));

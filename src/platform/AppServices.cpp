@@ -62,9 +62,9 @@ SystemEvents &systemEvents()
 AutoLoginManager &autoLoginManager()
 {
     if (!AutoLoginManager::hasShared()) {
-        AutoLoginManager::setShared(new AutoLoginManager(
-            networkProbe(), systemEvents(), keychain(), authService(), bannerCenter(), NotificationCenter::defaultCenter(), preferences(),
-            Clock::system()));
+        AutoLoginManager::setShared(
+            new AutoLoginManager(networkProbe(), systemEvents(), keychain(), authService(), bannerCenter(),
+                                 NotificationCenter::defaultCenter(), preferences(), Clock::system()));
     }
     return AutoLoginManager::shared();
 }

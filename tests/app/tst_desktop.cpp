@@ -31,7 +31,8 @@ xcb_connection_t *x11()
 xcb_atom_t atom(const char *name)
 {
     std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
-        xcb_intern_atom_reply(x11(), xcb_intern_atom(x11(), 0, uint16_t(strlen(name)), name), nullptr), &std::free);
+        xcb_intern_atom_reply(x11(), xcb_intern_atom(x11(), 0, uint16_t(strlen(name)), name), nullptr),
+        &std::free);
     return reply->atom;
 }
 
@@ -40,8 +41,9 @@ QStringList skipStates(QWidget &window)
 {
     QStringList found;
     std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
-        xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, xcb_window_t(window.winId()), atom("_NET_WM_STATE"),
-                                                       XCB_ATOM_ATOM, 0, 1024),
+        xcb_get_property_reply(x11(),
+                               xcb_get_property(x11(), 0, xcb_window_t(window.winId()), atom("_NET_WM_STATE"),
+                                                XCB_ATOM_ATOM, 0, 1024),
                                nullptr),
         &std::free);
     const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply.get()));
@@ -60,9 +62,9 @@ bool windowManagerIsUp()
 {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
     std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
-        xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, root, atom("_NET_SUPPORTING_WM_CHECK"),
-                                                       XCB_ATOM_WINDOW, 0, 1),
-                               nullptr),
+        xcb_get_property_reply(
+            x11(), xcb_get_property(x11(), 0, root, atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1),
+            nullptr),
         &std::free);
     return reply && xcb_get_property_value_length(reply.get()) == 4;
 }
@@ -170,7 +172,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("launcher");
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("netlatch") << program(u"/src/app/netlatch"_s) << QStringList();
-        QTest::newRow("gapplication") << u"gapplication"_s << QStringList{u"launch"_s, u"app.netlatch.Netlatch"_s};
+        QTest::newRow("gapplication")
+            << u"gapplication"_s << QStringList{u"launch"_s, u"app.netlatch.Netlatch"_s};
     }
 
     void secondLaunchBringsTheWindowForward()
@@ -207,20 +210,24 @@ private Q_SLOTS:
     void theDaemonKeepsTheEngine()
     {
         const QProcessEnvironment environment = childEnvironment();
-        QCOMPARE(runProgram(program(u"/src/cli/netlatchctl"_s), {u"autologin"_s, u"on"_s}, {}, environment).exitCode, 0);
+        QCOMPARE(runProgram(program(u"/src/cli/netlatchctl"_s), {u"autologin"_s, u"on"_s}, {}, environment)
+                     .exitCode,
+                 0);
         QProcess daemon;
         daemon.setProcessEnvironment(environment);
         daemon.start(program(u"/src/cli/netlatchctl"_s), {u"daemon"_s});
         QLockFile lock(InstanceLock(AutoLoginManager::instanceLockName, m_runtime.path()).filePath());
         qint64 owner = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(lock.getLockInfo(&owner, nullptr, nullptr) && owner == daemon.processId(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(lock.getLockInfo(&owner, nullptr, nullptr) && owner == daemon.processId(),
+                                 20000);
 
         QProcess netlatch;
         netlatch.setProcessEnvironment(environment);
         netlatch.start(program(u"/src/app/netlatch"_s), {u"--verbose"_s});
         QByteArray err;
         const QByteArray line = NetlatchApp::engineElsewhereLog.arg(daemon.processId()).toUtf8();
-        QTRY_VERIFY2_WITH_TIMEOUT((err += netlatch.readAllStandardError()).contains(line), err.constData(), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT((err += netlatch.readAllStandardError()).contains(line), err.constData(),
+                                  30000);
         QVERIFY(netlatch.state() == QProcess::Running);
         for (QProcess *process : {&netlatch, &daemon}) {
             process->terminate();

@@ -31,7 +31,8 @@ class TestMainWindow : public QObject
     void setFacts(bool updateLogSeen, bool welcomeShown, bool credentialsSetUp)
     {
         Preferences &preferences = m_app->preferences;
-        preferences.setText(PreferenceKeys::lastShownVersion, updateLogSeen ? VersionManager::currentVersion : u"1.0"_s);
+        preferences.setText(PreferenceKeys::lastShownVersion,
+                            updateLogSeen ? VersionManager::currentVersion : u"1.0"_s);
         preferences.setBool(PreferenceKeys::hasShownWelcome, welcomeShown);
         preferences.setBool(PreferenceKeys::hasSetupCredentials, credentialsSetUp);
     }
@@ -83,7 +84,8 @@ private Q_SLOTS:
         QCOMPARE(window->windowTitle(), u"Netlatch"_s);
         QCOMPARE(window->size(), size);
         QCOMPARE(window->minimumSize(), window->maximumSize()); // not resizable
-        QCOMPARE(QRectF(window->frameGeometry()).center(), QRectF(window->screen()->availableGeometry()).center());
+        QCOMPARE(QRectF(window->frameGeometry()).center(),
+                 QRectF(window->screen()->availableGeometry()).center());
         QVERIFY(window->findChild<MainWindowView *>());
     }
 
@@ -157,7 +159,6 @@ private Q_SLOTS:
         QTRY_COMPARE(m_taskbar->applications, 2);
         QVERIFY(m_app->preferences.boolValue(PreferenceKeys::hideDockIcon));
     }
-
 
     // The application becoming active (as Qt reports it) reaches the engine and, a moment later,
     // re-applies the taskbar choice.

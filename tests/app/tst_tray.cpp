@@ -54,7 +54,8 @@ QList<Row> readLayout(const QDBusMessage &reply)
         item.beginStructure();
         item >> id >> properties;
         item.endStructure();
-        QString text = properties.value(u"type"_s) == u"separator"_s ? u"-"_s : properties.value(u"label"_s).toString();
+        QString text =
+            properties.value(u"type"_s) == u"separator"_s ? u"-"_s : properties.value(u"label"_s).toString();
         if (properties.contains(u"shortcut"_s)) {
             QList<QStringList> keys;
             properties.value(u"shortcut"_s).value<QDBusArgument>() >> keys;
@@ -135,8 +136,10 @@ private Q_SLOTS:
         m_banners = std::make_unique<FreedesktopBannerCenter>(QDBusConnection::sessionBus());
         TestAppContext &app = *m_app;
         m_context.reset(new AppContext{app.preferences, app.keychain, *app.authService, *app.statistics,
-                                       *app.networkProbe, app.notifications, *m_banners, app.versions, app.welcome});
-        m_trayHost = std::make_unique<StatusNotifierHostWait>(QDBusConnection::sessionBus(), std::chrono::seconds(60));
+                                       *app.networkProbe, app.notifications, *m_banners, app.versions,
+                                       app.welcome});
+        m_trayHost =
+            std::make_unique<StatusNotifierHostWait>(QDBusConnection::sessionBus(), std::chrono::seconds(60));
         m_statusBar = std::make_unique<StatusBarManager>(*m_context, *m_trayHost);
     }
 
@@ -144,15 +147,22 @@ private Q_SLOTS:
     void aLateWatcherStillGetsTheItem()
     {
         QVERIFY(!m_statusBar->statusItem());
-        m_watcher = m_bus->startMock({u"--template"_s, qEnvironmentVariable("NETLATCH_SOURCE_DIR")
-                                                          + u"/tests/support/dbusmock/statusnotifierwatcher.py"_s},
-                                     Watcher);
+        m_watcher =
+            m_bus->startMock({u"--template"_s, qEnvironmentVariable("NETLATCH_SOURCE_DIR") +
+                                                   u"/tests/support/dbusmock/statusnotifierwatcher.py"_s},
+                             Watcher);
         QVERIFY(m_watcher);
         const auto registered = [] {
             QDBusMessage get = QDBusMessage::createMethodCall(Watcher, u"/StatusNotifierWatcher"_s,
                                                               u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
             get.setArguments({Watcher, u"RegisteredStatusNotifierItems"_s});
-            return QDBusConnection::sessionBus().call(get).arguments().value(0).value<QDBusVariant>().variant().toStringList();
+            return QDBusConnection::sessionBus()
+                .call(get)
+                .arguments()
+                .value(0)
+                .value<QDBusVariant>()
+                .variant()
+                .toStringList();
         };
         QTRY_COMPARE(registered().size(), 1);
         m_item = registered().first();
@@ -163,8 +173,8 @@ private Q_SLOTS:
     // Six rows in order, the separators and Ctrl+Q; opening the menu twice keeps every id.
     void menuOverDBusMenu()
     {
-        const QStringList expected{u"一键联网"_s, u"-"_s, u"显示主窗口"_s, u"关于 Netlatch"_s, u"-"_s,
-                                   u"退出程序 [Control+Q]"_s};
+        const QStringList expected{u"一键联网"_s,      u"-"_s, u"显示主窗口"_s,
+                                   u"关于 Netlatch"_s, u"-"_s, u"退出程序 [Control+Q]"_s};
         QList<Row> first = layout();
         QStringList texts;
         for (const Row &row : first)
@@ -184,7 +194,8 @@ private Q_SLOTS:
     // A primary click on the item pops the same menu up at the pointer.
     void primaryClickPopsTheMenuUp()
     {
-        callOwnProcess(m_item, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s, {10, 10});
+        callOwnProcess(m_item, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s,
+                       {10, 10});
         QTRY_VERIFY(m_statusBar->menu()->isVisible());
         m_statusBar->menu()->hide();
     }
@@ -229,10 +240,7 @@ private Q_SLOTS:
         QCOMPARE(newBanners(), QStringList());
     }
 
-    void cleanupTestCase()
-    {
-        m_statusBar.reset();
-    }
+    void cleanupTestCase() { m_statusBar.reset(); }
 };
 
 QTEST_MAIN(TestTray)

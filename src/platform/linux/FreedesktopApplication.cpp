@@ -6,7 +6,8 @@
 #include <QDBusMessage>
 
 namespace {
-const QString NoSessionBusLog = QStringLiteral("⚠️ 无法连接会话D-Bus总线，无法保证只运行一个实例: ");
+const QString NoSessionBusLog =
+    QStringLiteral("⚠️ 无法连接会话D-Bus总线，无法保证只运行一个实例: ");
 } // namespace
 
 FreedesktopApplication::FreedesktopApplication(QDBusConnection sessionBus, QObject *parent)
@@ -34,8 +35,9 @@ bool FreedesktopApplication::registerService()
         return false;
     }
     // The object is served before the name is taken, so that a launch that sees the name finds it.
-    m_registered = m_bus.registerObject(objectPath(), interfaceName, this, QDBusConnection::ExportScriptableSlots)
-                   && m_bus.registerService(applicationId);
+    m_registered =
+        m_bus.registerObject(objectPath(), interfaceName, this, QDBusConnection::ExportScriptableSlots) &&
+        m_bus.registerService(applicationId);
     if (!m_registered)
         m_bus.unregisterObject(objectPath());
     return m_registered;

@@ -9,7 +9,8 @@
 namespace {
 const QString WatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
-const QString NoHostLog = QStringLiteral("⚠️ 未发现 StatusNotifier 托盘宿主，改用传统系统托盘");
+const QString NoHostLog =
+    QStringLiteral("⚠️ 未发现 StatusNotifier 托盘宿主，改用传统系统托盘");
 } // namespace
 
 StatusNotifierHostWait::StatusNotifierHostWait(QDBusConnection sessionBus, std::chrono::milliseconds patience,
@@ -23,7 +24,8 @@ StatusNotifierHostWait::StatusNotifierHostWait(QDBusConnection sessionBus, std::
         Log::write(NoHostLog);
         finish();
     });
-    connect(&m_serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this, &StatusNotifierHostWait::checkHost);
+    connect(&m_serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this,
+            &StatusNotifierHostWait::checkHost);
 }
 
 void StatusNotifierHostWait::whenAvailable(std::function<void()> ready)
@@ -34,8 +36,8 @@ void StatusNotifierHostWait::whenAvailable(std::function<void()> ready)
         return;
     }
     // A watcher that is up but still without a host announces the host by this signal.
-    m_bus.connect(WatcherService, WatcherPath, WatcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
-                  SLOT(checkHost()));
+    m_bus.connect(WatcherService, WatcherPath, WatcherService, QStringLiteral("StatusNotifierHostRegistered"),
+                  this, SLOT(checkHost()));
     m_deadline.start();
     checkHost();
 }
@@ -58,8 +60,8 @@ void StatusNotifierHostWait::checkHost()
 void StatusNotifierHostWait::finish()
 {
     m_deadline.stop();
-    m_bus.disconnect(WatcherService, WatcherPath, WatcherService, QStringLiteral("StatusNotifierHostRegistered"), this,
-                     SLOT(checkHost()));
+    m_bus.disconnect(WatcherService, WatcherPath, WatcherService,
+                     QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(checkHost()));
     if (auto ready = std::exchange(m_ready, nullptr))
         ready();
 }

@@ -19,7 +19,8 @@ class StatusNotifierHostWait final : public QObject, public TrayHost
 public:
     static constexpr std::chrono::milliseconds defaultPatience{10000};
 
-    explicit StatusNotifierHostWait(QDBusConnection sessionBus, std::chrono::milliseconds patience = defaultPatience,
+    explicit StatusNotifierHostWait(QDBusConnection sessionBus,
+                                    std::chrono::milliseconds patience = defaultPatience,
                                     QObject *parent = nullptr);
 
     void whenAvailable(std::function<void()> ready) override;

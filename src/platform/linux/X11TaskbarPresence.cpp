@@ -82,7 +82,8 @@ void X11TaskbarPresence::apply(QWidget *window, bool mapped) const
         return;
     const auto id = xcb_window_t(window->winId());
     const xcb_atom_t state = atom(c, "_NET_WM_STATE");
-    const std::array<xcb_atom_t, 2> skip{atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const std::array<xcb_atom_t, 2> skip{atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                         atom(c, "_NET_WM_STATE_SKIP_PAGER")};
 
     if (mapped) {
         // While the window manager manages the window, it alone writes the property.
