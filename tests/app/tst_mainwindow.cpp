@@ -145,21 +145,6 @@ private Q_SLOTS:
         QCOMPARE(QApplication::topLevelWidgets().count(window), 1);
     }
 
-    // The taskbar choice is applied again after every show; applying it never writes it.
-    void taskbarChoiceFollowsEveryShow()
-    {
-        m_app->preferences.setBool(PreferenceKeys::hideDockIcon, true);
-        QWidget *window = openWindow();
-        QVERIFY(window);
-        QTRY_VERIFY(m_taskbar->applications >= 2);
-        QVERIFY(!m_taskbar->shown);
-        window->close();
-        m_taskbar->applications = 0;
-        m_delegate->applicationShouldHandleReopen();
-        QTRY_COMPARE(m_taskbar->applications, 2);
-        QVERIFY(m_app->preferences.boolValue(PreferenceKeys::hideDockIcon));
-    }
-
     // The application becoming active (as Qt reports it) reaches the engine and, a moment later,
     // re-applies the taskbar choice.
     void activationReachesTheEngine()

@@ -240,7 +240,6 @@ private Q_SLOTS:
         QCOMPARE(newBanners(), QStringList());
     }
 
-    void cleanupTestCase() { m_statusBar.reset(); }
 };
 
 QTEST_MAIN(TestTray)
