@@ -20,7 +20,9 @@ if [ -z "${NETLATCH_BENCH_INNER:-}" ]; then
   chmod 700 "$scratch/run"
   export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/run"
   export NETLATCH_BENCH_INNER=1 DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/no-system-bus"
-  exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$seconds" "$build"
+  status=0
+  dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$seconds" "$build" || status=$?
+  exit "$status"
 fi
 
 python=/usr/bin/python3
@@ -45,6 +47,7 @@ rss_kib=$(awk '/VmRSS/ {print $2}' "/proc/$app/status")
 
 cpu=$(awk -v t=$((end - start)) -v hz="$hz" -v s="$seconds" 'BEGIN {printf "%.3f", 100 * t / hz / s}')
 echo "netlatch, automatic sign-in on, ${seconds} s after ${settle} s of start-up:"
+"$build/src/cli/netlatchctl" autologin status | sed 's/^/  /'
 echo "  peak RSS:    $((peak_kib / 1024)) MiB ($peak_kib KiB); resident now $((rss_kib / 1024)) MiB"
 echo "  CPU:         $((end - start)) ticks of 1/$hz s = ${cpu} % of one core"
 awk -v p="$peak_kib" -v c="$cpu" 'BEGIN {
