@@ -11,6 +11,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -180,6 +181,7 @@ private Q_SLOTS:
         for (const Row &row : first)
             texts << row.text;
         QCOMPARE(texts, expected);
+        QSignalSpy openings(m_statusBar->menu(), &QMenu::aboutToShow); // the entries are refreshed then
         for (int opening = 0; opening < 2; ++opening) {
             callOwnProcess(m_item, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"AboutToShow"_s, {0});
             callOwnProcess(m_item, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s,
@@ -189,6 +191,7 @@ private Q_SLOTS:
             for (qsizetype i = 0; i < again.size(); ++i)
                 QCOMPARE(again[i].id, first[i].id);
         }
+        QCOMPARE(openings.count(), 2);
     }
 
     // A primary click on the item pops the same menu up at the pointer.
