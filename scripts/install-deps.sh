@@ -11,7 +11,8 @@ packages=(
   libsecret-1-dev libxcb1-dev libxcb-keysyms1-dev
   libcpp-httplib-dev libssl-dev
   dbus dbus-x11 gnome-keyring libsecret-tools python3 python3-dbusmock
-  xvfb xauth xdotool
+  xvfb xauth xdotool openbox # openbox: the window manager of the desktop tests
+  qt6-translations-l10n # Qt's own messages in the user's language
   qt6-qpa-plugins
   fonts-noto-cjk fonts-noto-color-emoji # Chinese text and the emoji of the screens
   openssl # the stats tests make a self-signed certificate for their https server

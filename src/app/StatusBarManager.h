@@ -1,20 +1,69 @@
 #pragma once
 
-#include <QString>
+#include "app/StatusBarNotifications.h"
+#include "common/SharedInstance.h"
 
-class BannerCenter;
+#include <QObject>
 
-/// The menu-bar item and the banners that tell the user about sign-ins made while no window is in
-/// front. The banner operations keep no state and need no instance.
-class StatusBarManager
+#include <functional>
+
+struct AppContext;
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+class QWidget;
+class TrayHost;
+
+/// The tray item: a monochrome network symbol whose menu signs in with one click ("一键联网"),
+/// brings the main window back, opens the About pane and quits. Quick sign-ins report their start
+/// and outcome as banners (the showNotification it inherits). Main thread only.
+class StatusBarManager : public QObject,
+                         public StatusBarNotifications,
+                         public SharedInstance<StatusBarManager>
 {
-public:
-    /// Asks the installed banner centre for permission to show banners; a failure is logged.
-    static void requestNotificationPermission();
-    static void requestNotificationPermission(BannerCenter &center);
+    Q_OBJECT
 
-    /// Shows one banner through the installed banner centre; a failure is logged, never retried, and
-    /// the caller goes on as if it had been shown.
-    static void showNotification(const QString &title, const QString &body);
-    static void showNotification(BannerCenter &center, const QString &title, const QString &body);
+public:
+    static inline const QString quickLoginTitle = QStringLiteral("一键联网");
+    static inline const QString showMainWindowTitle = QStringLiteral("显示主窗口");
+    static inline const QString aboutTitle = QStringLiteral("关于 Netlatch");
+    static inline const QString quitTitle = QStringLiteral("退出程序");
+    static inline const QString accessibleName = QStringLiteral("Netlatch");
+
+    /// Creates the tray item as soon as `trayHost` says a tray is there (setupStatusBar).
+    StatusBarManager(AppContext &context, TrayHost &trayHost, QObject *parent = nullptr);
+    ~StatusBarManager() override;
+
+    /// The tray icon; null until a tray host was awaited.
+    QSystemTrayIcon *statusItem() const { return m_statusItem; }
+    QMenu *menu() const { return m_menu; }
+
+    /// Called with the fallback window that showMainWindow() makes when no main window exists, so
+    /// that it follows the taskbar choice as the main window does.
+    void setWindowCreatedHandler(std::function<void(QWidget *)> handler)
+    {
+        m_windowCreated = std::move(handler);
+    }
+
+public Q_SLOTS:
+    void quickLogin();
+    void showMainWindow();
+    void showAbout();
+    void quitApplication();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setupStatusBar();
+    void showMenu();
+    void refreshMenu();
+    void updateIcon();
+    QAction *addEntry(const QString &title, void (StatusBarManager::*action)());
+
+    AppContext &m_context;
+    QSystemTrayIcon *m_statusItem = nullptr;
+    QMenu *m_menu = nullptr;
+    QList<QAction *> m_entries;
+    std::function<void(QWidget *)> m_windowCreated;
 };

@@ -1,6 +1,6 @@
 #include "autologin/AutoLoginManager.h"
 
-#include "app/StatusBarManager.h"
+#include "app/StatusBarNotifications.h"
 #include "auth/HTTPAuthService.h"
 #include "autologin/AutoLoginStatusLine.h"
 #include "autologin/SystemEvents.h"
@@ -285,24 +285,24 @@ void AutoLoginManager::performAutoLogin()
     const Credentials credentials = m_keychain.loadCredentials();
     if (!credentials.isUsable()) {
         Log::write(noCredentialsLog);
-        StatusBarManager::showNotification(m_banners, failureTitle, noCredentialsBody);
+        StatusBarNotifications::showNotification(m_banners, failureTitle, noCredentialsBody);
         return;
     }
-    StatusBarManager::showNotification(m_banners, startTitle, startBody);
+    StatusBarNotifications::showNotification(m_banners, startTitle, startBody);
 
     // One pair of observers at a time: a pair still waiting for an earlier sign-in is replaced, and
     // whichever outcome arrives first withdraws both, so that a later sign-in made elsewhere (the
     // menu or the settings window) never reaches a stale observer and shows a wrong banner.
     withdrawOutcomeObservers();
     m_successObserver = m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) {
-        StatusBarManager::showNotification(m_banners, successTitle, successBody);
+        StatusBarNotifications::showNotification(m_banners, successTitle, successBody);
         Log::write(successLog);
         withdrawOutcomeObservers();
     });
     m_failureObserver = m_center.addObserver(Notifications::LoginFailed, [this](const QVariantMap &userInfo) {
         const QVariant message = userInfo.value(Notifications::MessageKey);
         const QString body = message.typeId() == QMetaType::QString ? message.toString() : defaultFailureBody;
-        StatusBarManager::showNotification(m_banners, failureTitle, body);
+        StatusBarNotifications::showNotification(m_banners, failureTitle, body);
         withdrawOutcomeObservers();
     });
     m_authService.login(*credentials.username, *credentials.password);

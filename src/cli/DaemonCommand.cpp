@@ -1,6 +1,6 @@
 #include "cli/DaemonCommand.h"
 
-#include "app/StatusBarManager.h"
+#include "app/StatusBarNotifications.h"
 #include "autologin/AutoLoginManager.h"
 #include "autologin/AutoLoginSwitchWatcher.h"
 #include "cli/UnixSignalWatcher.h"
@@ -61,7 +61,7 @@ int DaemonCommand::run(const QStringList &arguments)
     Log::setStderrCopy(parser.isSet(verbose));
     UnixSignalWatcher signalWatcher({SIGTERM, SIGINT});
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, qApp, &QCoreApplication::quit);
-    StatusBarManager::requestNotificationPermission(AppServices::bannerCenter());
+    StatusBarNotifications::requestNotificationPermission(AppServices::bannerCenter());
     AutoLoginManager &engine = AppServices::autoLoginManager();
     engine.checkLocationPermission();
     AutoLoginSwitchWatcher switchWatcher(preferences, engine);

@@ -6,6 +6,7 @@
 #include "cli/StatsCommand.h"
 #include "cli/StatusCommand.h"
 #include "common/BuildConfig.h"
+#include "common/QtTranslations.h"
 #include "common/StrictUtf8.h"
 #include "store/Preferences.h"
 
@@ -60,6 +61,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Netlatch"));
     QCoreApplication::setApplicationName(QStringLiteral("netlatchctl"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
+    QtTranslations::install(app);
 
     if (const char *argument = firstArgumentNotUtf8(argc, argv)) {
         QTextStream(stderr) << "netlatchctl: the argument '" << QString::fromUtf8(argument)

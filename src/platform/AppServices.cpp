@@ -1,6 +1,8 @@
 #include "platform/AppServices.h"
 
 #include "app/BannerCenter.h"
+#include "app/VersionManager.h"
+#include "app/WelcomeManager.h"
 #include "auth/HTTPAuthService.h"
 #include "autologin/AutoLoginManager.h"
 #include "autologin/NetworkProbe.h"
@@ -50,13 +52,19 @@ NetworkProbe &networkProbe()
     return *probe;
 }
 
+SystemEvents &systemEvents()
+{
+    static SystemEvents *const events =
+        new LinuxSystemEvents(QDBusConnection::systemBus(), QDBusConnection::sessionBus());
+    return *events;
+}
+
 AutoLoginManager &autoLoginManager()
 {
     if (!AutoLoginManager::hasShared()) {
-        AutoLoginManager::setShared(new AutoLoginManager(
-            networkProbe(), *new LinuxSystemEvents(QDBusConnection::systemBus(), QDBusConnection::sessionBus()),
-            keychain(), authService(), bannerCenter(), NotificationCenter::defaultCenter(), preferences(),
-            Clock::system()));
+        AutoLoginManager::setShared(
+            new AutoLoginManager(networkProbe(), systemEvents(), keychain(), authService(), bannerCenter(),
+                                 NotificationCenter::defaultCenter(), preferences(), Clock::system()));
     }
     return AutoLoginManager::shared();
 }
@@ -79,6 +87,20 @@ HTTPAuthService &authService()
             [&statistics](const QString &username) { statistics.recordLogin(username); }));
     }
     return HTTPAuthService::shared();
+}
+
+VersionManager &versionManager()
+{
+    if (!VersionManager::hasShared())
+        VersionManager::setShared(new VersionManager(preferences()));
+    return VersionManager::shared();
+}
+
+WelcomeManager &welcomeManager()
+{
+    if (!WelcomeManager::hasShared())
+        WelcomeManager::setShared(new WelcomeManager(preferences()));
+    return WelcomeManager::shared();
 }
 
 } // namespace AppServices

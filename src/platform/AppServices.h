@@ -7,6 +7,9 @@ class KeychainHelper;
 class NetworkProbe;
 class Preferences;
 class StatisticsManager;
+class SystemEvents;
+class VersionManager;
+class WelcomeManager;
 
 /// The composition root shared by the tray application and netlatchctl: the one place that creates
 /// the program's production instances with their Linux adapters and installs them as `X::shared()`.
@@ -21,6 +24,9 @@ BannerCenter &bannerCenter();
 /// The Wi-Fi, campus-network and connectivity questions: Wi-Fi from NetworkManager and
 /// wpa_supplicant (system bus), the probe at the build's probe URL. Asking them starts no engine.
 NetworkProbe &networkProbe();
+/// The system's wake, unlock and screen-saver events (logind and the screen saver over D-Bus); a
+/// graphical front end adds the application's becoming active.
+SystemEvents &systemEvents();
 /// The auto-login engine over networkProbe(), with system events from logind and the screen saver;
 /// it starts listening at once when automatic sign-in is switched on.
 AutoLoginManager &autoLoginManager();
@@ -28,5 +34,9 @@ AutoLoginManager &autoLoginManager();
 StatisticsManager &statisticsManager();
 /// The portal login client, signing in at the build's portal address.
 HTTPAuthService &authService();
+/// Which version's update log the user has seen.
+VersionManager &versionManager();
+/// Whether the welcome pages were finished.
+WelcomeManager &welcomeManager();
 
 } // namespace AppServices

@@ -1,6 +1,6 @@
 #include "LogCapture.h"
 #include "PrivateDBus.h"
-#include "app/StatusBarManager.h"
+#include "app/StatusBarNotifications.h"
 #include "platform/linux/FreedesktopBannerCenter.h"
 #include "platform/linux/LinuxSystemEvents.h"
 #include "platform/linux/LinuxWifiClient.h"
@@ -218,9 +218,9 @@ private Q_SLOTS:
     {
         LogCapture log;
         FreedesktopBannerCenter center(QDBusConnection::sessionBus());
-        StatusBarManager::requestNotificationPermission(center);
+        StatusBarNotifications::requestNotificationPermission(center);
         for (int i = 0; i < 2; ++i)
-            StatusBarManager::showNotification(center, u"自动联网"_s, u"检测到需要联网，正在自动登录..."_s);
+            StatusBarNotifications::showNotification(center, u"自动联网"_s, u"检测到需要联网，正在自动登录..."_s);
         const QByteArray notify =
             uR"( Notify "Netlatch" 0 "" "自动联网" "检测到需要联网，正在自动登录..." [] {"sound-name": "message-new-instant"} -1
 )"_s.toUtf8();
@@ -231,8 +231,8 @@ private Q_SLOTS:
         QCOMPARE(log.lines(), QStringList());
 
         FreedesktopBannerCenter absent(QDBusConnection::systemBus());
-        StatusBarManager::requestNotificationPermission(absent);
-        StatusBarManager::showNotification(absent, u"登录成功"_s, u"已连接校园网"_s);
+        StatusBarNotifications::requestNotificationPermission(absent);
+        StatusBarNotifications::showNotification(absent, u"登录成功"_s, u"已连接校园网"_s);
         QTRY_COMPARE(log.lines().size(), 2);
         QVERIFY2(log.lines()[0].startsWith(u"通知权限请求失败: "_s), qPrintable(log.text()));
         QVERIFY2(log.lines()[1].startsWith(u"通知发送失败: "_s), qPrintable(log.text()));
@@ -249,7 +249,7 @@ private Q_SLOTS:
         m_notifications->readAllStandardOutput();
         FreedesktopBannerCenter center(QDBusConnection::sessionBus());
         for (int i = 0; i < 2; ++i)
-            StatusBarManager::showNotification(center, u"登录失败"_s, u"<b>&"_s);
+            StatusBarNotifications::showNotification(center, u"登录失败"_s, u"<b>&"_s);
         QByteArray calls;
         QTRY_COMPARE((calls += m_notifications->readAllStandardOutput()).count(R"( "登录失败" "&lt;b&gt;&amp;" )"), 2);
         QCOMPARE(calls.count(" GetCapabilities\n"), 1);

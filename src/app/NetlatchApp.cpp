@@ -1,0 +1,117 @@
+#include "app/NetlatchApp.h"
+
+#include "app/AppDelegate.h"
+#include "app/DockIconManager.h"
+#include "app/StatusBarManager.h"
+#include "app/VersionManager.h"
+#include "app/WelcomeManager.h"
+#include "autologin/AutoLoginManager.h"
+#include "autologin/AutoLoginSwitchWatcher.h"
+#include "common/Log.h"
+#include "common/NotificationCenter.h"
+#include "platform/AppServices.h"
+#include "platform/linux/FreedesktopApplication.h"
+#include "platform/linux/StatusNotifierHostWait.h"
+#include "platform/linux/X11TaskbarPresence.h"
+#include "store/Preferences.h"
+
+#include <QApplication>
+#include <QTextStream>
+
+namespace {
+// Action names of the desktop entry's actions, as org.freedesktop.Application receives them.
+const QString quickLoginAction = QStringLiteral("quick-login");
+const QString showMainWindowAction = QStringLiteral("show-main-window");
+const QString aboutAction = QStringLiteral("about");
+const QString quitAction = QStringLiteral("quit");
+const QString unknownActionLog = QStringLiteral("⚠️ 未知的操作: ");
+const QString engineLockFailedLog =
+    QStringLiteral("⚠️ 无法取得自动联网锁，本程序不启动自己的引擎: ");
+} // namespace
+
+NetlatchApp::NetlatchApp()
+    : m_service(std::make_unique<FreedesktopApplication>(QDBusConnection::sessionBus())),
+      m_engineLock(AutoLoginManager::instanceLockName)
+{
+}
+
+NetlatchApp::~NetlatchApp() = default;
+
+int NetlatchApp::exec()
+{
+    if (!m_service->registerService() && QDBusConnection::sessionBus().isConnected()) {
+        if (m_service->activateRunningInstance())
+            return 0;
+        QTextStream(stderr) << "netlatch: another instance owns " << FreedesktopApplication::applicationId
+                            << " on the session bus but does not answer\n";
+        return 1;
+    }
+    applicationDidFinishLaunching();
+    connect(m_service.get(), &FreedesktopApplication::activateRequested, m_delegate,
+            &AppDelegate::applicationShouldHandleReopen);
+    connect(m_service.get(), &FreedesktopApplication::actionRequested, this, &NetlatchApp::performAction);
+    const int status = QApplication::exec();
+    AppServices::preferences().sync();
+    return status;
+}
+
+void NetlatchApp::applicationDidFinishLaunching()
+{
+    StatusBarManager::requestNotificationPermission(AppServices::bannerCenter());
+    VersionManager &versions = AppServices::versionManager();
+    StatisticsManager &statistics = AppServices::statisticsManager();
+    m_context.reset(new AppContext{AppServices::preferences(), AppServices::keychain(),
+                                   AppServices::authService(), statistics, AppServices::networkProbe(),
+                                   NotificationCenter::defaultCenter(), AppServices::bannerCenter(), versions,
+                                   AppServices::welcomeManager()});
+    startEngine();
+
+    auto *taskbar = new X11TaskbarPresence(this);
+    DockIconManager::setShared(new DockIconManager(m_context->preferences, *taskbar));
+    m_delegate = new AppDelegate(*m_context, DockIconManager::shared(), 1.0, this);
+    m_delegate->setWindowCreatedHandler([taskbar](QWidget *window) { taskbar->addWindow(window); });
+
+    auto *trayHost = new StatusNotifierHostWait(QDBusConnection::sessionBus(),
+                                                StatusNotifierHostWait::defaultPatience, this);
+    StatusBarManager::setShared(new StatusBarManager(*m_context, *trayHost, this));
+    StatusBarManager::shared().setWindowCreatedHandler(
+        [taskbar](QWidget *window) { taskbar->addWindow(window); });
+    m_delegate->setStatusBarManager(&StatusBarManager::shared());
+
+    // Global shortcuts: GlobalShortcutsManager::shared() is created here, after the tray item and
+    // before the main window, with quickLogin() and showMainWindow() of StatusBarManager as its actions.
+
+    DockIconManager::shared().updateDockIconVisibility();
+    m_delegate->createMainWindow();
+    m_delegate->observeApplicationActivation(m_context->autoLogin ? &AppServices::systemEvents() : nullptr);
+}
+
+void NetlatchApp::startEngine()
+{
+    // One engine per user: two would sign in twice after every wake.
+    if (!m_engineLock.tryLock()) {
+        m_context->engineOwnerPid = m_engineLock.ownerPid();
+        Log::write(m_engineLock.ownerPid() > 0 ? engineElsewhereLog.arg(m_engineLock.ownerPid())
+                                               : engineLockFailedLog + m_engineLock.errorString());
+        return;
+    }
+    AutoLoginManager &engine = AppServices::autoLoginManager();
+    engine.checkLocationPermission();
+    m_context->autoLogin = &engine;
+    m_switchWatcher = std::make_unique<AutoLoginSwitchWatcher>(m_context->preferences, engine);
+}
+
+void NetlatchApp::performAction(const QString &name)
+{
+    StatusBarManager &statusBar = StatusBarManager::shared();
+    if (name == quickLoginAction)
+        statusBar.quickLogin();
+    else if (name == showMainWindowAction)
+        statusBar.showMainWindow();
+    else if (name == aboutAction)
+        statusBar.showAbout();
+    else if (name == quitAction)
+        statusBar.quitApplication();
+    else
+        Log::write(unknownActionLog + name);
+}

@@ -1,0 +1,38 @@
+#include "app/NetlatchApp.h"
+#include "common/BuildConfig.h"
+#include "common/Log.h"
+#include "common/QtTranslations.h"
+#include "platform/linux/FreedesktopApplication.h"
+#include "widgets/Theme.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Netlatch"));
+    QApplication::setApplicationName(QStringLiteral("netlatch"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Netlatch"));
+    QApplication::setApplicationVersion(QString::fromLatin1(BuildConfig::version));
+    QGuiApplication::setDesktopFileName(FreedesktopApplication::applicationId);
+    // The application lives in the tray: closing its window only hides it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QtTranslations::install(application);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Signs this computer into the campus network's captive portal, from the tray.\n"
+                       "Launched again while it runs, it brings the running instance's window forward."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("Copy the diagnostic log to stderr"));
+    parser.addOption(verbose);
+    parser.process(application);
+    Log::setStderrCopy(parser.isSet(verbose));
+
+    Theme::apply(application);
+    NetlatchApp netlatch;
+    return netlatch.exec();
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QVariantMap>
+
+/// One instance per session: the application owns the session-bus name equal to its desktop-file id
+/// and serves org.freedesktop.Application at the path derived from it, so that launching it again
+/// (from the menu, a second `netlatch`, or `gapplication launch app.netlatch.Netlatch`) reaches the
+/// running instance instead of starting another.
+class FreedesktopApplication : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QString applicationId = QStringLiteral("app.netlatch.Netlatch");
+    static inline const QString interfaceName = QStringLiteral("org.freedesktop.Application");
+
+    explicit FreedesktopApplication(QDBusConnection sessionBus, QObject *parent = nullptr);
+    ~FreedesktopApplication() override;
+
+    /// The object path derived from the id: "/app/netlatch/Netlatch".
+    static QString objectPath();
+
+    /// Takes the name and serves the interface; false when another process owns the name (or there
+    /// is no session bus, which the log says).
+    bool registerService();
+    /// Asks the process that owns the name to come forward, passing this launch's startup id; false
+    /// when no instance answers. Blocks until the answer: call it before the event loop runs.
+    bool activateRunningInstance();
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void Activate(const QVariantMap &platformData);
+    Q_SCRIPTABLE void Open(const QStringList &uris, const QVariantMap &platformData);
+    Q_SCRIPTABLE void ActivateAction(const QString &name, const QVariantList &parameter,
+                                     const QVariantMap &platformData);
+
+Q_SIGNALS:
+    /// The user launched the application again.
+    void activateRequested();
+    /// One of the actions of the desktop entry was chosen (for example "quick-login").
+    void actionRequested(const QString &name);
+
+private:
+    QDBusConnection m_bus;
+    bool m_registered = false;
+};

@@ -1,0 +1,240 @@
+#include "FakeTaskbarPresence.h"
+#include "LogCapture.h"
+#include "Netlatchctl.h"
+#include "PrivateDBus.h"
+#include "TestAppContext.h"
+
+#include "app/AppDelegate.h"
+#include "app/DockIconManager.h"
+#include "app/NetlatchApp.h"
+#include "autologin/AutoLoginManager.h"
+#include "common/InstanceLock.h"
+#include "platform/linux/FreedesktopApplication.h"
+#include "platform/linux/X11TaskbarPresence.h"
+
+#include <QGuiApplication>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+xcb_connection_t *x11()
+{
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+xcb_atom_t atom(const char *name)
+{
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(x11(), xcb_intern_atom(x11(), 0, uint16_t(strlen(name)), name), nullptr),
+        &std::free);
+    return reply->atom;
+}
+
+/// The window's _NET_WM_STATE as the window manager keeps it, by the names of the skip states found.
+QStringList skipStates(QWidget &window)
+{
+    QStringList found;
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(x11(),
+                               xcb_get_property(x11(), 0, xcb_window_t(window.winId()), atom("_NET_WM_STATE"),
+                                                XCB_ATOM_ATOM, 0, 1024),
+                               nullptr),
+        &std::free);
+    const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply.get()));
+    for (int i = 0; reply && i < xcb_get_property_value_length(reply.get()) / 4; ++i) {
+        for (const char *name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+            if (atoms[i] == atom(name))
+                found << QString::fromLatin1(name);
+        }
+    }
+    found.sort();
+    return found;
+}
+
+/// A window manager names itself on the root window once it runs.
+bool windowManagerIsUp()
+{
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(
+            x11(), xcb_get_property(x11(), 0, root, atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1),
+            nullptr),
+        &std::free);
+    return reply && xcb_get_property_value_length(reply.get()) == 4;
+}
+
+const QStringList Skipped{u"_NET_WM_STATE_SKIP_PAGER"_s, u"_NET_WM_STATE_SKIP_TASKBAR"_s};
+} // namespace
+
+/// The application on a desktop: a real X server with openbox as window manager, a private session
+/// bus. The taskbar entry read back from the window manager's state, a second launch bringing the
+/// running instance's window forward, and the engine left to a running netlatchctl daemon.
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<PrivateDBus> m_bus;
+    QProcess m_windowManager;
+    QTemporaryDir m_runtime;
+
+    QProcessEnvironment childEnvironment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_RUNTIME_DIR"_s, m_runtime.path());
+        environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
+        return environment;
+    }
+
+    static QString program(const QString &relativePath)
+    {
+        return qEnvironmentVariable("NETLATCH_BINARY_DIR") + relativePath;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != u"xcb"_s)
+            QSKIP("needs an X server (run under xvfb-run)");
+        if (QStandardPaths::findExecutable(u"openbox"_s).isEmpty())
+            QSKIP("needs the openbox window manager (scripts/install-deps.sh installs it)");
+        m_bus = std::make_unique<PrivateDBus>(PrivateDBus::Role::Session);
+        m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_windowManager.start(u"openbox"_s, {u"--sm-disable"_s});
+        QVERIFY(m_windowManager.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(windowManagerIsUp(), 15000);
+        // A window mapped while openbox is still starting may never be managed: a first window that
+        // gets on screen tells that it has settled.
+        QWidget probe;
+        bool settled = false;
+        for (int attempt = 0; attempt < 10 && !settled; ++attempt) {
+            probe.show();
+            settled = QTest::qWaitForWindowExposed(&probe, 1000);
+            probe.hide();
+        }
+        QVERIFY(settled);
+    }
+
+    void cleanupTestCase()
+    {
+        m_windowManager.terminate();
+        m_windowManager.waitForFinished();
+    }
+
+    // Hidden means both skip states, set again at every show (the window manager drops them on
+    // hide); a restart with "hideDockIcon" starts without the entry.
+    void taskbarEntry()
+    {
+        LogCapture log;
+        TestAppContext app;
+        auto presence = std::make_unique<X11TaskbarPresence>();
+        QVERIFY(presence->isSupported());
+        auto dock = std::make_unique<DockIconManager>(app.preferences, *presence);
+        auto window = std::make_unique<QWidget>();
+        presence->addWindow(window.get());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(skipStates(*window), QStringList());
+
+        dock->hideDockIcon();
+        QTRY_COMPARE(skipStates(*window), Skipped);
+        window->hide();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_COMPARE(skipStates(*window), Skipped);
+        dock->showDockIcon();
+        QTRY_COMPARE(skipStates(*window), QStringList());
+        QCOMPARE(log.lines(), (QStringList{DockIconManager::hiddenLog, DockIconManager::shownLog}));
+
+        dock->hideDockIcon();
+        window.reset();
+        dock.reset();
+        presence = std::make_unique<X11TaskbarPresence>();
+        dock = std::make_unique<DockIconManager>(app.preferences, *presence);
+        window = std::make_unique<QWidget>();
+        presence->addWindow(window.get());
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(skipStates(*window), Skipped);
+        dock->updateDockIconVisibility();
+        QVERIFY(app.preferences.boolValue(PreferenceKeys::hideDockIcon));
+    }
+
+    // Launching again, by a second netlatch or by gapplication, reaches this instance: the closed
+    // window comes forward and the second process ends with 0.
+    void secondLaunchBringsTheWindowForward_data()
+    {
+        QTest::addColumn<QString>("launcher");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("netlatch") << program(u"/src/app/netlatch"_s) << QStringList();
+        QTest::newRow("gapplication")
+            << u"gapplication"_s << QStringList{u"launch"_s, u"app.netlatch.Netlatch"_s};
+    }
+
+    void secondLaunchBringsTheWindowForward()
+    {
+        QFETCH(QString, launcher);
+        QFETCH(QStringList, arguments);
+        TestAppContext app;
+        FakeTaskbarPresence presence;
+        DockIconManager dock(app.preferences, presence);
+        AppDelegate delegate(app.context(), dock);
+        FreedesktopApplication service(QDBusConnection::sessionBus());
+        QVERIFY(service.registerService());
+        connect(&service, &FreedesktopApplication::activateRequested, &delegate,
+                &AppDelegate::applicationShouldHandleReopen);
+        delegate.createMainWindow();
+        QWidget *window = delegate.mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->close();
+
+        QProcess second;
+        second.setProcessEnvironment(childEnvironment());
+        second.setProcessChannelMode(QProcess::ForwardedChannels);
+        second.start(launcher, arguments);
+        // Not waitForFinished(): the second process waits for this one's answer.
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 30000);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(delegate.mainWindow(), window);
+        QTRY_VERIFY(window->isVisible());
+        QTRY_VERIFY(window->isActiveWindow());
+    }
+
+    // While netlatchctl daemon runs the engine, netlatch starts without one and says which process runs it.
+    void theDaemonKeepsTheEngine()
+    {
+        const QProcessEnvironment environment = childEnvironment();
+        QCOMPARE(runProgram(program(u"/src/cli/netlatchctl"_s), {u"autologin"_s, u"on"_s}, {}, environment)
+                     .exitCode,
+                 0);
+        QProcess daemon;
+        daemon.setProcessEnvironment(environment);
+        daemon.start(program(u"/src/cli/netlatchctl"_s), {u"daemon"_s});
+        QLockFile lock(InstanceLock(AutoLoginManager::instanceLockName, m_runtime.path()).filePath());
+        qint64 owner = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(lock.getLockInfo(&owner, nullptr, nullptr) && owner == daemon.processId(),
+                                 20000);
+
+        QProcess netlatch;
+        netlatch.setProcessEnvironment(environment);
+        netlatch.start(program(u"/src/app/netlatch"_s), {u"--verbose"_s});
+        QByteArray err;
+        const QByteArray line = NetlatchApp::engineElsewhereLog.arg(daemon.processId()).toUtf8();
+        QTRY_VERIFY2_WITH_TIMEOUT((err += netlatch.readAllStandardError()).contains(line), err.constData(),
+                                  30000);
+        QVERIFY(netlatch.state() == QProcess::Running);
+        for (QProcess *process : {&netlatch, &daemon}) {
+            process->terminate();
+            QVERIFY(process->waitForFinished());
+        }
+    }
+};
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
