@@ -10,9 +10,11 @@
 #include "common/Log.h"
 #include "common/NotificationCenter.h"
 #include "platform/AppServices.h"
+#include "platform/GuiServices.h"
 #include "platform/linux/FreedesktopApplication.h"
 #include "platform/linux/StatusNotifierHostWait.h"
 #include "platform/linux/X11TaskbarPresence.h"
+#include "shortcuts/GlobalShortcutsManager.h"
 #include "store/Preferences.h"
 
 #include <QApplication>
@@ -68,6 +70,10 @@ void NetlatchApp::applicationDidFinishLaunching()
 
     auto *taskbar = new X11TaskbarPresence(this);
     DockIconManager::setShared(new DockIconManager(m_context->preferences, *taskbar));
+    m_context->dockIconSupported = DockIconManager::shared().canHideDockIcon();
+    m_context->setDockIconHidden = [](bool hidden) {
+        hidden ? DockIconManager::shared().hideDockIcon() : DockIconManager::shared().showDockIcon();
+    };
     m_delegate = new AppDelegate(*m_context, DockIconManager::shared(), 1.0, this);
     m_delegate->setWindowCreatedHandler([taskbar](QWidget *window) { taskbar->addWindow(window); });
 
@@ -78,8 +84,12 @@ void NetlatchApp::applicationDidFinishLaunching()
         [taskbar](QWidget *window) { taskbar->addWindow(window); });
     m_delegate->setStatusBarManager(&StatusBarManager::shared());
 
-    // Global shortcuts: GlobalShortcutsManager::shared() is created here, after the tray item and
-    // before the main window, with quickLogin() and showMainWindow() of StatusBarManager as its actions.
+    GlobalShortcutsManager &shortcuts = GuiServices::globalShortcutsManager();
+    connect(&shortcuts, &GlobalShortcutsManager::quickLoginPressed, this,
+            [] { StatusBarManager::shared().quickLogin(); });
+    connect(&shortcuts, &GlobalShortcutsManager::showWindowPressed, this,
+            [] { StatusBarManager::shared().showMainWindow(); });
+    m_context->shortcuts = &shortcuts;
 
     DockIconManager::shared().updateDockIconVisibility();
     m_delegate->createMainWindow();

@@ -2,7 +2,7 @@
 
 #include "app/VersionManager.h"
 #include "widgets/Card.h"
-#include "widgets/SymbolGlyph.h"
+#include "widgets/SymbolIcon.h"
 #include "widgets/Theme.h"
 
 #include <QHBoxLayout>
@@ -66,8 +66,8 @@ AboutSettingsView::AboutSettingsView(QWidget *parent) : ScrollingPane({}, parent
     content->addWidget(intro);
     content->addSpacing(4);
     content->addWidget(sectionTitle(featuresTitle, card));
-    const QPixmap check = SymbolGlyph::pixmap(QStringLiteral("checkmark.circle.fill"),
-                                              Theme::success(palette()), 14, devicePixelRatioF());
+    const QPixmap check = SymbolIcon::pixmap(QStringLiteral("checkmark.circle.fill"), 14,
+                                             Theme::success(palette()), devicePixelRatioF());
     for (const QString &feature : features) {
         auto *row = new QHBoxLayout;
         row->setSpacing(8);

@@ -7,7 +7,7 @@
 #include "widgets/BusyButton.h"
 #include "widgets/Card.h"
 #include "widgets/SettingRow.h"
-#include "widgets/SymbolGlyph.h"
+#include "widgets/SymbolIcon.h"
 #include "widgets/Theme.h"
 #include "widgets/ToggleSwitch.h"
 
@@ -143,8 +143,8 @@ QWidget *AutoLoginSettingsView::createStatusCard()
 
     // The state before the first refresh: nothing known, no network.
     Theme::setTextColour(m_wifiValue, Theme::secondaryText(palette()));
-    m_networkDot->setPixmap(SymbolGlyph::pixmap(QStringLiteral("circle.fill"), Theme::failure(palette()),
-                                                dotSize, devicePixelRatioF()));
+    m_networkDot->setPixmap(SymbolIcon::pixmap(QStringLiteral("circle.fill"), dotSize,
+                                               Theme::failure(palette()), devicePixelRatioF()));
     m_networkValue->setText(disconnectedText);
     Theme::setTextColour(m_networkValue, Theme::failure(palette()));
     return card;
@@ -240,7 +240,7 @@ void AutoLoginSettingsView::probed()
     const bool hasNetwork = m_probeWatcher.result();
     const QColor colour = hasNetwork ? Theme::success(palette()) : Theme::failure(palette());
     m_networkDot->setPixmap(
-        SymbolGlyph::pixmap(QStringLiteral("circle.fill"), colour, dotSize, devicePixelRatioF()));
+        SymbolIcon::pixmap(QStringLiteral("circle.fill"), dotSize, colour, devicePixelRatioF()));
     m_networkValue->setText(hasNetwork ? connectedText : disconnectedText);
     Theme::setTextColour(m_networkValue, colour);
     m_lastRefreshValue->setText(mediumTime(QTime::currentTime()));

@@ -8,7 +8,7 @@
 #include "widgets/Card.h"
 #include "widgets/SettingRow.h"
 #include "widgets/Spinner.h"
-#include "widgets/SymbolGlyph.h"
+#include "widgets/SymbolIcon.h"
 #include "widgets/Theme.h"
 #include "widgets/ToggleSwitch.h"
 
@@ -234,7 +234,7 @@ void GeneralSettingsView::updateStatusLine()
         const QColor colour = failed ? Theme::failure(palette()) : Theme::success(palette());
         const QString symbol =
             failed ? QStringLiteral("xmark.circle.fill") : QStringLiteral("checkmark.circle.fill");
-        m_statusIcon->setPixmap(SymbolGlyph::pixmap(symbol, colour, statusIconSize, devicePixelRatioF()));
+        m_statusIcon->setPixmap(SymbolIcon::pixmap(symbol, statusIconSize, colour, devicePixelRatioF()));
         m_statusIcon->setProperty("failed", failed);
     }
 }
@@ -284,9 +284,8 @@ QMessageBox *GeneralSettingsView::createAlert(const QString &objectName, QMessag
                                   QMessageBox::NoButton, this);
     alert->setInformativeText(message);
     if (icon == QMessageBox::Information) {
-        alert->setIconPixmap(SymbolGlyph::pixmap(QStringLiteral("checkmark.circle.fill"),
-                                                 Theme::success(palette()), alertIconSize,
-                                                 devicePixelRatioF()));
+        alert->setIconPixmap(SymbolIcon::pixmap(QStringLiteral("checkmark.circle.fill"), alertIconSize,
+                                                Theme::success(palette()), devicePixelRatioF()));
     }
     // Wide enough for a sentence on one or two lines rather than a narrow column.
     if (auto *grid = qobject_cast<QGridLayout *>(alert->layout()))

@@ -5,8 +5,8 @@
 #include "settings/AutoLoginSettingsView.h"
 #include "settings/GeneralSettingsView.h"
 #include "settings/SidebarRow.h"
+#include "shortcuts/ShortcutsSettingsView.h"
 #include "stats/StatisticsView.h"
-#include "widgets/ScrollingPane.h"
 #include "widgets/Theme.h"
 
 #include <QButtonGroup>
@@ -30,7 +30,8 @@ SettingsWindowView::SettingsWindowView(AppContext &context, QWidget *parent)
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::VLine);
     divider->setFixedWidth(1);
-    divider->setStyleSheet(QStringLiteral("color: %1;").arg(Theme::separator(palette()).name(QColor::HexArgb)));
+    divider->setStyleSheet(
+        QStringLiteral("color: %1;").arg(Theme::separator(palette()).name(QColor::HexArgb)));
     layout->addWidget(divider);
     for (const SettingsSection section : SettingsSections::all)
         m_panes->addWidget(createPane(section));
@@ -38,8 +39,10 @@ SettingsWindowView::SettingsWindowView(AppContext &context, QWidget *parent)
     resize(defaultSize);
     setSelectedSection(SettingsSection::general);
 
-    m_aboutObserver = m_context.notifications.addObserver(
-        Notifications::SwitchToAboutSection, [this](const QVariantMap &) { setSelectedSection(SettingsSection::about); });
+    m_aboutObserver =
+        m_context.notifications.addObserver(Notifications::SwitchToAboutSection, [this](const QVariantMap &) {
+            setSelectedSection(SettingsSection::about);
+        });
 }
 
 SettingsWindowView::~SettingsWindowView()
@@ -82,7 +85,8 @@ QWidget *SettingsWindowView::createSidebar()
     connect(m_rows, &QButtonGroup::idClicked, this,
             [this](int id) { setSelectedSection(SettingsSection(id)); });
     column->addStretch(1);
-    auto *quitRow = new SidebarRow(QStringLiteral("power"), quitTitle, SidebarRow::Kind::destructive, sidebar);
+    auto *quitRow =
+        new SidebarRow(QStringLiteral("power"), quitTitle, SidebarRow::Kind::destructive, sidebar);
     quitRow->setObjectName(QStringLiteral("quitRow"));
     connect(quitRow, &QAbstractButton::clicked, this, [this] { m_context.quit(); });
     column->addWidget(quitRow);
@@ -95,7 +99,8 @@ QWidget *SettingsWindowView::createPane(SettingsSection section)
     case SettingsSection::general:
         return new GeneralSettingsView(m_context);
     case SettingsSection::shortcuts:
-        return new ScrollingPane(SettingsSections::title(section)); // the shortcuts pane takes this place
+        Q_ASSERT(m_context.shortcuts);
+        return new ShortcutsSettingsView(*m_context.shortcuts);
     case SettingsSection::autoLogin:
         return new AutoLoginSettingsView(m_context);
     case SettingsSection::statistics:

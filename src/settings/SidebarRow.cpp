@@ -1,6 +1,6 @@
 #include "settings/SidebarRow.h"
 
-#include "widgets/SymbolGlyph.h"
+#include "widgets/SymbolIcon.h"
 #include "widgets/Theme.h"
 
 #include <QFocusEvent>
@@ -54,7 +54,7 @@ void SidebarRow::paintEvent(QPaintEvent *)
     constexpr int glyph = 16;
     const int top = (height() - glyph) / 2;
     painter.drawPixmap(padding + (iconBox - glyph) / 2, top,
-                       SymbolGlyph::pixmap(m_iconName, foreground, glyph, devicePixelRatioF()));
+                       SymbolIcon::pixmap(m_iconName, glyph, foreground, devicePixelRatioF()));
     painter.setPen(foreground);
     const QRect textRect = rect().adjusted(padding + iconBox + 8, 0, -padding, 0);
     painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text());

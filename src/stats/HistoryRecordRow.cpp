@@ -1,6 +1,6 @@
 #include "stats/HistoryRecordRow.h"
 
-#include "widgets/SymbolGlyph.h"
+#include "widgets/SymbolIcon.h"
 #include "widgets/Theme.h"
 
 #include <QHBoxLayout>
@@ -14,7 +14,7 @@ HistoryRecordRow::HistoryRecordRow(const HistoryRecord &record, QWidget *parent)
     row->setSpacing(8);
     auto *clock = new QLabel(this);
     clock->setPixmap(
-        SymbolGlyph::pixmap(QStringLiteral("clock.fill"), Theme::accent(palette()), 14, devicePixelRatioF()));
+        SymbolIcon::pixmap(QStringLiteral("clock.fill"), 14, Theme::accent(palette()), devicePixelRatioF()));
     row->addWidget(clock);
     row->addWidget(new QLabel(record.date, this), 1);
     auto *time = new QLabel(record.time, this);

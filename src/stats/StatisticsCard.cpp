@@ -1,6 +1,6 @@
 #include "stats/StatisticsCard.h"
 
-#include "widgets/SymbolGlyph.h"
+#include "widgets/SymbolIcon.h"
 #include "widgets/Theme.h"
 
 #include <QHBoxLayout>
@@ -25,7 +25,7 @@ StatisticsCard::StatisticsCard(const QString &title, const QString &iconName, co
     auto *symbol = new QLabel(this);
     symbol->setFixedWidth(symbolBoxWidth);
     symbol->setAlignment(Qt::AlignCenter);
-    symbol->setPixmap(SymbolGlyph::pixmap(iconName, colour, symbolSize, devicePixelRatioF()));
+    symbol->setPixmap(SymbolIcon::pixmap(iconName, symbolSize, colour, devicePixelRatioF()));
     row->addWidget(symbol);
 
     auto *texts = new QVBoxLayout;

@@ -1,7 +1,7 @@
 #include "widgets/BusyButton.h"
 
 #include "widgets/Spinner.h"
-#include "widgets/SymbolGlyph.h"
+#include "widgets/SymbolIcon.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
@@ -68,6 +68,6 @@ void BusyButton::changeEvent(QEvent *event)
 
 void BusyButton::paintSymbol()
 {
-    m_symbol->setPixmap(SymbolGlyph::pixmap(m_symbolName, palette().color(QPalette::ButtonText), symbolSize,
-                                            devicePixelRatioF()));
+    m_symbol->setPixmap(SymbolIcon::pixmap(m_symbolName, symbolSize, palette().color(QPalette::ButtonText),
+                                           devicePixelRatioF()));
 }

@@ -27,6 +27,7 @@ inline constexpr std::array table{
     Entry{"chart.bar", "view-statistics-symbolic"},
     Entry{"chart.bar.fill", "view-statistics-symbolic"},
     Entry{"checkmark.circle.fill", "emblem-ok-symbolic"},
+    Entry{"circle.fill", "media-record-symbolic"},
     Entry{"clock.fill", "preferences-system-time-symbolic"},
     Entry{"exclamationmark.triangle.fill", "dialog-warning-symbolic"},
     Entry{"gearshape", "emblem-system-symbolic"},

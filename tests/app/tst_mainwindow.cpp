@@ -8,9 +8,9 @@
 #include "app/MainWindowView.h"
 
 #include <QApplication>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;

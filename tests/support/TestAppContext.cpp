@@ -20,8 +20,8 @@ TestAppContext::TestAppContext()
     });
     portal.server().Post("/ac_portal/login.php", [this](const httplib::Request &req, httplib::Response &res) {
         ++loginPosts;
-        const bool accepted = QString::fromStdString(req.get_param_value("userName")) == acceptedUsername
-                              && QString::fromStdString(req.get_param_value("pwd")) == acceptedPassword;
+        const bool accepted = QString::fromStdString(req.get_param_value("userName")) == acceptedUsername &&
+                              QString::fromStdString(req.get_param_value("pwd")) == acceptedPassword;
         if (accepted)
             probeStatus = 204;
         const QString answer = accepted ? QStringLiteral("{'success':true,'msg':'ok'}")
@@ -32,12 +32,15 @@ TestAppContext::TestAppContext()
         qFatal("TestAppContext: no free port on 127.0.0.1 for the portal");
 
     // Uploads go to a closed port on loopback: they fail quietly, as on a network without the server.
-    statistics = std::make_unique<StatisticsManager>(preferences, clock, QStringLiteral("http://127.0.0.1:9/api"));
-    authService = std::make_unique<HTTPAuthService>(portal.address(), notifications,
-                                                    [this](const QString &user) { statistics->recordLogin(user); });
-    networkProbe = std::make_unique<NetworkProbe>(wifi, location, preferences, portal.url(), portal.address());
-    m_context.reset(new AppContext{preferences, keychain, *authService, *statistics, *networkProbe, notifications,
-                                   banners, versions, welcome});
+    statistics =
+        std::make_unique<StatisticsManager>(preferences, clock, QStringLiteral("http://127.0.0.1:9/api"));
+    authService = std::make_unique<HTTPAuthService>(
+        portal.address(), notifications, [this](const QString &user) { statistics->recordLogin(user); });
+    networkProbe =
+        std::make_unique<NetworkProbe>(wifi, location, preferences, portal.url(), portal.address());
+    m_context.reset(new AppContext{preferences, keychain, *authService, *statistics, *networkProbe,
+                                   notifications, banners, versions, welcome});
+    m_context->shortcuts = &shortcuts;
 }
 
 void TestAppContext::storeAccount(const QString &username, const QString &password)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "FakeBannerCenter.h"
+#include "FakeHotKeyService.h"
+#include "FakeKeyDownMonitor.h"
 #include "FakeLocationAuthorization.h"
 #include "FakeSecretStore.h"
 #include "FakeWifiClient.h"
@@ -13,6 +15,7 @@
 #include "auth/HTTPAuthService.h"
 #include "autologin/NetworkProbe.h"
 #include "common/NotificationCenter.h"
+#include "shortcuts/GlobalShortcutsManager.h"
 #include "stats/StatisticsManager.h"
 #include "store/KeychainHelper.h"
 #include "store/Preferences.h"
@@ -38,8 +41,8 @@ public:
     void storeAccount(const QString &username, const QString &password);
 
     QTemporaryDir directory;
-    Preferences preferences{std::make_unique<QSettings>(directory.filePath(QStringLiteral("prefs.ini")),
-                                                        QSettings::IniFormat)};
+    Preferences preferences{
+        std::make_unique<QSettings>(directory.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat)};
     FakeSecretStore secretStore;
     KeychainHelper keychain{secretStore};
     NotificationCenter notifications;
@@ -61,6 +64,9 @@ public:
     std::unique_ptr<NetworkProbe> networkProbe;
     VersionManager versions{preferences};
     WelcomeManager welcome{preferences};
+    FakeHotKeyService hotKeys;
+    FakeKeyDownMonitor keyDownMonitor;
+    GlobalShortcutsManager shortcuts{preferences, hotKeys, keyDownMonitor};
 
 private:
     std::unique_ptr<AppContext> m_context;
