@@ -1,19 +1,23 @@
 #include "stats/StatisticsManager.h"
 
 #include "common/Clock.h"
+#include "common/FileLock.h"
 #include "common/Log.h"
 #include "stats/LoginRecord.h"
 #include "store/Preferences.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QHash>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <chrono>
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -29,6 +33,13 @@ const QString uploadFailedLine = QStringLiteral("⚠️ 发送统计失败: ");
 const QString uploadSentLine = QStringLiteral("✅ 联网统计已发送");
 const QString serverErrorLine = QStringLiteral("⚠️ 统计服务器返回错误: ");
 const QString historyBackedUpLine = QStringLiteral("⚠️ 联网记录无法读取，原数据已备份到 %1");
+const QString historyNotSavedLine = QStringLiteral("⚠️ 联网记录无法保存: ");
+const QString historyNotMovedLine = QStringLiteral("⚠️ 联网记录无法移出设置文件: ");
+const QString historyMovedLine = QStringLiteral("✅ 联网记录已移到 %1");
+const QString historyBackedUpProblem =
+    QStringLiteral("the stored sign-in history could not be read; it was kept in %1");
+const QString historyNotSavedProblem =
+    QStringLiteral("this sign-in could not be added to the history: %1");
 const QString uploadTimedOut = QStringLiteral("The request timed out.");
 
 // An upload gives up after 5 seconds without progress, and after 10 seconds in all.
@@ -38,6 +49,33 @@ constexpr auto uploadTotalTimeout = 10s;
 // Records older than 365 days of 86,400 seconds are dropped when a record is saved.
 constexpr qint64 retentionSeconds = 365LL * 86'400;
 constexpr int weekDays = 7;
+const QByteArray emptyList = QByteArrayLiteral("[]");
+// A save waits this long for another process's save to finish before it gives up.
+constexpr auto lockPatience = 10s;
+
+// The bytes of a value as earlier versions stored it: data as it is, text as UTF-8, and a hand-edited
+// line that the settings file reads as a list of texts (its commas) joined back together.
+QByteArray storedBytes(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QByteArray)
+        return value.toByteArray();
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(',')).toUtf8();
+    return value.toString().toUtf8();
+}
+
+// Whether every record of `part` is in `whole` (as often as it is in `part`).
+bool containsAll(const QList<QJsonObject> &whole, const QList<QJsonObject> &part)
+{
+    QHash<QByteArray, int> counts;
+    for (const QJsonObject &record : whole)
+        ++counts[QJsonDocument(record).toJson(QJsonDocument::Compact)];
+    for (const QJsonObject &record : part) {
+        if (--counts[QJsonDocument(record).toJson(QJsonDocument::Compact)] < 0)
+            return false;
+    }
+    return true;
+}
 
 // Qt reports HTTP error statuses as content or server errors: those are answers, not transport failures.
 bool isTransportError(const QNetworkReply &reply)
@@ -73,12 +111,31 @@ bool isUploadURL(const QUrl &url)
 
 StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL,
                                      QObject *parent)
+    : StatisticsManager(preferences, clock, std::move(apiBaseURL), LoginHistoryFile::defaultFolder(), parent)
+{
+}
+
+StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL,
+                                     const QString &historyFolder, QObject *parent)
     : QObject(parent)
     , m_preferences(preferences)
     , m_clock(clock)
     , m_apiBaseURL(std::move(apiBaseURL))
+    , m_file(historyFolder, QString::fromLatin1(PreferenceKeys::loginRecords.name))
     , m_network(new QNetworkAccessManager(this))
 {
+    if (!m_preferences.contains(PreferenceKeys::loginRecords) && !m_preferences.contains(PreferenceKeys::loginRecordsBackup))
+        return;
+    QString error;
+    const FileLock lock(m_file.lockFilePath(), lockPatience);
+    if (!lock.isLocked() || !moveLegacyHistory(&error))
+        Log::write(historyNotMovedLine + (lock.isLocked() ? error : lock.errorString()));
+}
+
+StatisticsManager::~StatisticsManager()
+{
+    if (!m_unsaved.isEmpty())
+        appendRecords(std::exchange(m_unsaved, {}));
 }
 
 QString StatisticsManager::loginRecordsKey() const
@@ -86,11 +143,31 @@ QString StatisticsManager::loginRecordsKey() const
     return QString::fromLatin1(PreferenceKeys::loginRecords.name);
 }
 
+QJsonObject StatisticsManager::makeRecord(const QString &username, qint64 timestamp)
+{
+    return LoginRecord{username, timestamp, formatTimestamp(timestamp, datePattern),
+                       formatTimestamp(timestamp, timePattern)}
+        .toJson();
+}
+
 void StatisticsManager::recordLogin(const QString &username)
 {
     const qint64 timestamp = m_clock.now().toSecsSinceEpoch();
     sendLoginRecord(username, timestamp);
-    saveLoginRecord(username, timestamp);
+    // The upload's request goes out from the event loop: queued behind it, the write of the history
+    // does not hold it up.
+    m_unsaved.append(makeRecord(username, timestamp));
+    if (m_unsaved.size() == 1)
+        QMetaObject::invokeMethod(this, &StatisticsManager::saveUnsavedRecords, Qt::QueuedConnection);
+}
+
+void StatisticsManager::saveUnsavedRecords()
+{
+    if (m_unsaved.isEmpty())
+        return;
+    appendRecords(std::exchange(m_unsaved, {}));
+    if (!isBusy())
+        Q_EMIT settled();
 }
 
 void StatisticsManager::sendLoginRecord(const QString &username, qint64 timestamp)
@@ -114,8 +191,9 @@ void StatisticsManager::sendLoginRecord(const QString &username, qint64 timestam
     connect(reply, &QNetworkReply::finished, this, [this, reply] {
         logUploadResult(*reply);
         reply->deleteLater();
-        if (--m_pendingUploads == 0)
-            Q_EMIT uploadsSettled();
+        --m_pendingUploads;
+        if (!isBusy())
+            Q_EMIT settled();
     });
 }
 
@@ -133,64 +211,142 @@ void StatisticsManager::logUploadResult(const QNetworkReply &reply)
     Log::write(status.toInt() == 200 ? uploadSentLine : serverErrorLine + QString::number(status.toInt()));
 }
 
-void StatisticsManager::saveLoginRecord(const QString &username, qint64 timestamp)
+bool StatisticsManager::saveLoginRecord(const QString &username, qint64 timestamp)
 {
-    const StoredList stored = readStoredList();
-    QList<QJsonObject> records = stored.records.value_or(QList<QJsonObject>());
-    records.append(LoginRecord{username, timestamp, formatTimestamp(timestamp, datePattern),
-                               formatTimestamp(timestamp, timePattern)}
-                       .toJson());
+    saveUnsavedRecords(); // records keep the order in which they were made
+    return appendRecords({makeRecord(username, timestamp)});
+}
 
-    const qint64 cutoff = now().toSecsSinceEpoch() - retentionSeconds;
-    QJsonArray kept;
-    for (const QJsonObject &record : std::as_const(records)) {
-        if (LoginRecord::timestampOf(record).value_or(0) >= cutoff)
-            kept.append(record);
-    }
-
+bool StatisticsManager::appendRecords(const QList<QJsonObject> &records)
+{
+    // Lock, read again, append, prune, write: another process may have saved since this one last read.
+    const FileLock lock(m_file.lockFilePath(), lockPatience);
+    if (!lock.isLocked())
+        return historyNotSaved(lock.errorString());
+    QString error;
+    if (!moveLegacyHistory(&error))
+        return historyNotSaved(error);
+    const std::optional<QByteArray> bytes = m_file.read(&error);
+    if (!bytes)
+        return historyNotSaved(error); // there, but not readable: never replace what could not be kept
+    const std::optional<QList<QJsonObject>> stored = LoginRecord::listFromJson(*bytes);
     // Unreadable history reads as empty and is about to be replaced: keep its bytes so that one bad
     // byte cannot silently destroy a year of sign-ins.
-    if (!stored.records && !stored.bytes.isEmpty())
-        keepUnreadableHistory(stored.bytes);
-    m_preferences.setData(PreferenceKeys::loginRecords, QJsonDocument(kept).toJson(QJsonDocument::Compact));
+    if (!stored && !bytes->trimmed().isEmpty() && !keepUnreadable(*bytes, &error))
+        return historyNotSaved(error);
+    const qint64 cutoff = now().toSecsSinceEpoch() - retentionSeconds;
+    const QByteArray contents = stored ? appended(*bytes, *stored, records, cutoff)
+                                       : appended(emptyList, {}, records, cutoff);
+    if (!m_file.write(contents, &error))
+        return historyNotSaved(error);
+    return true;
 }
 
-void StatisticsManager::keepUnreadableHistory(const QByteArray &bytes)
+QByteArray StatisticsManager::appended(const QByteArray &bytes, const QList<QJsonObject> &stored,
+                                       const QList<QJsonObject> &records, qint64 cutoff)
 {
-    m_preferences.setData(PreferenceKeys::loginRecordsBackup, bytes);
-    Log::write(historyBackedUpLine.arg(QString::fromLatin1(PreferenceKeys::loginRecordsBackup.name)));
+    const auto expired = [cutoff](const QJsonObject &record) {
+        return LoginRecord::timestampOf(record).value_or(0) < cutoff;
+    };
+    QByteArray added;
+    for (const QJsonObject &record : records)
+        added += ',' + QJsonDocument(record).toJson(QJsonDocument::Compact);
+    // Nothing to prune (the usual case): the new records go in before the closing bracket, and a year
+    // of records is copied, not serialised again.
+    const qsizetype close = bytes.lastIndexOf(']');
+    if (close >= 0 && bytes.indexOf(']', close + 1) < 0 && bytes.mid(close + 1).trimmed().isEmpty()
+        && std::none_of(stored.cbegin(), stored.cend(), expired)
+        && std::none_of(records.cbegin(), records.cend(), expired)) {
+        return bytes.left(close) + added.mid(stored.isEmpty() ? 1 : 0) + ']';
+    }
+    QJsonArray kept;
+    for (const QList<QJsonObject> *list : {&stored, &records}) {
+        for (const QJsonObject &record : *list) {
+            if (!expired(record))
+                kept.append(record);
+        }
+    }
+    return QJsonDocument(kept).toJson(QJsonDocument::Compact);
 }
 
-StatisticsManager::StoredList StatisticsManager::readStoredList() const
+bool StatisticsManager::moveLegacyHistory(QString *error)
 {
-    StoredList stored;
-    const std::optional<QByteArray> data = m_preferences.dataValue(PreferenceKeys::loginRecords);
-    if (!data) {
-        // A value of another type (a hand-edited file) reads as empty too, but its text is still kept.
-        stored.bytes = m_preferences.textValue(PreferenceKeys::loginRecords).value_or(QString()).toUtf8();
-        return stored;
+    const PreferenceKey &legacy = PreferenceKeys::loginRecords, &legacyBackup = PreferenceKeys::loginRecordsBackup;
+    const auto present = [&] { return m_preferences.contains(legacy) || m_preferences.contains(legacyBackup); };
+    if (!present())
+        return true;
+    m_preferences.sync(); // another process may have moved it in the meantime
+    if (!present())
+        return true;
+    const QVariant stored = m_preferences.storedValue(legacy);
+    const QByteArray value = storedBytes(stored);
+    // A value that is not data was edited by hand: keep it as it was, even when it reads as a list.
+    if (stored.isValid() && stored.typeId() != QMetaType::QByteArray && !keepUnreadable(value, error))
+        return false;
+    if (const std::optional<QList<QJsonObject>> records = LoginRecord::listFromJson(value)) {
+        const std::optional<QByteArray> bytes = m_file.read(error);
+        if (!bytes)
+            return false;
+        const std::optional<QList<QJsonObject>> stored = LoginRecord::listFromJson(*bytes);
+        if (!stored && !bytes->trimmed().isEmpty() && !keepUnreadable(*bytes, error))
+            return false;
+        const QList<QJsonObject> moved = containsAll(stored.value_or(QList<QJsonObject>()), *records)
+            ? stored.value_or(QList<QJsonObject>())
+            : *records + stored.value_or(QList<QJsonObject>());
+        QJsonArray array;
+        for (const QJsonObject &record : moved)
+            array.append(record);
+        if (!m_file.write(QJsonDocument(array).toJson(QJsonDocument::Compact), error))
+            return false;
+    } else if (stored.typeId() == QMetaType::QByteArray && !value.trimmed().isEmpty()
+               && !keepUnreadable(value, error)) {
+        return false;
     }
-    stored.bytes = *data;
+    const QByteArray oldBackup = storedBytes(m_preferences.storedValue(legacyBackup));
+    if (!oldBackup.isEmpty() && !keepUnreadable(oldBackup, error))
+        return false;
+    m_preferences.remove(legacy);
+    m_preferences.remove(legacyBackup);
+    m_preferences.sync();
+    Log::write(historyMovedLine.arg(m_file.filePath()));
+    return true;
+}
 
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(*data, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return stored;
-    const QJsonArray array = document.array();
-    QList<QJsonObject> records;
-    records.reserve(array.size());
-    for (const QJsonValue &element : array) {
-        if (!element.isObject())
-            return stored;
-        records.append(element.toObject());
+QList<QJsonObject> StatisticsManager::legacyRecords() const
+{
+    if (!m_preferences.contains(PreferenceKeys::loginRecords))
+        return {};
+    return LoginRecord::listFromJson(storedBytes(m_preferences.storedValue(PreferenceKeys::loginRecords)))
+        .value_or(QList<QJsonObject>());
+}
+
+bool StatisticsManager::keepUnreadable(const QByteArray &bytes, QString *error)
+{
+    bool isNew = false;
+    const QString path = m_file.keepUnreadable(bytes, &isNew, error);
+    if (path.isEmpty())
+        return false;
+    if (isNew) {
+        Log::write(historyBackedUpLine.arg(path));
+        m_problems.append(historyBackedUpProblem.arg(path));
     }
-    stored.records = std::move(records);
-    return stored;
+    return true;
+}
+
+bool StatisticsManager::historyNotSaved(const QString &reason)
+{
+    Log::write(historyNotSavedLine + reason);
+    m_problems.append(historyNotSavedProblem.arg(reason));
+    return false;
 }
 
 QList<QJsonObject> StatisticsManager::loadLoginRecords() const
 {
-    return readStoredList().records.value_or(QList<QJsonObject>());
+    // A history that could not be moved out of the preference store yet (the data folder is not
+    // writable) is still shown.
+    QList<QJsonObject> records = legacyRecords();
+    records += LoginRecord::listFromJson(m_file.read().value_or(QByteArray())).value_or(QList<QJsonObject>());
+    return records + m_unsaved;
 }
 
 QString StatisticsManager::formatTimestamp(qint64 timestamp, const QString &pattern)
@@ -206,23 +362,43 @@ QDateTime StatisticsManager::now() const
 
 int StatisticsManager::getTodayCount() const
 {
+    return todayCount(loadLoginRecords());
+}
+
+int StatisticsManager::getWeekCount() const
+{
+    return weekCount(loadLoginRecords());
+}
+
+int StatisticsManager::getMonthCount() const
+{
+    return monthCount(loadLoginRecords());
+}
+
+QMap<QString, int> StatisticsManager::getDateDistribution(int days) const
+{
+    return dateDistribution(loadLoginRecords(), days);
+}
+
+int StatisticsManager::todayCount(const QList<QJsonObject> &records) const
+{
     const QString today = formatTimestamp(now().toSecsSinceEpoch(), datePattern);
     int count = 0;
-    for (const QJsonObject &record : loadLoginRecords()) {
+    for (const QJsonObject &record : records) {
         const QJsonValue date = record.value(LoginRecord::dateKey);
         count += date.isString() && date.toString() == today ? 1 : 0;
     }
     return count;
 }
 
-int StatisticsManager::getWeekCount() const
+int StatisticsManager::weekCount(const QList<QJsonObject> &records) const
 {
-    return countSince(now().addDays(-weekDays));
+    return countSince(records, firstSecondFrom(now().addDays(-weekDays)));
 }
 
-int StatisticsManager::getMonthCount() const
+int StatisticsManager::monthCount(const QList<QJsonObject> &records) const
 {
-    return countSince(now().addMonths(-1));
+    return countSince(records, firstSecondFrom(now().addMonths(-1)));
 }
 
 qint64 StatisticsManager::firstSecondFrom(const QDateTime &start) const
@@ -231,22 +407,21 @@ qint64 StatisticsManager::firstSecondFrom(const QDateTime &start) const
     return msecs / 1000 + (msecs % 1000 > 0 ? 1 : 0);
 }
 
-int StatisticsManager::countSince(const QDateTime &start) const
+int StatisticsManager::countSince(const QList<QJsonObject> &records, qint64 first)
 {
-    const qint64 first = firstSecondFrom(start);
     int count = 0;
-    for (const QJsonObject &record : loadLoginRecords()) {
+    for (const QJsonObject &record : records) {
         const std::optional<qint64> timestamp = LoginRecord::timestampOf(record);
         count += timestamp && *timestamp >= first ? 1 : 0;
     }
     return count;
 }
 
-QMap<QString, int> StatisticsManager::getDateDistribution(int days) const
+QMap<QString, int> StatisticsManager::dateDistribution(const QList<QJsonObject> &records, int days) const
 {
     const qint64 first = firstSecondFrom(now().addDays(-days));
     QMap<QString, int> distribution;
-    for (const QJsonObject &record : loadLoginRecords()) {
+    for (const QJsonObject &record : records) {
         const std::optional<qint64> timestamp = LoginRecord::timestampOf(record);
         if (timestamp && *timestamp >= first)
             ++distribution[formatTimestamp(*timestamp, datePattern)];

@@ -1,0 +1,95 @@
+#include "stats/LoginHistoryFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+const QString folderName = QStringLiteral("Netlatch");
+const QString fileSuffix = QStringLiteral(".json");
+const QString backupInfix = QStringLiteral(".unreadable.");
+const QString folderError = QStringLiteral("无法创建文件夹 %1");
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+} // namespace
+
+LoginHistoryFile::LoginHistoryFile(QString folder, const QString &baseName)
+    : m_folder(std::move(folder))
+    , m_filePath(QDir(m_folder).filePath(baseName + fileSuffix))
+    , m_backupPrefix(baseName + backupInfix)
+{
+}
+
+QString LoginHistoryFile::defaultFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)).filePath(folderName);
+}
+
+std::optional<QByteArray> LoginHistoryFile::read(QString *error) const
+{
+    QFile file(m_filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (file.error() == QFileDevice::OpenError && !QFile::exists(m_filePath))
+            return QByteArray();
+        setError(error, file.fileName() + QStringLiteral(": ") + file.errorString());
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        setError(error, file.fileName() + QStringLiteral(": ") + file.errorString());
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool LoginHistoryFile::makeFolder(QString *error) const
+{
+    if (QDir().mkpath(m_folder))
+        return true;
+    setError(error, folderError.arg(m_folder));
+    return false;
+}
+
+bool LoginHistoryFile::write(const QByteArray &bytes, QString *error) const
+{
+    if (!makeFolder(error))
+        return false;
+    // QSaveFile writes a temporary file, flushes it to disk and renames it over the old one on commit.
+    QSaveFile file(m_filePath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        setError(error, m_filePath + QStringLiteral(": ") + file.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString LoginHistoryFile::keepUnreadable(const QByteArray &bytes, bool *isNew, QString *error) const
+{
+    *isNew = false;
+    if (!makeFolder(error))
+        return {};
+    const QDir folder(m_folder);
+    int last = 0;
+    for (const QString &name : folder.entryList({m_backupPrefix + QLatin1Char('*')}, QDir::Files)) {
+        bool numbered = false;
+        const int number = name.mid(m_backupPrefix.size()).toInt(&numbered);
+        if (!numbered)
+            continue;
+        last = std::max(last, number);
+        QFile backup(folder.filePath(name));
+        if (backup.size() == bytes.size() && backup.open(QIODevice::ReadOnly) && backup.readAll() == bytes)
+            return backup.fileName();
+    }
+    QSaveFile backup(folder.filePath(m_backupPrefix + QString::number(last + 1)));
+    if (!backup.open(QIODevice::WriteOnly) || backup.write(bytes) != bytes.size() || !backup.commit()) {
+        setError(error, backup.fileName() + QStringLiteral(": ") + backup.errorString());
+        return {};
+    }
+    *isNew = true;
+    return backup.fileName();
+}
