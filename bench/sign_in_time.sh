@@ -55,7 +55,7 @@ restore="for s in $work/*.snapshot; do rm -rf \"\${s%.snapshot}\"; cp -a \"\$s\"
 
 for round in $(seq "$rounds"); do
   hyperfine --style none --warmup 3 --runs "$runs" --prepare "$restore" --export-json "$work/round-$round.json" \
-    "${commands[@]}" >/dev/null
+    "${commands[@]}" >/dev/null 2>&1
 done
 
 python3 - "$work" "$rounds" <<'PY'

@@ -5,10 +5,13 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 namespace {
 const QString folderName = QStringLiteral("Netlatch");
 const QString fileSuffix = QStringLiteral(".json");
 const QString backupInfix = QStringLiteral(".unreadable.");
+const QString noteSuffix = QStringLiteral(".oldest");
 const QString folderError = QStringLiteral("无法创建文件夹 %1");
 
 void setError(QString *error, const QString &text)
@@ -22,6 +25,7 @@ LoginHistoryFile::LoginHistoryFile(QString folder, const QString &baseName)
     : m_folder(std::move(folder))
     , m_filePath(QDir(m_folder).filePath(baseName + fileSuffix))
     , m_backupPrefix(baseName + backupInfix)
+    , m_notePath(m_filePath + noteSuffix)
 {
 }
 
@@ -55,7 +59,7 @@ bool LoginHistoryFile::makeFolder(QString *error) const
     return false;
 }
 
-bool LoginHistoryFile::write(const QByteArray &bytes, QString *error) const
+bool LoginHistoryFile::write(const QByteArray &bytes, QString *error, std::optional<qint64> oldest) const
 {
     if (!makeFolder(error))
         return false;
@@ -65,7 +69,37 @@ bool LoginHistoryFile::write(const QByteArray &bytes, QString *error) const
         setError(error, m_filePath + QStringLiteral(": ") + file.errorString());
         return false;
     }
+    // The note needs no flush of its own: after a crash it no longer matches the file (or does not
+    // parse), and the next append reads the records instead.
+    QFile note(m_notePath);
+    if (!oldest || !note.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || note.write(fingerprint() + ' ' + QByteArray::number(*oldest)) < 0) {
+        QFile::remove(m_notePath);
+    }
     return true;
+}
+
+std::optional<qint64> LoginHistoryFile::noteOfOldest() const
+{
+    QFile note(m_notePath);
+    if (!note.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray text = note.readAll();
+    const qsizetype split = text.lastIndexOf(' ');
+    bool isNumber = false;
+    const qint64 oldest = text.mid(split + 1).toLongLong(&isNumber);
+    if (split < 0 || !isNumber || text.left(split) != fingerprint())
+        return std::nullopt;
+    return oldest;
+}
+
+QByteArray LoginHistoryFile::fingerprint() const
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(m_filePath).constData(), &info) != 0)
+        return QByteArrayLiteral("absent");
+    return QByteArray::number(qulonglong(info.st_ino)) + ' ' + QByteArray::number(qint64(info.st_size)) + ' '
+        + QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.' + QByteArray::number(qint64(info.st_mtim.tv_nsec));
 }
 
 QString LoginHistoryFile::keepUnreadable(const QByteArray &bytes, bool *isNew, QString *error) const

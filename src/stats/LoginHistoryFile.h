@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <limits>
 #include <optional>
 
 /// The sign-in history's own data file under the user's data folder ($XDG_DATA_HOME/Netlatch): the
@@ -26,8 +27,14 @@ public:
     /// What the file holds: empty when there is no file; absent, with `error` set, when a file is
     /// there but cannot be read (it must then not be replaced).
     std::optional<QByteArray> read(QString *error = nullptr) const;
-    /// Replaces the file with `bytes`. False, with `error` set, when nothing was replaced.
-    bool write(const QByteArray &bytes, QString *error = nullptr) const;
+    /// Replaces the file with `bytes`. False, with `error` set, when nothing was replaced. `oldest` is
+    /// the oldest timestamp in `bytes`, when the caller knows it (noEntries for an empty list).
+    bool write(const QByteArray &bytes, QString *error = nullptr, std::optional<qint64> oldest = {}) const;
+    /// The `oldest` noted by the last write, provided the file is still exactly what that write left
+    /// (neither edited nor replaced since); absent otherwise. Lets an append skip reading a year of
+    /// records when nothing in them can be due for pruning.
+    std::optional<qint64> noteOfOldest() const;
+    static constexpr qint64 noEntries = std::numeric_limits<qint64>::max();
     /// Keeps `bytes` in the next numbered backup ("….unreadable.1", ".2", …) unless a backup already
     /// holds exactly them. The backup's path (new or old), or empty with `error` set when none could
     /// be made. `isNew` tells whether this call made it.
@@ -35,8 +42,11 @@ public:
 
 private:
     bool makeFolder(QString *error) const;
+    /// The file's identity and version: inode, size and modification time, as text.
+    QByteArray fingerprint() const;
 
     QString m_folder;
     QString m_filePath;
     QString m_backupPrefix;
+    QString m_notePath;
 };

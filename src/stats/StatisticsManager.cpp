@@ -49,7 +49,6 @@ constexpr auto uploadTotalTimeout = 10s;
 // Records older than 365 days of 86,400 seconds are dropped when a record is saved.
 constexpr qint64 retentionSeconds = 365LL * 86'400;
 constexpr int weekDays = 7;
-const QByteArray emptyList = QByteArrayLiteral("[]");
 // A save waits this long for another process's save to finish before it gives up.
 constexpr auto lockPatience = 10s;
 
@@ -229,44 +228,46 @@ bool StatisticsManager::appendRecords(const QList<QJsonObject> &records)
     const std::optional<QByteArray> bytes = m_file.read(&error);
     if (!bytes)
         return historyNotSaved(error); // there, but not readable: never replace what could not be kept
+
+    const qint64 cutoff = now().toSecsSinceEpoch() - retentionSeconds;
+    qint64 oldest = LoginHistoryFile::noEntries;
+    for (const QJsonObject &record : records)
+        oldest = std::min(oldest, LoginRecord::timestampOf(record).value_or(0));
+    // The usual case: the file is as this program last wrote it and nothing in it is due for pruning.
+    // The new records go in before the closing bracket; a year of records is copied, not parsed.
+    const std::optional<qint64> storedOldest = m_file.noteOfOldest();
+    const qsizetype close = bytes->lastIndexOf(']');
+    if (storedOldest && std::min(*storedOldest, oldest) >= cutoff && close > 0) {
+        QByteArray added;
+        for (const QJsonObject &record : records)
+            added += ',' + QJsonDocument(record).toJson(QJsonDocument::Compact);
+        const bool empty = bytes->left(close).trimmed() == "[";
+        if (!m_file.write(bytes->left(close) + added.mid(empty ? 1 : 0) + ']', &error,
+                          std::min(*storedOldest, oldest)))
+            return historyNotSaved(error);
+        return true;
+    }
+
     const std::optional<QList<QJsonObject>> stored = LoginRecord::listFromJson(*bytes);
     // Unreadable history reads as empty and is about to be replaced: keep its bytes so that one bad
     // byte cannot silently destroy a year of sign-ins.
     if (!stored && !bytes->trimmed().isEmpty() && !keepUnreadable(*bytes, &error))
         return historyNotSaved(error);
-    const qint64 cutoff = now().toSecsSinceEpoch() - retentionSeconds;
-    const QByteArray contents = stored ? appended(*bytes, *stored, records, cutoff)
-                                       : appended(emptyList, {}, records, cutoff);
-    if (!m_file.write(contents, &error))
-        return historyNotSaved(error);
-    return true;
-}
-
-QByteArray StatisticsManager::appended(const QByteArray &bytes, const QList<QJsonObject> &stored,
-                                       const QList<QJsonObject> &records, qint64 cutoff)
-{
-    const auto expired = [cutoff](const QJsonObject &record) {
-        return LoginRecord::timestampOf(record).value_or(0) < cutoff;
-    };
-    QByteArray added;
-    for (const QJsonObject &record : records)
-        added += ',' + QJsonDocument(record).toJson(QJsonDocument::Compact);
-    // Nothing to prune (the usual case): the new records go in before the closing bracket, and a year
-    // of records is copied, not serialised again.
-    const qsizetype close = bytes.lastIndexOf(']');
-    if (close >= 0 && bytes.indexOf(']', close + 1) < 0 && bytes.mid(close + 1).trimmed().isEmpty()
-        && std::none_of(stored.cbegin(), stored.cend(), expired)
-        && std::none_of(records.cbegin(), records.cend(), expired)) {
-        return bytes.left(close) + added.mid(stored.isEmpty() ? 1 : 0) + ']';
-    }
     QJsonArray kept;
-    for (const QList<QJsonObject> *list : {&stored, &records}) {
-        for (const QJsonObject &record : *list) {
-            if (!expired(record))
+    oldest = LoginHistoryFile::noEntries;
+    for (const QList<QJsonObject> &list : {stored.value_or(QList<QJsonObject>()), records}) {
+        for (const QJsonObject &record : list) {
+            // A record without an integer timestamp counts as made in 1970.
+            const qint64 timestamp = LoginRecord::timestampOf(record).value_or(0);
+            if (timestamp >= cutoff) {
                 kept.append(record);
+                oldest = std::min(oldest, timestamp);
+            }
         }
     }
-    return QJsonDocument(kept).toJson(QJsonDocument::Compact);
+    if (!m_file.write(QJsonDocument(kept).toJson(QJsonDocument::Compact), &error, oldest))
+        return historyNotSaved(error);
+    return true;
 }
 
 bool StatisticsManager::moveLegacyHistory(QString *error)

@@ -96,10 +96,6 @@ private:
     static QJsonObject makeRecord(const QString &username, qint64 timestamp);
     void saveUnsavedRecords();
     bool appendRecords(const QList<QJsonObject> &records);
-    /// The new contents of the history file: `stored` (read from `bytes`) with `records` appended and
-    /// everything older than `cutoff` dropped.
-    static QByteArray appended(const QByteArray &bytes, const QList<QJsonObject> &stored,
-                               const QList<QJsonObject> &records, qint64 cutoff);
     /// Moves a history left in the preference store into the file; the caller holds the lock.
     bool moveLegacyHistory(QString *error);
     /// The history an earlier version left in the preference store, while it is still there.
