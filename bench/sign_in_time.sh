@@ -1,36 +1,39 @@
 #!/usr/bin/env bash
 # Whole-process time of `netlatchctl login` beside a two-curl script doing the same exchange (page
 # fetch with its cookies, form post), and of `netlatchctl stats`, with 0, 3,650 and 36,500 stored
-# sign-ins. The portal simulator answers on 127.0.0.1:18080; nothing listens on the statistics
+# sign-ins. The portal simulator answers on the portal port of loopback; nothing listens on the statistics
 # port, so the upload fails at once. Rounds alternate the commands so that load from other work on
 # the machine falls on all of them alike; compare within a round.
 #   cmake --preset bench && cmake --build --preset bench && bench/sign_in_time.sh [build] [other netlatchctl]
-# With a second netlatchctl (an older build), both run side by side in every round.
+# With a second netlatchctl (an older build), both run side by side in every round. PORTAL_PORT
+# (default 18080) must be the port of the builds' portal address.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/bench}
 other=${2:-}
 rounds=${ROUNDS:-3}
 runs=${RUNS:-20}
+port=${PORTAL_PORT:-18080}
 simulator="$build/tools/portal-simulator/netlatch-portal-simulator"
 seed="$build/bench/bench_seed_history"
 work=$(mktemp -d)
-trap 'kill $sim 2>/dev/null || true; rm -rf "$work"' EXIT
+sim=
+trap '[ -n "$sim" ] && kill $sim 2>/dev/null; rm -rf "$work"' EXIT
 
-if (exec 3<>/dev/tcp/127.0.0.1/18080) 2>/dev/null; then
-  echo "127.0.0.1:18080 is in use; stop whatever listens there first" >&2
+if (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; then
+  echo "127.0.0.1:$port is in use; stop whatever listens there first" >&2
   exit 1
 fi
-"$simulator" 2>/dev/null &
+"$simulator" --port "$port" 2>/dev/null &
 sim=$!
-for _ in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.1/18080) 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 50); do (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null && break; sleep 0.1; done
 
-cat >"$work/two-curl.sh" <<'CURL'
-jar=$(mktemp)
-curl -s -c "$jar" 'http://127.0.0.1:18080/ac_portal/default/pc.html?tabs=pwd' >/dev/null
-curl -s -b "$jar" --data 'opr=pwdLogin&userName=demo&pwd=demo-password&rememberPwd=0' \
-  http://127.0.0.1:18080/ac_portal/login.php >/dev/null
-rm -f "$jar"
+cat >"$work/two-curl.sh" <<CURL
+jar=\$(mktemp)
+curl -s -c "\$jar" 'http://127.0.0.1:$port/ac_portal/default/pc.html?tabs=pwd' >/dev/null
+curl -s -b "\$jar" --data 'opr=pwdLogin&userName=demo&pwd=demo-password&rememberPwd=0' \\
+  http://127.0.0.1:$port/ac_portal/login.php >/dev/null
+rm -f "\$jar"
 CURL
 
 binaries=("$build/src/cli/netlatchctl")

@@ -98,8 +98,10 @@ QByteArray LoginHistoryFile::fingerprint() const
     struct stat info {};
     if (::stat(QFile::encodeName(m_filePath).constData(), &info) != 0)
         return QByteArrayLiteral("absent");
-    return QByteArray::number(qulonglong(info.st_ino)) + ' ' + QByteArray::number(qint64(info.st_size)) + ' '
-        + QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.' + QByteArray::number(qint64(info.st_mtim.tv_nsec));
+    // Size and modification time to the nanosecond, as version control tools tell a changed file.
+    // Not the inode: a copy restored with its times kept is the same history.
+    return QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.'
+        + QByteArray::number(qint64(info.st_mtim.tv_nsec));
 }
 
 QString LoginHistoryFile::keepUnreadable(const QByteArray &bytes, bool *isNew, QString *error) const

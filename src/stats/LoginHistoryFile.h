@@ -42,7 +42,7 @@ public:
 
 private:
     bool makeFolder(QString *error) const;
-    /// The file's identity and version: inode, size and modification time, as text.
+    /// The file's version: size and modification time, as text.
     QByteArray fingerprint() const;
 
     QString m_folder;
