@@ -266,6 +266,36 @@ private Q_SLOTS:
         QCOMPARE(kept.at(2)["username"].toString(), QStringLiteral("new"));
     }
 
+    // An append skips reading the stored records only while the file is as this program last wrote
+    // it and nothing in it is due for pruning.
+    void appendsPruneWhatFallsDueAndNoticeHandEdits_data()
+    {
+        QTest::addColumn<bool>("editByHand");
+        QTest::newRow("a year and a second after a save") << false;
+        QTest::newRow("edited by hand since the last save") << true;
+    }
+
+    void appendsPruneWhatFallsDueAndNoticeHandEdits()
+    {
+        QFETCH(bool, editByHand);
+        QVERIFY(m_manager->saveLoginRecord("first", now()));
+        QVERIFY(m_manager->saveLoginRecord("second", now()));
+        if (editByHand) {
+            QJsonArray edited = records();
+            edited.prepend(recordAt(now() - 400 * 86'400LL));
+            setRecords(edited);
+        } else {
+            m_clock.advanceSeconds(31'536'001 - 1);
+            QVERIFY(m_manager->saveLoginRecord("third", now())); // "first" and "second" are exactly at the cut-off
+            m_clock.advanceSeconds(1);
+        }
+        QVERIFY(m_manager->saveLoginRecord("last", now()));
+        QStringList names;
+        for (const QJsonValue &record : records())
+            names << record["username"].toString();
+        QCOMPARE(names, editByHand ? QStringList({"first", "second", "last"}) : QStringList({"third", "last"}));
+    }
+
     void windowsUseCalendarArithmetic_data()
     {
         QTest::addColumn<QByteArray>("zone");
