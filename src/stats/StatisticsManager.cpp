@@ -422,10 +422,23 @@ QMap<QString, int> StatisticsManager::dateDistribution(const QList<QJsonObject> 
 {
     const qint64 first = firstSecondFrom(now().addDays(-days));
     QMap<QString, int> distribution;
+    // Records come mostly in time order: one local day's bounds serve all of its records, so a day is
+    // formatted once, not once per record.
+    qint64 dayStart = 1, dayEnd = 0;
+    QString day;
     for (const QJsonObject &record : records) {
         const std::optional<qint64> timestamp = LoginRecord::timestampOf(record);
-        if (timestamp && *timestamp >= first)
-            ++distribution[formatTimestamp(*timestamp, datePattern)];
+        if (!timestamp || *timestamp < first)
+            continue;
+        if (*timestamp < dayStart || *timestamp >= dayEnd) {
+            const QDate date = QDateTime::fromSecsSinceEpoch(*timestamp, Qt::LocalTime).date();
+            // The first instant of a day that starts in a gap (summer time at midnight) is the gap's end.
+            const QDateTime start(date, QTime(0, 0), Qt::LocalTime), end(date.addDays(1), QTime(0, 0), Qt::LocalTime);
+            dayStart = start.isValid() ? start.toSecsSinceEpoch() : *timestamp;
+            dayEnd = end.isValid() ? end.toSecsSinceEpoch() : *timestamp + 1;
+            day = formatTimestamp(*timestamp, datePattern);
+        }
+        ++distribution[day];
     }
     return distribution;
 }

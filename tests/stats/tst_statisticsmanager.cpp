@@ -351,6 +351,21 @@ private Q_SLOTS:
         QCOMPARE(m_manager->getDateDistribution(30), (QMap<QString, int>{{"2025-03-06", 1}}));
     }
 
+    // In Santiago summer time began at midnight on 8 September 2024: that day began at 01:00.
+    void perDayCountsSplitAtLocalMidnight()
+    {
+        const char *zone = "America/Santiago";
+        setTimeZone(zone);
+        m_clock.set(instant(zone, "2024-09-09T12:00"));
+        QJsonArray history;
+        for (const char *at : {"2024-09-07T23:59:59", "2024-09-08T01:00", "2024-09-08T23:59:59", "2024-09-09T00:00",
+                               "2024-09-07T12:00"}) // the last one out of order
+            history.append(recordAt(instant(zone, at).toSecsSinceEpoch()));
+        setRecords(history);
+        QCOMPARE(m_manager->getDateDistribution(30),
+                 (QMap<QString, int>{{"2024-09-07", 2}, {"2024-09-08", 2}, {"2024-09-09", 1}}));
+    }
+
     void statsCommandPrintsTheFiguresOfTheStore()
     {
         // netlatchctl reads the real clock: the records are placed relative to now, in UTC.
