@@ -8,8 +8,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -58,11 +58,12 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTemporaryDir dir;
-    out << "records   bytes        loadStatistics   append (as last written)   save (file written by others)   (median ms, "
+    out << "records   bytes        loadStatistics   append (as last written)   save (file written by others) "
+           "  (median ms, "
            "written to disk)\n";
     for (const int count : {2'000, 20'000, 200'000}) {
-        Preferences store(std::make_unique<QSettings>(dir.filePath(QStringLiteral("netlatch-%1.conf").arg(count)),
-                                                      QSettings::IniFormat));
+        Preferences store(std::make_unique<QSettings>(
+            dir.filePath(QStringLiteral("netlatch-%1.conf").arg(count)), QSettings::IniFormat));
         const QString folder = dir.filePath(QString::number(count));
         const Clock &clock = Clock::system();
         StatisticsManager manager(store, clock, QString(), folder);
@@ -79,12 +80,20 @@ int main(int argc, char *argv[])
 
         restore();
         int sink = 0;
-        const double load = medianMs(runs, [] {}, [&] { sink += StatisticsData::load(manager).totalCount; });
-        const double append = medianMs(runs, [&] { restore(); save(); }, save);
+        const double load = medianMs(
+            runs, [] {}, [&] { sink += StatisticsData::load(manager).totalCount; });
+        const double append = medianMs(
+            runs,
+            [&] {
+                restore();
+                save();
+            },
+            save);
         const double rewrite = medianMs(runs, restore, save);
         out << QString::number(count).leftJustified(10) << QString::number(stored.size()).leftJustified(13)
-            << QString::number(load, 'f', 2).leftJustified(17) << QString::number(append, 'f', 2).leftJustified(27)
-            << QString::number(rewrite, 'f', 2) << (sink > 0 ? "" : " (no records read)") << "\n";
+            << QString::number(load, 'f', 2).leftJustified(17)
+            << QString::number(append, 'f', 2).leftJustified(27) << QString::number(rewrite, 'f', 2)
+            << (sink > 0 ? "" : " (no records read)") << "\n";
         out.flush();
     }
     return 0;

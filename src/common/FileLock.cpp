@@ -34,8 +34,9 @@ FileLock::FileLock(const QString &filePath, std::chrono::milliseconds patience)
         const int error = errno;
         const bool busy = error == EWOULDBLOCK || error == EINTR;
         if (!busy || deadline.hasExpired()) {
-            m_errorString = busy ? lockTimedOutError.arg(filePath)
-                                 : lockFailedError.arg(filePath, QString::fromLocal8Bit(std::strerror(error)));
+            m_errorString = busy
+                                ? lockTimedOutError.arg(filePath)
+                                : lockFailedError.arg(filePath, QString::fromLocal8Bit(std::strerror(error)));
             ::close(fd);
             return;
         }

@@ -22,10 +22,8 @@ void setError(QString *error, const QString &text)
 } // namespace
 
 LoginHistoryFile::LoginHistoryFile(QString folder, const QString &baseName)
-    : m_folder(std::move(folder))
-    , m_filePath(QDir(m_folder).filePath(baseName + fileSuffix))
-    , m_backupPrefix(baseName + backupInfix)
-    , m_notePath(m_filePath + noteSuffix)
+    : m_folder(std::move(folder)), m_filePath(QDir(m_folder).filePath(baseName + fileSuffix)),
+      m_backupPrefix(baseName + backupInfix), m_notePath(m_filePath + noteSuffix)
 {
 }
 
@@ -72,8 +70,8 @@ bool LoginHistoryFile::write(const QByteArray &bytes, QString *error, std::optio
     // The note needs no flush of its own: after a crash it no longer matches the file (or does not
     // parse), and the next append reads the records instead.
     QFile note(m_notePath);
-    if (!oldest || !note.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || note.write(fingerprint() + ' ' + QByteArray::number(*oldest)) < 0) {
+    if (!oldest || !note.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        note.write(fingerprint() + ' ' + QByteArray::number(*oldest)) < 0) {
         QFile::remove(m_notePath);
     }
     return true;
@@ -95,13 +93,15 @@ std::optional<qint64> LoginHistoryFile::noteOfOldest() const
 
 QByteArray LoginHistoryFile::fingerprint() const
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(QFile::encodeName(m_filePath).constData(), &info) != 0)
         return QByteArrayLiteral("absent");
     // Size and modification time to the nanosecond, as version control tools tell a changed file.
     // Not the inode: a copy restored with its times kept is the same history.
-    return QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.'
-        + QByteArray::number(qint64(info.st_mtim.tv_nsec));
+    return QByteArray::number(qint64(info.st_size)) + ' ' + QByteArray::number(qint64(info.st_mtim.tv_sec)) +
+           '.' + QByteArray::number(qint64(info.st_mtim.tv_nsec));
 }
 
 QString LoginHistoryFile::keepUnreadable(const QByteArray &bytes, bool *isNew, QString *error) const

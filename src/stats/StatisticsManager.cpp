@@ -6,9 +6,9 @@
 #include "stats/LoginRecord.h"
 #include "store/Preferences.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QHash>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -32,14 +32,14 @@ const QString invalidAddressLine = QStringLiteral("⚠️ 统计API地址无效"
 const QString uploadFailedLine = QStringLiteral("⚠️ 发送统计失败: ");
 const QString uploadSentLine = QStringLiteral("✅ 联网统计已发送");
 const QString serverErrorLine = QStringLiteral("⚠️ 统计服务器返回错误: ");
-const QString historyBackedUpLine = QStringLiteral("⚠️ 联网记录无法读取，原数据已备份到 %1");
+const QString historyBackedUpLine =
+    QStringLiteral("⚠️ 联网记录无法读取，原数据已备份到 %1");
 const QString historyNotSavedLine = QStringLiteral("⚠️ 联网记录无法保存: ");
 const QString historyNotMovedLine = QStringLiteral("⚠️ 联网记录无法移出设置文件: ");
 const QString historyMovedLine = QStringLiteral("✅ 联网记录已移到 %1");
 const QString historyBackedUpProblem =
     QStringLiteral("the stored sign-in history could not be read; it was kept in %1");
-const QString historyNotSavedProblem =
-    QStringLiteral("this sign-in could not be added to the history: %1");
+const QString historyNotSavedProblem = QStringLiteral("this sign-in could not be added to the history: %1");
 const QString uploadTimedOut = QStringLiteral("The request timed out.");
 
 // An upload gives up after 5 seconds without progress, and after 10 seconds in all.
@@ -102,8 +102,9 @@ bool isTransportError(const QNetworkReply &reply)
 
 bool isUploadURL(const QUrl &url)
 {
-    return url.isValid() && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"))
-        && !url.host().isEmpty();
+    return url.isValid() &&
+           (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")) &&
+           !url.host().isEmpty();
 }
 
 } // namespace
@@ -116,14 +117,12 @@ StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &cloc
 
 StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL,
                                      const QString &historyFolder, QObject *parent)
-    : QObject(parent)
-    , m_preferences(preferences)
-    , m_clock(clock)
-    , m_apiBaseURL(std::move(apiBaseURL))
-    , m_file(historyFolder, QString::fromLatin1(PreferenceKeys::loginRecords.name))
-    , m_network(new QNetworkAccessManager(this))
+    : QObject(parent), m_preferences(preferences), m_clock(clock), m_apiBaseURL(std::move(apiBaseURL)),
+      m_file(historyFolder, QString::fromLatin1(PreferenceKeys::loginRecords.name)),
+      m_network(new QNetworkAccessManager(this))
 {
-    if (!m_preferences.contains(PreferenceKeys::loginRecords) && !m_preferences.contains(PreferenceKeys::loginRecordsBackup))
+    if (!m_preferences.contains(PreferenceKeys::loginRecords) &&
+        !m_preferences.contains(PreferenceKeys::loginRecordsBackup))
         return;
     QString error;
     const FileLock lock(m_file.lockFilePath(), lockPatience);
@@ -272,8 +271,11 @@ bool StatisticsManager::appendRecords(const QList<QJsonObject> &records)
 
 bool StatisticsManager::moveLegacyHistory(QString *error)
 {
-    const PreferenceKey &legacy = PreferenceKeys::loginRecords, &legacyBackup = PreferenceKeys::loginRecordsBackup;
-    const auto present = [&] { return m_preferences.contains(legacy) || m_preferences.contains(legacyBackup); };
+    const PreferenceKey &legacy = PreferenceKeys::loginRecords,
+                        &legacyBackup = PreferenceKeys::loginRecordsBackup;
+    const auto present = [&] {
+        return m_preferences.contains(legacy) || m_preferences.contains(legacyBackup);
+    };
     if (!present())
         return true;
     m_preferences.sync(); // another process may have moved it in the meantime
@@ -292,15 +294,15 @@ bool StatisticsManager::moveLegacyHistory(QString *error)
         if (!stored && !bytes->trimmed().isEmpty() && !keepUnreadable(*bytes, error))
             return false;
         const QList<QJsonObject> moved = containsAll(stored.value_or(QList<QJsonObject>()), *records)
-            ? stored.value_or(QList<QJsonObject>())
-            : *records + stored.value_or(QList<QJsonObject>());
+                                             ? stored.value_or(QList<QJsonObject>())
+                                             : *records + stored.value_or(QList<QJsonObject>());
         QJsonArray array;
         for (const QJsonObject &record : moved)
             array.append(record);
         if (!m_file.write(QJsonDocument(array).toJson(QJsonDocument::Compact), error))
             return false;
-    } else if (stored.typeId() == QMetaType::QByteArray && !value.trimmed().isEmpty()
-               && !keepUnreadable(value, error)) {
+    } else if (stored.typeId() == QMetaType::QByteArray && !value.trimmed().isEmpty() &&
+               !keepUnreadable(value, error)) {
         return false;
     }
     const QByteArray oldBackup = storedBytes(m_preferences.storedValue(legacyBackup));
@@ -433,7 +435,8 @@ QMap<QString, int> StatisticsManager::dateDistribution(const QList<QJsonObject> 
         if (*timestamp < dayStart || *timestamp >= dayEnd) {
             const QDate date = QDateTime::fromSecsSinceEpoch(*timestamp, Qt::LocalTime).date();
             // The first instant of a day that starts in a gap (summer time at midnight) is the gap's end.
-            const QDateTime start(date, QTime(0, 0), Qt::LocalTime), end(date.addDays(1), QTime(0, 0), Qt::LocalTime);
+            const QDateTime start(date, QTime(0, 0), Qt::LocalTime),
+                end(date.addDays(1), QTime(0, 0), Qt::LocalTime);
             dayStart = start.isValid() ? start.toSecsSinceEpoch() : *timestamp;
             dayEnd = end.isValid() ? end.toSecsSinceEpoch() : *timestamp + 1;
             day = formatTimestamp(*timestamp, datePattern);

@@ -35,9 +35,10 @@ public:
 
     /// `apiBaseURL` is the statistics server's base, ending in "/api". The history lives in
     /// `historyFolder` (LoginHistoryFile::defaultFolder() by default).
-    StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL, QObject *parent = nullptr);
-    StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL, const QString &historyFolder,
+    StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL,
                       QObject *parent = nullptr);
+    StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL,
+                      const QString &historyFolder, QObject *parent = nullptr);
     ~StatisticsManager() override;
 
     QString apiBaseURL() const { return m_apiBaseURL; }

@@ -13,8 +13,8 @@
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QUrl>
 #include <QTest>
+#include <QUrl>
 
 #include <httplib.h>
 
@@ -55,7 +55,9 @@ class TestLoginHistory : public QObject
         QJsonArray records;
         for (int i = 0; i < expired + recent; ++i) {
             const qint64 timestamp = i < expired ? now - 400 * day + i : now - 300 * day + i;
-            records.append(QJsonObject{{"username", "seeded"}, {"timestamp", timestamp}, {"date", "2025-01-01"},
+            records.append(QJsonObject{{"username", "seeded"},
+                                       {"timestamp", timestamp},
+                                       {"date", "2025-01-01"},
                                        {"time", "12:00:00"}});
         }
         writeHistory(QJsonDocument(records).toJson(QJsonDocument::Compact));
@@ -88,14 +90,18 @@ class TestLoginHistory : public QObject
         process->closeWriteChannel();
         return process;
     }
-    ProgramRun login() { return runNetlatchctl({"login", "--username", "张三", "--password-stdin"},
-                                               "demo-password\n", m_environment); }
+    ProgramRun login()
+    {
+        return runNetlatchctl({"login", "--username", "张三", "--password-stdin"}, "demo-password\n",
+                              m_environment);
+    }
 
 private Q_SLOTS:
     void initTestCase()
     {
         m_portal.server().new_task_queue = [] { return new httplib::ThreadPool(32); };
-        m_portal.server().Post("/ac_portal/login.php", [this](const httplib::Request &, httplib::Response &res) {
+        m_portal.server().Post("/ac_portal/login.php", [this](const httplib::Request &,
+                                                              httplib::Response &res) {
             std::unique_lock lock(m_mutex);
             ++m_waiting;
             m_arrived.notify_all();
@@ -103,7 +109,8 @@ private Q_SLOTS:
             m_arrived.wait_for(lock, std::chrono::seconds(30), [this] { return m_waiting >= m_holdUntil; });
             res.set_content("{'success':true,'msg':'认证成功'}", "text/html");
         });
-        const int port = QUrl(QStringLiteral("http://") + QString::fromUtf8(BuildConfig::portalAddress)).port(80);
+        const int port =
+            QUrl(QStringLiteral("http://") + QString::fromUtf8(BuildConfig::portalAddress)).port(80);
         // The server shares a port it is given with any other listener, which would then answer half
         // of the sign-ins: make sure nobody else is there.
         QTcpSocket probe;
@@ -197,12 +204,14 @@ private Q_SLOTS:
             const ProgramRun run = login();
             QCOMPARE(run.exitCode, 0);
             QVERIFY(run.out.contains(signedIn));
-            QVERIFY2(warning.isEmpty() ? run.err.isEmpty() : run.err.startsWith(warning), qPrintable(run.err));
+            QVERIFY2(warning.isEmpty() ? run.err.isEmpty() : run.err.startsWith(warning),
+                     qPrintable(run.err));
             QCOMPARE(run.err.count('\n'), warning.isEmpty() ? 0 : 1);
         }
         const ProgramRun stats = runNetlatchctl({"stats", "--json"}, {}, m_environment);
         QCOMPARE(stats.exitCode, 0);
-        QCOMPARE(QJsonDocument::fromJson(stats.out.toUtf8())["totalCount"].toInt(), trouble == "unwritable" ? 0 : 2);
+        QCOMPARE(QJsonDocument::fromJson(stats.out.toUtf8())["totalCount"].toInt(),
+                 trouble == "unwritable" ? 0 : 2);
     }
 
     // A sign-in killed at each step of replacing the history leaves the old history or the new one,
@@ -223,13 +232,26 @@ private Q_SLOTS:
         constexpr int stored = 2'000;
         seedHistory(0, stored);
         // Only calls on the history's own folder count (the file, its temporary file, its lock).
-        const QStringList arguments{"-f", "-qq", "-o", "/dev/null", "-P", historyFile(), "-e", step,
-                                    "-e", step.section('=', 1).prepend("inject=") + ":signal=KILL:when=1",
-                                    NETLATCHCTL_PATH, "login", "--username", "张三", "--password-stdin"};
+        const QStringList arguments{"-f",
+                                    "-qq",
+                                    "-o",
+                                    "/dev/null",
+                                    "-P",
+                                    historyFile(),
+                                    "-e",
+                                    step,
+                                    "-e",
+                                    step.section('=', 1).prepend("inject=") + ":signal=KILL:when=1",
+                                    NETLATCHCTL_PATH,
+                                    "login",
+                                    "--username",
+                                    "张三",
+                                    "--password-stdin"};
         const ProgramRun run = runProgram(strace, arguments, "demo-password\n", m_environment);
         const std::optional<QJsonArray> records = storedRecords();
         QVERIFY2(records, qPrintable("not one whole JSON array; netlatchctl said: " + run.out + run.err));
-        QVERIFY2(records->size() == stored || records->size() == stored + 1, qPrintable(QString::number(records->size())));
+        QVERIFY2(records->size() == stored || records->size() == stored + 1,
+                 qPrintable(QString::number(records->size())));
     }
 };
 

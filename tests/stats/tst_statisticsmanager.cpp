@@ -5,10 +5,10 @@
 #include "stats/StatisticsManager.h"
 #include "store/Preferences.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QDir>
 #include <QMutex>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -89,12 +89,16 @@ class TestStatisticsManager : public QObject
         QFile file(m_historyFile);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
-    void setRecords(const QJsonArray &records) { setHistory(QJsonDocument(records).toJson(QJsonDocument::Compact)); }
+    void setRecords(const QJsonArray &records)
+    {
+        setHistory(QJsonDocument(records).toJson(QJsonDocument::Compact));
+    }
     // The backups beside the history, oldest first, with what each holds.
     QList<QPair<QString, QByteArray>> backupFiles() const
     {
         QList<QPair<QString, QByteArray>> found;
-        for (const QFileInfo &info : QDir(m_historyFolder).entryInfoList({"*.unreadable.*"}, QDir::Files, QDir::Name)) {
+        for (const QFileInfo &info :
+             QDir(m_historyFolder).entryInfoList({"*.unreadable.*"}, QDir::Files, QDir::Name)) {
             QFile file(info.filePath());
             found.append({info.fileName(), file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray()});
         }
@@ -138,7 +142,7 @@ private Q_SLOTS:
         QCOMPARE(log.lines(), QStringList{"⚠️ 统计API地址无效"});
 
         m_manager->recordLogin(QStringLiteral("张三")); // in the same second: both count
-        m_manager.reset(); // a manager that goes away writes what it holds
+        m_manager.reset();                              // a manager that goes away writes what it holds
         QCOMPARE(historyBytes(), '[' + record + ',' + record + ']');
         QVERIFY(!m_store->contains(PreferenceKeys::loginRecords)); // the settings stay free of it
         m_manager = std::make_unique<StatisticsManager>(*m_store, m_clock, QString(), m_historyFolder);
@@ -155,7 +159,8 @@ private Q_SLOTS:
         QTest::newRow("one non-object element") << QByteArrayList{nonObject} << QStringList{"1"};
         QTest::newRow("two corruptions: two backups")
             << QByteArrayList{truncated, "\xff\xfe binary"} << QStringList{"1", "2"};
-        QTest::newRow("the same twice: one backup") << QByteArrayList{truncated, truncated} << QStringList{"1"};
+        QTest::newRow("the same twice: one backup")
+            << QByteArrayList{truncated, truncated} << QStringList{"1"};
         QTest::newRow("empty list: nothing to keep") << QByteArrayList{"[]", "  "} << QStringList{};
     }
 
@@ -197,8 +202,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("backups"); // what the numbered backups hold
         const QByteArray two = R"([{"timestamp":1741278000,"date":"2025-03-07"},{"timestamp":1741278500}])";
         QTest::newRow("a history") << QVariant(two) << QVariant() << 2 << QByteArrayList{};
-        QTest::newRow("and its old backup") << QVariant(two) << QVariant(QByteArray("[broken")) << 2
-                                            << QByteArrayList{"[broken"};
+        QTest::newRow("and its old backup")
+            << QVariant(two) << QVariant(QByteArray("[broken")) << 2 << QByteArrayList{"[broken"};
         // Its commas split it: joined again it reads, and the hand-edited value is kept as well.
         QTest::newRow("read as a list of texts")
             << QVariant(QStringList{"[{\"timestamp\":1}", "{\"timestamp\":2}]"}) << QVariant() << 2
@@ -286,14 +291,16 @@ private Q_SLOTS:
             setRecords(edited);
         } else {
             m_clock.advanceSeconds(31'536'001 - 1);
-            QVERIFY(m_manager->saveLoginRecord("third", now())); // "first" and "second" are exactly at the cut-off
+            QVERIFY(m_manager->saveLoginRecord("third",
+                                               now())); // "first" and "second" are exactly at the cut-off
             m_clock.advanceSeconds(1);
         }
         QVERIFY(m_manager->saveLoginRecord("last", now()));
         QStringList names;
         for (const QJsonValue &record : records())
             names << record["username"].toString();
-        QCOMPARE(names, editByHand ? QStringList({"first", "second", "last"}) : QStringList({"third", "last"}));
+        QCOMPARE(names,
+                 editByHand ? QStringList({"first", "second", "last"}) : QStringList({"third", "last"}));
     }
 
     void windowsUseCalendarArithmetic_data()
@@ -358,8 +365,8 @@ private Q_SLOTS:
         setTimeZone(zone);
         m_clock.set(instant(zone, "2024-09-09T12:00"));
         QJsonArray history;
-        for (const char *at : {"2024-09-07T23:59:59", "2024-09-08T01:00", "2024-09-08T23:59:59", "2024-09-09T00:00",
-                               "2024-09-07T12:00"}) // the last one out of order
+        for (const char *at : {"2024-09-07T23:59:59", "2024-09-08T01:00", "2024-09-08T23:59:59",
+                               "2024-09-09T00:00", "2024-09-07T12:00"}) // the last one out of order
             history.append(recordAt(instant(zone, at).toSecsSinceEpoch()));
         setRecords(history);
         QCOMPARE(m_manager->getDateDistribution(30),
