@@ -290,12 +290,12 @@ bool StatisticsManager::moveLegacyHistory(QString *error)
         const std::optional<QByteArray> bytes = m_file.read(error);
         if (!bytes)
             return false;
-        const std::optional<QList<QJsonObject>> stored = LoginRecord::listFromJson(*bytes);
-        if (!stored && !bytes->trimmed().isEmpty() && !keepUnreadable(*bytes, error))
+        const std::optional<QList<QJsonObject>> inFile = LoginRecord::listFromJson(*bytes);
+        if (!inFile && !bytes->trimmed().isEmpty() && !keepUnreadable(*bytes, error))
             return false;
-        const QList<QJsonObject> moved = containsAll(stored.value_or(QList<QJsonObject>()), *records)
-                                             ? stored.value_or(QList<QJsonObject>())
-                                             : *records + stored.value_or(QList<QJsonObject>());
+        // Already in the file when an earlier move was cut off before it could clear the settings.
+        const QList<QJsonObject> kept = inFile.value_or(QList<QJsonObject>());
+        const QList<QJsonObject> moved = containsAll(kept, *records) ? kept : *records + kept;
         QJsonArray array;
         for (const QJsonObject &record : moved)
             array.append(record);
