@@ -13,6 +13,8 @@ packages=(
   qt6-qpa-plugins
   openssl # the stats tests make a self-signed certificate for their https server
   time # /usr/bin/time, read by bench/login_memory.sh
+  strace # places a SIGKILL at a write in the history test
+  hyperfine curl # bench/sign_in_time.sh
 )
 
 missing=()
