@@ -18,6 +18,8 @@ packages=(
   openssl # the stats tests make a self-signed certificate for their https server
   time # /usr/bin/time, read by bench/login_memory.sh
   desktop-file-utils libglib2.0-bin # the autostart test validates its entry and starts it as GNOME does
+  strace # places a SIGKILL at a write in the history test
+  hyperfine curl # bench/sign_in_time.sh
 )
 if [ "${1:-}" = package ]; then
   # CPack's DEB generator (dpkg-shlibdeps, file), the checks of scripts/check-package.sh, man(1).

@@ -130,13 +130,14 @@ int LoginCommand::signIn(const Account &account)
         QObject::connect(&service, &HTTPAuthService::statusMessageChanged, &service,
                          [&out](const QString &status) { out << status << Qt::endl; });
     // The outcome's status line is published before its notification, so it is printed first.
-    // A success starts the statistics upload: let it finish (it has its own time-outs) before exiting.
+    // A success starts the statistics upload and the history's write: let both finish (the upload has
+    // its own time-outs) before exiting.
     StatisticsManager &statistics = AppServices::statisticsManager();
     const auto succeeded = center.addObserver(Notifications::LoginSuccess, [&statistics](const QVariantMap &) {
-        if (!statistics.hasPendingUploads())
+        if (!statistics.isBusy())
             QCoreApplication::exit(Success);
         else
-            QObject::connect(&statistics, &StatisticsManager::uploadsSettled, &statistics,
+            QObject::connect(&statistics, &StatisticsManager::settled, &statistics,
                              [] { QCoreApplication::exit(Success); });
     });
     const auto failed = center.addObserver(Notifications::LoginFailed,

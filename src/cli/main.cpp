@@ -8,6 +8,7 @@
 #include "common/BuildConfig.h"
 #include "common/QtTranslations.h"
 #include "common/StrictUtf8.h"
+#include "stats/StatisticsManager.h"
 #include "store/Preferences.h"
 
 #include <QCoreApplication>
@@ -89,6 +90,11 @@ int main(int argc, char *argv[])
             // The shared instances are never destroyed, so write what the command changed now.
             if (Preferences::hasShared())
                 Preferences::shared().sync();
+            // The sign-in history is the user's data: say so when this run could not keep it as it should.
+            if (StatisticsManager::hasShared()) {
+                for (const QString &problem : StatisticsManager::shared().historyProblems())
+                    QTextStream(stderr) << "netlatchctl: warning: " << problem << "\n";
+            }
             return exitCode;
         }
     }

@@ -1,5 +1,7 @@
 #include "stats/LoginRecord.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonValue>
 
 QJsonObject LoginRecord::toJson() const
@@ -22,4 +24,21 @@ QString LoginRecord::textOf(const QJsonObject &record, const QString &key)
 {
     const QJsonValue value = record.value(key);
     return value.isString() ? value.toString() : QString();
+}
+
+std::optional<QList<QJsonObject>> LoginRecord::listFromJson(const QByteArray &json)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        return std::nullopt;
+    const QJsonArray array = document.array();
+    QList<QJsonObject> records;
+    records.reserve(array.size());
+    for (const QJsonValue &element : array) {
+        if (!element.isObject())
+            return std::nullopt;
+        records.append(element.toObject());
+    }
+    return records;
 }

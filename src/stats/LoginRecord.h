@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -22,6 +24,9 @@ struct LoginRecord
     QString time;         ///< "HH:mm:ss"
 
     QJsonObject toJson() const;
+
+    /// The stored list in `json`: absent unless it is a JSON array whose every element is an object.
+    static std::optional<QList<QJsonObject>> listFromJson(const QByteArray &json);
 
     /// The stored record's "timestamp" when it is a JSON integer; absent otherwise.
     static std::optional<qint64> timestampOf(const QJsonObject &record);

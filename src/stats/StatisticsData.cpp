@@ -7,15 +7,15 @@
 
 StatisticsData StatisticsData::load(const StatisticsManager &manager)
 {
-    StatisticsData data;
-    data.todayCount = manager.getTodayCount();
-    data.weekCount = manager.getWeekCount();
-    data.monthCount = manager.getMonthCount();
-    data.totalCount = int(manager.loadLoginRecords().size());
-    data.dateDistribution = manager.getDateDistribution(distributionDays);
-
-    // The list is read again, as every figure is: the store keeps no cached copy.
+    // One read of the history for every figure.
     const QList<QJsonObject> records = manager.loadLoginRecords();
+    StatisticsData data;
+    data.todayCount = manager.todayCount(records);
+    data.weekCount = manager.weekCount(records);
+    data.monthCount = manager.monthCount(records);
+    data.totalCount = int(records.size());
+    data.dateDistribution = manager.dateDistribution(records, distributionDays);
+
     const qsizetype shown = std::min<qsizetype>(records.size(), recentLimit);
     for (qsizetype i = 0; i < shown; ++i) {
         const QJsonObject &record = records.at(records.size() - 1 - i);

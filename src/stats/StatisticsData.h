@@ -23,6 +23,6 @@ struct StatisticsData
     QMap<QString, int> dateDistribution; ///< "yyyy-MM-dd" → sign-ins over the last 30 days
     QList<HistoryRecord> recentRecords;  ///< at most 10, the most recently stored first
 
-    /// Reads every figure afresh from the manager's store. Unreadable stored data gives all zeros.
+    /// Every figure from one fresh read of the manager's history. Unreadable stored data gives all zeros.
     static StatisticsData load(const StatisticsManager &manager);
 };

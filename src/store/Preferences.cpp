@@ -74,6 +74,18 @@ void Preferences::remove(const PreferenceKey &key)
     m_settings->remove(keyName(key));
 }
 
+bool Preferences::contains(const PreferenceKey &key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_settings->contains(keyName(key));
+}
+
+QVariant Preferences::storedValue(const PreferenceKey &key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_settings->value(keyName(key));
+}
+
 bool Preferences::autoReconnect() const
 {
     {

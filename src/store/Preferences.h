@@ -33,8 +33,9 @@ inline constexpr PreferenceKey hasSetupCredentials{"hasSetupCredentials", Prefer
 inline constexpr PreferenceKey lastShownVersion{"lastShownVersion", PreferenceType::Text};
 inline constexpr PreferenceKey quickLoginShortcut{"quickLoginShortcut", PreferenceType::Data};
 inline constexpr PreferenceKey showWindowShortcut{"showWindowShortcut", PreferenceType::Data};
+/// Where earlier versions kept the sign-in history and its one backup; it now has a data file of its
+/// own, and these values are moved there once.
 inline constexpr PreferenceKey loginRecords{"com.netlatch.loginRecords", PreferenceType::Data};
-/// The last history value that could not be read, kept by the save that replaced it.
 inline constexpr PreferenceKey loginRecordsBackup{"com.netlatch.loginRecords.unreadable", PreferenceType::Data};
 
 inline constexpr std::array all{autoLoginEnabled,   autoReconnect, skipWiFiCheckForAutoLogin, hideDockIcon,
@@ -65,6 +66,11 @@ public:
     void setText(const PreferenceKey &key, const QString &value);
     void setData(const PreferenceKey &key, const QByteArray &value);
     void remove(const PreferenceKey &key);
+
+    /// Whether `key` holds a value of any type.
+    bool contains(const PreferenceKey &key) const;
+    /// The value under `key` as the file holds it, whatever its type (for moving old values out).
+    QVariant storedValue(const PreferenceKey &key) const;
 
     /// "autoReconnect", or true when it was never written.
     bool autoReconnect() const;

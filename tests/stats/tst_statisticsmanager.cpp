@@ -5,6 +5,7 @@
 #include "stats/StatisticsManager.h"
 #include "store/Preferences.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,8 +24,7 @@
 
 namespace {
 const QString uploadFailed = QStringLiteral("⚠️ 发送统计失败: ");
-const QString backupLine = QStringLiteral(
-    "⚠️ 联网记录无法读取，原数据已备份到 com.netlatch.loginRecords.unreadable");
+const QString backupLine = QStringLiteral("⚠️ 联网记录无法读取，原数据已备份到 %1");
 
 // Switches the process's local time zone, as the user changing it would.
 void setTimeZone(const char *zone)
@@ -52,7 +52,9 @@ class TestStatisticsManager : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir; // netlatchctl finds the store with XDG_CONFIG_HOME set to this folder
+    QTemporaryDir m_dir; // netlatchctl finds the store with XDG_CONFIG_HOME and XDG_DATA_HOME set to it
+    const QString m_historyFolder = m_dir.filePath("data/Netlatch");
+    const QString m_historyFile = m_historyFolder + "/com.netlatch.loginRecords.json";
     MockClock m_clock;
     std::unique_ptr<Preferences> m_store;
     std::unique_ptr<StatisticsManager> m_manager;
@@ -66,19 +68,42 @@ class TestStatisticsManager : public QObject
         m_manager.reset();
         m_store.reset(); // writes its pending changes: remove the file only afterwards
         QFile::remove(m_dir.filePath("Netlatch/netlatch.conf"));
-        auto settings =
-            std::make_unique<QSettings>(m_dir.filePath("Netlatch/netlatch.conf"), QSettings::IniFormat);
-        m_store = std::make_unique<Preferences>(std::move(settings));
-        m_manager = std::make_unique<StatisticsManager>(*m_store, m_clock, apiBaseURL);
+        QDir(m_historyFolder).removeRecursively();
+        m_store = openStore();
+        m_manager = std::make_unique<StatisticsManager>(*m_store, m_clock, apiBaseURL, m_historyFolder);
+    }
+    std::unique_ptr<Preferences> openStore() const
+    {
+        return std::make_unique<Preferences>(
+            std::make_unique<QSettings>(m_dir.filePath("Netlatch/netlatch.conf"), QSettings::IniFormat));
     }
     qint64 now() const { return m_clock.now().toSecsSinceEpoch(); }
-    QJsonArray records() const
+    QByteArray historyBytes() const
     {
-        return QJsonDocument::fromJson(m_store->dataValue(PreferenceKeys::loginRecords).value_or("")).array();
+        QFile file(m_historyFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QJsonArray records() const { return QJsonDocument::fromJson(historyBytes()).array(); }
+    void setHistory(const QByteArray &bytes)
+    {
+        QDir().mkpath(m_historyFolder);
+        QFile file(m_historyFile);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
     void setRecords(const QJsonArray &records)
     {
-        m_store->setData(PreferenceKeys::loginRecords, QJsonDocument(records).toJson(QJsonDocument::Compact));
+        setHistory(QJsonDocument(records).toJson(QJsonDocument::Compact));
+    }
+    // The backups beside the history, oldest first, with what each holds.
+    QList<QPair<QString, QByteArray>> backupFiles() const
+    {
+        QList<QPair<QString, QByteArray>> found;
+        for (const QFileInfo &info :
+             QDir(m_historyFolder).entryInfoList({"*.unreadable.*"}, QDir::Files, QDir::Name)) {
+            QFile file(info.filePath());
+            found.append({info.fileName(), file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray()});
+        }
+        return found;
     }
     QList<int> counts() const
     {
@@ -91,11 +116,13 @@ class TestStatisticsManager : public QObject
         reset(apiBaseURL);
         LogCapture log;
         m_manager->recordLogin(QStringLiteral("张三"));
-        if (records().size() != 1)
-            return "the sign-in was not stored at once, whatever becomes of the upload";
+        if (m_manager->loadLoginRecords().size() != 1)
+            return "the sign-in was not in the history at once, whatever becomes of the upload";
         // A hang guard only: the upload gives up by itself after 10 seconds.
-        if (!QTest::qWaitFor([this] { return !m_manager->hasPendingUploads(); }, 30000))
+        if (!QTest::qWaitFor([this] { return !m_manager->isBusy(); }, 30000))
             return "the upload never ended";
+        if (records().size() != 1)
+            return "the sign-in was not written";
         m_manager.reset(); // closes its connection, which the local server would wait for
         return log.text();
     }
@@ -108,49 +135,121 @@ private Q_SLOTS:
         LogCapture log;
         m_clock.set(m_clock.now().addMSecs(900)); // the fraction is cut off, not rounded
         m_manager->recordLogin(QStringLiteral("张三"));
+        QCOMPARE(counts(), (QList<int>{1, 1, 1})); // seen before it is written
+        QTRY_VERIFY(!m_manager->isBusy());
         const QByteArray record =
             R"({"date":"2025-03-07","time":"00:30:00","timestamp":1741278600,"username":"张三"})";
-        QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecords), '[' + record + ']');
+        QCOMPARE(historyBytes(), '[' + record + ']');
         QCOMPARE(log.lines(), QStringList{"⚠️ 统计API地址无效"});
 
         m_manager->recordLogin(QStringLiteral("张三")); // in the same second: both count
-        QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecords), '[' + record + ',' + record + ']');
+        m_manager.reset();                              // a manager that goes away writes what it holds
+        QCOMPARE(historyBytes(), '[' + record + ',' + record + ']');
+        QVERIFY(!m_store->contains(PreferenceKeys::loginRecords)); // the settings stay free of it
+        m_manager = std::make_unique<StatisticsManager>(*m_store, m_clock, QString(), m_historyFolder);
         QCOMPARE(counts(), (QList<int>{2, 2, 2}));
     }
 
-    void unreadableHistoryReadsAsEmptyAndIsKept_data()
+    void unreadableHistoryReadsAsEmptyAndEveryVersionIsKept_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("asText"); // a hand-edited file: a value of another type
+        QTest::addColumn<QByteArrayList>("corruptions"); // written over the history one after another
+        QTest::addColumn<QStringList>("backups");        // the numbered backups left in the end
         const QByteArray record = R"({"timestamp":1741278600,"date":"2025-03-07"})";
-        QTest::newRow("object") << record << false;
-        QTest::newRow("one non-object element") << '[' + record + ",2]" << false;
-        QTest::newRow("truncated JSON") << '[' + record << false;
-        QTest::newRow("text") << QByteArray("[hand edited") << true;
-        QTest::newRow("empty list: nothing to keep") << QByteArray("[]") << false;
+        const QByteArray object = record, nonObject = '[' + record + ",2]", truncated = '[' + record;
+        QTest::newRow("object") << QByteArrayList{object} << QStringList{"1"};
+        QTest::newRow("one non-object element") << QByteArrayList{nonObject} << QStringList{"1"};
+        QTest::newRow("two corruptions: two backups")
+            << QByteArrayList{truncated, "\xff\xfe binary"} << QStringList{"1", "2"};
+        QTest::newRow("the same twice: one backup")
+            << QByteArrayList{truncated, truncated} << QStringList{"1"};
+        QTest::newRow("empty list: nothing to keep") << QByteArrayList{"[]", "  "} << QStringList{};
     }
 
-    void unreadableHistoryReadsAsEmptyAndIsKept()
+    void unreadableHistoryReadsAsEmptyAndEveryVersionIsKept()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, asText);
-        const bool kept = bytes != "[]";
-        m_store->setData(PreferenceKeys::loginRecordsBackup, "older backup");
-        if (asText)
-            m_store->setText(PreferenceKeys::loginRecords, QString::fromUtf8(bytes));
-        else
-            m_store->setData(PreferenceKeys::loginRecords, bytes);
+        QFETCH(QByteArrayList, corruptions);
+        QFETCH(QStringList, backups);
         LogCapture log;
-        QVERIFY(m_manager->loadLoginRecords().isEmpty());
-        QCOMPARE(counts(), (QList<int>{0, 0, 0}));
-
-        // The first save replaces the value and keeps it; the second finds a list and says nothing.
-        for (int saves = 1; saves <= 2; ++saves) {
-            m_manager->saveLoginRecord("u", now());
-            QCOMPARE(records().size(), saves);
-            QCOMPARE(m_store->dataValue(PreferenceKeys::loginRecordsBackup), kept ? bytes : "older backup");
-            QCOMPARE(log.lines(), kept ? QStringList{backupLine} : QStringList());
+        QStringList expectedLog;
+        for (const QByteArray &bytes : corruptions) {
+            setHistory(bytes);
+            QVERIFY(m_manager->loadLoginRecords().isEmpty());
+            QCOMPARE(counts(), (QList<int>{0, 0, 0}));
+            const int before = int(backupFiles().size());
+            // The save replaces the value and keeps it; the next one finds a list and says nothing.
+            QVERIFY(m_manager->saveLoginRecord("u", now()));
+            QVERIFY(m_manager->saveLoginRecord("u", now()));
+            QCOMPARE(records().size(), 2);
+            if (backupFiles().size() > before)
+                expectedLog << backupLine.arg(m_historyFolder + "/" + backupFiles().constLast().first);
         }
+        QStringList names;
+        for (const auto &[name, bytes] : backupFiles()) {
+            names << name.section('.', -1);
+            QCOMPARE(bytes, corruptions.at(names.size() - 1));
+        }
+        QCOMPARE(names, backups);
+        QCOMPARE(log.lines(), expectedLog);
+        QCOMPARE(m_manager->historyProblems().size(), backups.size()); // netlatchctl tells each once
+    }
+
+    // Earlier versions kept the history (and one backup) in the settings file, where a hand edit could
+    // turn it into a list of texts. Every value is moved out once, nothing is lost and nothing doubled.
+    void valuesInTheSettingsAreMovedOutOnce_data()
+    {
+        QTest::addColumn<QVariant>("history");
+        QTest::addColumn<QVariant>("oldBackup");
+        QTest::addColumn<int>("moved");              // records in the file afterwards
+        QTest::addColumn<QByteArrayList>("backups"); // what the numbered backups hold
+        const QByteArray two = R"([{"timestamp":1741278000,"date":"2025-03-07"},{"timestamp":1741278500}])";
+        QTest::newRow("a history") << QVariant(two) << QVariant() << 2 << QByteArrayList{};
+        QTest::newRow("and its old backup")
+            << QVariant(two) << QVariant(QByteArray("[broken")) << 2 << QByteArrayList{"[broken"};
+        // Its commas split it: joined again it reads, and the hand-edited value is kept as well.
+        QTest::newRow("read as a list of texts")
+            << QVariant(QStringList{"[{\"timestamp\":1}", "{\"timestamp\":2}]"}) << QVariant() << 2
+            << QByteArrayList{R"([{"timestamp":1},{"timestamp":2}])"};
+        QTest::newRow("read as a number") << QVariant(42) << QVariant() << 0 << QByteArrayList{"42"};
+    }
+
+    void valuesInTheSettingsAreMovedOutOnce()
+    {
+        QFETCH(QVariant, history);
+        QFETCH(QVariant, oldBackup);
+        QFETCH(int, moved);
+        QFETCH(QByteArrayList, backups);
+        const QString settingsFile = m_dir.filePath("Netlatch/netlatch.conf");
+        m_manager.reset();
+        m_store.reset();
+        {
+            QSettings settings(settingsFile, QSettings::IniFormat);
+            settings.setValue("com.netlatch.loginRecords", history);
+            if (oldBackup.isValid())
+                settings.setValue("com.netlatch.loginRecords.unreadable", oldBackup);
+        }
+        // Twice: as if the first run had been cut off after writing the file, before clearing the settings.
+        for (int run = 0; run < 2; ++run) {
+            const QByteArray settingsBytes = [&] {
+                QFile file(settingsFile);
+                return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            }();
+            m_store = openStore();
+            m_manager = std::make_unique<StatisticsManager>(*m_store, m_clock, QString(), m_historyFolder);
+            QCOMPARE(m_manager->loadLoginRecords().size(), moved);
+            QCOMPARE(records().size(), moved);
+            QVERIFY(!m_store->contains(PreferenceKeys::loginRecords));
+            QVERIFY(!m_store->contains(PreferenceKeys::loginRecordsBackup));
+            QByteArrayList kept;
+            for (const auto &backup : backupFiles())
+                kept << backup.second;
+            QCOMPARE(kept, backups);
+            m_manager.reset();
+            m_store.reset();
+            QFile file(settingsFile);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settingsBytes) == settingsBytes.size());
+        }
+        m_store = openStore();
+        m_manager = std::make_unique<StatisticsManager>(*m_store, m_clock, QString(), m_historyFolder);
     }
 
     void savePrunesToTheCutOffAndDropsUndatedRecords()
@@ -171,6 +270,38 @@ private Q_SLOTS:
         QCOMPARE(kept.at(0).toObject(), withExtraMember);
         QCOMPARE(kept.at(1).toObject(), recordAt(now()));
         QCOMPARE(kept.at(2)["username"].toString(), QStringLiteral("new"));
+    }
+
+    // An append skips reading the stored records only while the file is as this program last wrote
+    // it and nothing in it is due for pruning.
+    void appendsPruneWhatFallsDueAndNoticeHandEdits_data()
+    {
+        QTest::addColumn<bool>("editByHand");
+        QTest::newRow("a year and a second after a save") << false;
+        QTest::newRow("edited by hand since the last save") << true;
+    }
+
+    void appendsPruneWhatFallsDueAndNoticeHandEdits()
+    {
+        QFETCH(bool, editByHand);
+        QVERIFY(m_manager->saveLoginRecord("first", now()));
+        QVERIFY(m_manager->saveLoginRecord("second", now()));
+        if (editByHand) {
+            QJsonArray edited = records();
+            edited.prepend(recordAt(now() - 400 * 86'400LL));
+            setRecords(edited);
+        } else {
+            m_clock.advanceSeconds(31'536'001 - 1);
+            QVERIFY(m_manager->saveLoginRecord("third",
+                                               now())); // "first" and "second" are exactly at the cut-off
+            m_clock.advanceSeconds(1);
+        }
+        QVERIFY(m_manager->saveLoginRecord("last", now()));
+        QStringList names;
+        for (const QJsonValue &record : records())
+            names << record["username"].toString();
+        QCOMPARE(names,
+                 editByHand ? QStringList({"first", "second", "last"}) : QStringList({"third", "last"}));
     }
 
     void windowsUseCalendarArithmetic_data()
@@ -218,6 +349,7 @@ private Q_SLOTS:
 
         // 07:30 in Shanghai is 23:30 the day before in UTC. After the user moves to UTC, today's count
         // follows the stored day text and the per-day map the timestamp.
+        QTRY_VERIFY(!m_manager->isBusy());
         setRecords({});
         m_clock.set(instant("Asia/Shanghai", "2025-03-07T07:30"));
         m_manager->recordLogin("u");
@@ -225,6 +357,21 @@ private Q_SLOTS:
         m_clock.advanceSeconds(3600);
         QCOMPARE(m_manager->getTodayCount(), 1);
         QCOMPARE(m_manager->getDateDistribution(30), (QMap<QString, int>{{"2025-03-06", 1}}));
+    }
+
+    // In Santiago summer time began at midnight on 8 September 2024: that day began at 01:00.
+    void perDayCountsSplitAtLocalMidnight()
+    {
+        const char *zone = "America/Santiago";
+        setTimeZone(zone);
+        m_clock.set(instant(zone, "2024-09-09T12:00"));
+        QJsonArray history;
+        for (const char *at : {"2024-09-07T23:59:59", "2024-09-08T01:00", "2024-09-08T23:59:59",
+                               "2024-09-09T00:00", "2024-09-07T12:00"}) // the last one out of order
+            history.append(recordAt(instant(zone, at).toSecsSinceEpoch()));
+        setRecords(history);
+        QCOMPARE(m_manager->getDateDistribution(30),
+                 (QMap<QString, int>{{"2024-09-07", 2}, {"2024-09-08", 2}, {"2024-09-09", 1}}));
     }
 
     void statsCommandPrintsTheFiguresOfTheStore()
@@ -247,8 +394,8 @@ private Q_SLOTS:
             perDay.append(QJsonObject{{"date", date}, {"count", 1}});
         }
         setRecords(history);
-        m_store->sync();
         qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
+        qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
 
         const ProgramRun run = runNetlatchctl({"stats", "--json"});
         QCOMPARE(run.exitCode, 0);

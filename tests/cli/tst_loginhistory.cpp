@@ -1,0 +1,259 @@
+#include "LocalHttpServer.h"
+#include "Netlatchctl.h"
+#include "common/BuildConfig.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <httplib.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+const QString signedIn = QStringLiteral("✓ 登录成功！");
+constexpr qint64 day = 86'400;
+} // namespace
+
+/// The sign-in history as netlatchctl processes share it: sign-ins at the same time, a history that
+/// cannot be written or read, a write cut off by SIGKILL, against a portal at the build's portal
+/// address (127.0.0.1:18080 in the loopback presets).
+class TestLoginHistory : public QObject
+{
+    Q_OBJECT
+
+    LocalHttpServer m_portal;
+    // The portal holds its answers until this many sign-ins wait for one, so that they all go on to
+    // save at the same moment.
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    int m_waiting = 0;
+    int m_holdUntil = 0;
+    std::unique_ptr<QTemporaryDir> m_home;
+    QProcessEnvironment m_environment;
+
+    QString dataFolder() const { return m_home->filePath("data/Netlatch"); }
+    QString historyFile() const { return dataFolder() + "/com.netlatch.loginRecords.json"; }
+
+    // A history of `recent` sign-ins within the last year after `expired` ones older than a year.
+    void seedHistory(int expired, int recent)
+    {
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        QJsonArray records;
+        for (int i = 0; i < expired + recent; ++i) {
+            const qint64 timestamp = i < expired ? now - 400 * day + i : now - 300 * day + i;
+            records.append(QJsonObject{{"username", "seeded"},
+                                       {"timestamp", timestamp},
+                                       {"date", "2025-01-01"},
+                                       {"time", "12:00:00"}});
+        }
+        writeHistory(QJsonDocument(records).toJson(QJsonDocument::Compact));
+    }
+    void writeHistory(const QByteArray &bytes)
+    {
+        QDir().mkpath(dataFolder());
+        QFile file(historyFile());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    // The stored records; absent when the file is not one whole JSON array.
+    std::optional<QJsonArray> storedRecords() const
+    {
+        QFile file(historyFile());
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+        if (error.error != QJsonParseError::NoError || !document.isArray())
+            return std::nullopt;
+        return document.array();
+    }
+    std::unique_ptr<QProcess> startLogin()
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(m_environment);
+        process->start(QStringLiteral(NETLATCHCTL_PATH), {"login", "--username", "张三", "--password-stdin"});
+        process->write("demo-password\n");
+        process->waitForBytesWritten(); // the password reaches each process before the next one starts
+        process->closeWriteChannel();
+        return process;
+    }
+    ProgramRun login()
+    {
+        return runNetlatchctl({"login", "--username", "张三", "--password-stdin"}, "demo-password\n",
+                              m_environment);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_portal.server().new_task_queue = [] { return new httplib::ThreadPool(32); };
+        m_portal.server().Post("/ac_portal/login.php", [this](const httplib::Request &,
+                                                              httplib::Response &res) {
+            std::unique_lock lock(m_mutex);
+            ++m_waiting;
+            m_arrived.notify_all();
+            // A hang guard only: every sign-in of the test arrives long before.
+            m_arrived.wait_for(lock, std::chrono::seconds(30), [this] { return m_waiting >= m_holdUntil; });
+            res.set_content("{'success':true,'msg':'认证成功'}", "text/html");
+        });
+        const int port =
+            QUrl(QStringLiteral("http://") + QString::fromUtf8(BuildConfig::portalAddress)).port(80);
+        // The server shares a port it is given with any other listener, which would then answer half
+        // of the sign-ins: make sure nobody else is there.
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+        if (probe.waitForConnected(1000) || !m_portal.start(port))
+            QSKIP("the build's portal port is taken by another program; the portal cannot be simulated");
+    }
+
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert("XDG_CONFIG_HOME", m_home->filePath("config"));
+        m_environment.insert("XDG_DATA_HOME", m_home->filePath("data"));
+    }
+
+    void simultaneousSignInsKeepEveryRecord_data()
+    {
+        QTest::addColumn<int>("signIns");
+        QTest::addColumn<int>("expired"); // stored records due for pruning, so the first save prunes
+        QTest::addColumn<int>("recent");
+        QTest::newRow("twenty at once") << 20 << 0 << 0;
+        QTest::newRow("while another prunes") << 6 << 20'000 << 20'000;
+    }
+
+    void simultaneousSignInsKeepEveryRecord()
+    {
+        QFETCH(int, signIns);
+        QFETCH(int, expired);
+        QFETCH(int, recent);
+        if (expired + recent > 0)
+            seedHistory(expired, recent);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_waiting = 0;
+            m_holdUntil = signIns;
+        }
+        const auto release = qScopeGuard([this] {
+            const std::lock_guard lock(m_mutex);
+            m_holdUntil = 0;
+        });
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (int i = 0; i < signIns; ++i)
+            processes.push_back(startLogin());
+        for (const auto &process : processes) {
+            QVERIFY(process->waitForFinished(60000)); // a hang guard only
+            const QString out = QString::fromUtf8(process->readAllStandardOutput());
+            QVERIFY2(process->exitCode() == 0 && out.contains(signedIn), qPrintable(out));
+            QCOMPARE(process->readAllStandardError(), QByteArray());
+        }
+        const std::optional<QJsonArray> records = storedRecords();
+        QVERIFY(records);
+        QCOMPARE(records->size(), recent + signIns);
+        const qint64 cutoff = QDateTime::currentSecsSinceEpoch() - 365 * day;
+        int ours = 0;
+        for (const QJsonValue &record : *records) {
+            QVERIFY(record["timestamp"].toInteger() >= cutoff);
+            ours += record["username"] == "张三" ? 1 : 0;
+        }
+        QCOMPARE(ours, signIns);
+    }
+
+    // The sign-in itself succeeded, so the exit status stays 0; stderr says what became of the history.
+    void historyTroubleIsToldOnStderr_data()
+    {
+        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<QString>("firstWarning");
+        QTest::addColumn<QString>("secondWarning"); // at the next sign-in
+        const QString notAdded = "netlatchctl: warning: this sign-in could not be added to the history: ";
+        QTest::newRow("data folder not writable") << "unwritable" << notAdded << notAdded;
+        QTest::newRow("history unreadable")
+            << "unreadable"
+            << "netlatchctl: warning: the stored sign-in history could not be read; it was kept in "
+               "%1/com.netlatch.loginRecords.unreadable.1\n"
+            << "";
+    }
+
+    void historyTroubleIsToldOnStderr()
+    {
+        QFETCH(QString, trouble);
+        QFETCH(QString, firstWarning);
+        QFETCH(QString, secondWarning);
+        if (trouble == "unwritable") { // a file where the folder should be: even root cannot write there
+            QDir().mkpath(m_home->filePath("data"));
+            QFile blocker(dataFolder());
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else {
+            writeHistory("[{\"timestamp\":");
+        }
+        for (const QString &warning : {firstWarning.arg(dataFolder()), secondWarning}) {
+            const ProgramRun run = login();
+            QCOMPARE(run.exitCode, 0);
+            QVERIFY(run.out.contains(signedIn));
+            QVERIFY2(warning.isEmpty() ? run.err.isEmpty() : run.err.startsWith(warning),
+                     qPrintable(run.err));
+            QCOMPARE(run.err.count('\n'), warning.isEmpty() ? 0 : 1);
+        }
+        const ProgramRun stats = runNetlatchctl({"stats", "--json"}, {}, m_environment);
+        QCOMPARE(stats.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(stats.out.toUtf8())["totalCount"].toInt(),
+                 trouble == "unwritable" ? 0 : 2);
+    }
+
+    // A sign-in killed at each step of replacing the history leaves the old history or the new one,
+    // whole. strace delivers the SIGKILL as the step's system call begins.
+    void aKilledWriteLeavesTheOldOrTheNewHistory_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::newRow("writing into the history file") << "trace=write";
+        QTest::newRow("putting the new file in place") << "trace=rename,renameat,renameat2,linkat";
+    }
+
+    void aKilledWriteLeavesTheOldOrTheNewHistory()
+    {
+        QFETCH(QString, step);
+        const QString strace = QStandardPaths::findExecutable("strace");
+        if (strace.isEmpty())
+            QSKIP("strace is not installed: the kill cannot be placed at a step");
+        constexpr int stored = 2'000;
+        seedHistory(0, stored);
+        // Only calls on the history's own folder count (the file, its temporary file, its lock).
+        const QStringList arguments{"-f",
+                                    "-qq",
+                                    "-o",
+                                    "/dev/null",
+                                    "-P",
+                                    historyFile(),
+                                    "-e",
+                                    step,
+                                    "-e",
+                                    step.section('=', 1).prepend("inject=") + ":signal=KILL:when=1",
+                                    NETLATCHCTL_PATH,
+                                    "login",
+                                    "--username",
+                                    "张三",
+                                    "--password-stdin"};
+        const ProgramRun run = runProgram(strace, arguments, "demo-password\n", m_environment);
+        const std::optional<QJsonArray> records = storedRecords();
+        QVERIFY2(records, qPrintable("not one whole JSON array; netlatchctl said: " + run.out + run.err));
+        QVERIFY2(records->size() == stored || records->size() == stored + 1,
+                 qPrintable(QString::number(records->size())));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLoginHistory)
+#include "tst_loginhistory.moc"
