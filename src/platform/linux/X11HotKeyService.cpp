@@ -30,7 +30,8 @@ X11HotKeyService::X11HotKeyService(const QProcessEnvironment &environment, QObje
     : HotKeyService(parent), m_wayland(isWaylandSession(environment))
 {
     const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11)
+    // Off X11 (Wayland, offscreen) the interface may exist without a connection.
+    if (!x11 || !x11->connection())
         return;
     m_connection = x11->connection();
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
