@@ -33,7 +33,8 @@ TestAppContext::TestAppContext()
 
     // Uploads go to a closed port on loopback: they fail quietly, as on a network without the server.
     statistics =
-        std::make_unique<StatisticsManager>(preferences, clock, QStringLiteral("http://127.0.0.1:9/api"));
+        std::make_unique<StatisticsManager>(preferences, clock, QStringLiteral("http://127.0.0.1:9/api"),
+                                            directory.filePath(QStringLiteral("history")));
     authService = std::make_unique<HTTPAuthService>(
         portal.address(), notifications, [this](const QString &user) { statistics->recordLogin(user); });
     networkProbe =
