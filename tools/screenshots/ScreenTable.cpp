@@ -6,10 +6,19 @@
 #include "app/MainWindowView.h"
 #include "app/UpdateLogView.h"
 #include "app/WelcomeView.h"
+#include "settings/GeneralSettingsView.h"
 #include "settings/SettingsWindowView.h"
+#include "shortcuts/GlobalShortcutsManager.h"
+#include "shortcuts/ShortcutRecorderView.h"
+#include "shortcuts/ShortcutsSettingsView.h"
+#include "stats/StatisticsView.h"
 
 #include <QAbstractButton>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 using Screen = MainWindowView::Screen;
@@ -29,6 +38,57 @@ QWidget *verifyingSetup(TestAppContext &test)
     view->findChild<QAbstractButton *>(QStringLiteral("verifyButton"))->click();
     return view;
 }
+// A returning user: an account, a campus network without internet, six weeks of sign-ins and a
+// shortcut, seen in the settings window on `section`.
+QWidget *settings(TestAppContext &test, SettingsSection section)
+{
+    test.storeAccount(QStringLiteral("2023010001"), QStringLiteral("demo-password"));
+    test.wifi.interfaceList = {FakeWifiClient::station(QStringLiteral("wlan0"), "larkmead_student")};
+    QJsonArray records;
+    const qint64 now = test.clock.now().toSecsSinceEpoch();
+    for (int i = 0; i < 60; ++i) {
+        const qint64 time = now - qint64(i % 21) * 86'400 * (i % 3 + 1) - i * 97;
+        records.append(QJsonObject{
+            {QStringLiteral("username"), QStringLiteral("2023010001")},
+            {QStringLiteral("timestamp"), time},
+            {QStringLiteral("date"), StatisticsManager::formatTimestamp(time, QStringLiteral("yyyy-MM-dd"))},
+            {QStringLiteral("time"), StatisticsManager::formatTimestamp(time, QStringLiteral("HH:mm:ss"))}});
+    }
+    test.preferences.setData(PreferenceKeys::loginRecords,
+                             QJsonDocument(records).toJson(QJsonDocument::Compact));
+    test.shortcuts.setQuickLoginShortcut(KeyCombo{37, 0x120000}); // Ctrl+Shift+L
+    auto *view = new SettingsWindowView(test.context());
+    view->setSelectedSection(section);
+    if (section == SettingsSection::statistics)
+        static_cast<StatisticsView *>(view->pane(section))->setSelectedPeriod(StatisticsPeriod::month);
+    return view;
+}
+
+// The general pane after pressing `button` with the account fields as given; the alert it opens is
+// what is grabbed.
+NamedScreen alert(const QString &name, const QString &button, const QString &username,
+                  const QString &password)
+{
+    return {name, MainWindowView::screenSize(Screen::Settings),
+            [button, username, password](TestAppContext &test) {
+                auto *view = new SettingsWindowView(test.context());
+                view->findChild<QLineEdit *>(QStringLiteral("usernameField"))->setText(username);
+                view->findChild<QLineEdit *>(QStringLiteral("passwordField"))->setText(password);
+                view->findChild<QPushButton *>(button)->click();
+                return view;
+            },
+            [](QWidget *view) -> QWidget * { return view->findChild<QMessageBox *>(); }};
+}
+
+QWidget *shortcutsPane(TestAppContext &test, bool recording, bool available)
+{
+    test.hotKeys.available = available;
+    test.shortcuts.setQuickLoginShortcut(KeyCombo{37, 0x120000});
+    auto *pane = new ShortcutsSettingsView(test.shortcuts);
+    if (recording)
+        pane->findChild<ShortcutRecorderView *>(QStringLiteral("showWindowRecorder"))->setRecording(true);
+    return pane;
+}
 } // namespace
 
 std::vector<NamedScreen> screenTable()
@@ -46,7 +106,24 @@ std::vector<NamedScreen> screenTable()
          [](TestAppContext &t) { return new CredentialSetupView(t.context()); }},
         {QStringLiteral("credential-setup-verifying"), MainWindowView::screenSize(Screen::CredentialSetup),
          verifyingSetup},
-        {QStringLiteral("settings"), MainWindowView::screenSize(Screen::Settings),
-         [](TestAppContext &t) { return new SettingsWindowView(t.context()); }},
+        {QStringLiteral("settings-general"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) { return settings(t, SettingsSection::general); }},
+        {QStringLiteral("settings-shortcuts"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) { return settings(t, SettingsSection::shortcuts); }},
+        {QStringLiteral("settings-autologin"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) { return settings(t, SettingsSection::autoLogin); }},
+        {QStringLiteral("settings-statistics"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) { return settings(t, SettingsSection::statistics); }},
+        {QStringLiteral("settings-about"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) { return settings(t, SettingsSection::about); }},
+        alert(QStringLiteral("alert-save-success"), QStringLiteral("saveButton"),
+              QStringLiteral("2023010001"), QStringLiteral("demo-password")),
+        alert(QStringLiteral("alert-save-failure"), QStringLiteral("saveButton"),
+              QStringLiteral("2023010001"), {}),
+        alert(QStringLiteral("alert-reset"), QStringLiteral("resetButton"), {}, {}),
+        {QStringLiteral("shortcuts-recording"), QSize(500, 460),
+         [](TestAppContext &t) { return shortcutsPane(t, true, true); }},
+        {QStringLiteral("shortcuts-wayland"), QSize(500, 460),
+         [](TestAppContext &t) { return shortcutsPane(t, false, false); }},
     };
 }

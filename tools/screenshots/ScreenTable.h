@@ -15,6 +15,9 @@ struct NamedScreen
     QString name;
     QSize size;
     std::function<QWidget *(TestAppContext &)> make;
+    /// What is grabbed once the screen has settled: the screen itself when empty, or a part of it
+    /// (an alert it opened).
+    std::function<QWidget *(QWidget *)> target = {};
 };
 
 /// Every screen and page of the program, in the order a user meets them.

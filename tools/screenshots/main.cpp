@@ -9,12 +9,25 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 
 namespace {
+// Lets a screen finish what it started on showing (a refresh against the local portal, a sign-in).
+void settle()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 600) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+}
+
 bool render(const NamedScreen &screen, const QString &directory)
 {
     for (const auto &[suffix, palette] : {std::pair{QStringLiteral("light"), Theme::lightPalette()},
@@ -26,9 +39,10 @@ bool render(const NamedScreen &screen, const QString &directory)
         widget->setAutoFillBackground(true);
         widget->resize(screen.size);
         widget->show();
-        QCoreApplication::processEvents();
+        settle();
+        QWidget *target = screen.target ? screen.target(widget.get()) : widget.get();
         const QString path = QDir(directory).filePath(QStringLiteral("%1-%2.png").arg(screen.name, suffix));
-        if (!widget->grab().save(path)) {
+        if (!target || !target->grab().save(path)) {
             QTextStream(stderr) << "cannot write " << path << '\n';
             return false;
         }
