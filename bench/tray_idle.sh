@@ -18,7 +18,7 @@ if [ -z "${NETLATCH_BENCH_INNER:-}" ]; then
   trap 'rm -rf "$scratch"' EXIT
   mkdir -p "$scratch/home" "$scratch/config" "$scratch/run"
   chmod 700 "$scratch/run"
-  export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/run"
+  export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" XDG_RUNTIME_DIR="$scratch/run"
   export NETLATCH_BENCH_INNER=1 DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/no-system-bus"
   status=0
   dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$seconds" "$build" || status=$?

@@ -33,9 +33,9 @@ if listening; then
   exit 1
 fi
 
-# The demo's sign-in history goes to a scratch folder, not into the user's own preferences.
+# The demo's preferences and sign-in history go to a scratch folder, not into the user's own.
 scratch=$(mktemp -d)
-export XDG_CONFIG_HOME="$scratch"
+export XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data"
 
 build/demo/tools/portal-simulator/netlatch-portal-simulator --behaviour "${behaviour/desktop/normal}" &
 simulator=$!
