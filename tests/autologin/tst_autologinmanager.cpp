@@ -7,6 +7,7 @@
 #include "LogCapture.h"
 #include "MockClock.h"
 #include "auth/HTTPAuthService.h"
+#include "common/Log.h"
 #include "autologin/AutoLoginManager.h"
 #include "store/KeychainHelper.h"
 #include "store/Preferences.h"
@@ -16,7 +17,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTemporaryFile>
 #include <QTimer>
+
+#include <unistd.h>
 
 #include <httplib.h>
 
@@ -247,6 +251,124 @@ private Q_SLOTS:
         engine->performAutoLogin();
         QTRY_COMPARE_WITH_TIMEOUT(m_banners.banners.size(), 5, 20000);
         QCOMPARE(m_banners.banners.last(), (Banner{u"自动联网失败"_s, u"密码错误"_s}));
+    }
+
+    // Steps: "up"/"down" the probe answers 204/503 at the next tick, "nm" NetworkManager reports a
+    // portal, "cafe" joins another network, "noreconnect" switches reconnecting off, "refuse" the
+    // portal refuses the account, "wake" a system wake, "+60" the clock moves a minute. Each step
+    // waits until every check it caused has ended and its sign-in has answered.
+    void reconnect_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QList<int>>("delays"); // seconds until each reconnect check, as counted down
+        QTest::addColumn<int>("pauseBanners");
+        QTest::newRow("internet lost on campus") << u"up down"_s << QList<int>{3} << 0;
+        QTest::newRow("still no internet") << u"down down"_s << QList<int>() << 0;
+        QTest::newRow("off campus") << u"cafe up down"_s << QList<int>() << 0;
+        QTest::newRow("reconnecting switched off") << u"noreconnect up down"_s << QList<int>() << 0;
+        QTest::newRow("NetworkManager first") << u"up nm down"_s << QList<int>{3} << 0;
+        QTest::newRow("a minute apart at least") << u"up down up down +60 up down"_s << QList<int>{3, 53, 43} << 0;
+        QTest::newRow("three failures pause it until a wake")
+            << u"refuse up down +60 up down +60 up down +60 up down wake up down"_s << QList<int>{3, 3, 3, 3} << 1;
+    }
+
+    void reconnect()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QList<int>, delays);
+        QFETCH(int, pauseBanners);
+        m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
+        m_preferences.setBool(PreferenceKeys::autoReconnect, true);
+        auto engine = makeEngine(0.001);
+        LogCapture log;
+        const auto count = [&log](const QRegularExpression &pattern) { return log.lines().filter(pattern).size(); };
+        const auto settled = [&] {
+            const auto outcomes = std::count_if(m_banners.banners.cbegin(), m_banners.banners.cend(), [](const Banner &b) {
+                return b.title == u"✅ 自动联网成功" || b.title == u"自动联网失败";
+            });
+            const int triggers = count(QRegularExpression(u"^(🔄|📶|✅ 检测到切换)"_s));
+            return triggers == count(QRegularExpression(u"开始自动联网检测 ="_s)) &&
+                   triggers == count(QRegularExpression(u"自动联网检测结束"_s)) &&
+                   m_banners.banners.count(startBanner) == outcomes;
+        };
+        QTRY_VERIFY(engine->cachedWiFiSSID().has_value());
+        for (const QString &step : steps.split(u' ')) {
+            if (step == u"up" || step == u"down") {
+                m_probeStatus = step == u"up" ? 204 : 503;
+                QVERIFY(tick(*engine, m_clock));
+            } else if (step == u"cafe") {
+                joinWiFi("cafe");
+                QVERIFY(tick(*engine, m_clock));
+            } else if (step == u"nm") {
+                Q_EMIT m_events.internetAccessLost();
+            } else if (step == u"noreconnect") {
+                m_preferences.setBool(PreferenceKeys::autoReconnect, false);
+            } else if (step == u"refuse") {
+                m_portalAccepts = false;
+            } else if (step == u"wake") {
+                Q_EMIT m_events.systemDidWake();
+            } else {
+                m_clock.advanceSeconds(60);
+            }
+            QTRY_VERIFY2_WITH_TIMEOUT(settled(), qPrintable(step), 20000);
+        }
+        QList<int> seen;
+        const QStringList lines = log.lines();
+        static const QRegularExpression countdown(u"^⏱️ 下次自动联网检测: 网络连接断开 \\| 剩余时间: (\\d+)秒$"_s);
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+            if (lines[i] == u"📶 检测到网络连接断开，检查是否需要自动联网...")
+                seen << countdown.match(lines[i + 1]).captured(1).toInt();
+        QCOMPARE(seen, delays);
+        QCOMPARE(m_banners.banners.count(Banner{u"断线自动重连已暂停"_s,
+                                                u"连续3次自动重新登录失败。下次唤醒、解锁、切换WiFi或手动登录成功后将恢复自动重连"_s}),
+                 pauseBanners);
+    }
+
+    // A minute of listening (a status line a second, a lookup every 5 s): the system log gets only
+    // what changed, the stderr copy every line.
+    void quietJournal_data()
+    {
+        QTest::addColumn<int>("internetAt"); // the second the internet comes back; -1: never
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("nothing changes") << -1 << QStringList();
+        QTest::newRow("the internet comes back")
+            << 30 << QStringList{u"⏱️ 自动联网监听中 | 当前WiFi: larkmead_staff (✅ 学校WiFi) | 网络状态: ✅ 已连接 | 等待触发事件..."_s};
+    }
+
+    void quietJournal()
+    {
+        QFETCH(int, internetAt);
+        QFETCH(QStringList, written);
+        m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
+        auto engine = makeEngine(100); // the test drives the ticks itself
+        QTRY_VERIFY(engine->cachedWiFiSSID().has_value());
+        engine->updateCountdownStatus();
+        QTemporaryFile copy;
+        QVERIFY(copy.open());
+        const int savedStderr = ::dup(STDERR_FILENO);
+        ::dup2(copy.handle(), STDERR_FILENO);
+        Log::setStderrCopy(true);
+        LogCapture log;
+        QSignalSpy refreshed(engine.get(), &AutoLoginManager::statusCacheUpdated);
+        for (int second = 1; second <= 60; ++second) {
+            if (second == internetAt)
+                m_probeStatus = 204;
+            m_clock.advanceSeconds(1);
+            if (second % 5 == 0) {
+                engine->checkWiFiChange();
+                QTRY_COMPARE(refreshed.size(), second / 5);
+            }
+            engine->updateCountdownStatus();
+        }
+        Log::setStderrCopy(false);
+        ::dup2(savedStderr, STDERR_FILENO);
+        ::close(savedStderr);
+        QCOMPARE(log.lines(), written);
+        QFile copied(copy.fileName()); // the descriptor's offset is at the end, shared with stderr
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        const QString everything = QString::fromUtf8(copied.readAll());
+        QCOMPARE(everything.count(u"⏱️ 自动联网监听中"_s), 60);
+        QCOMPARE(everything.count(u"✅ 通过CoreWLAN获取到SSID: larkmead_staff"_s), 12);
     }
 };
 
