@@ -308,6 +308,13 @@ void AutoLoginManager::updateCountdownStatus()
         return;
     }
     updateStatusCache();
+    // Before the first lookup has answered nothing is known; that answer writes the first line.
+    if (m_lastStatusUpdateTime)
+        writeListeningLine();
+}
+
+void AutoLoginManager::writeListeningLine()
+{
     m_statusLineLog.write(AutoLoginStatusLine::listening(m_cachedWiFiSSID, m_cachedIsSchoolWiFi, m_cachedHasNetwork));
 }
 
@@ -336,12 +343,15 @@ void AutoLoginManager::refreshNetworkState()
 void AutoLoginManager::networkStateRefreshed(const NetworkState &state, const QDateTime &lookedUpAt)
 {
     m_refreshPending = false;
-    const bool hadNetwork = m_lastStatusUpdateTime && m_cachedHasNetwork;
+    const bool firstAnswer = !m_lastStatusUpdateTime;
+    const bool hadNetwork = !firstAnswer && m_cachedHasNetwork;
     m_cachedWiFiSSID = state.ssid;
     m_cachedIsSchoolWiFi = m_probe.isSchoolWiFi(state.ssid, &m_campusLog);
     m_cachedHasNetwork = state.hasNetwork;
     m_lastStatusUpdateTime = lookedUpAt;
     Q_EMIT statusCacheUpdated();
+    if (firstAnswer && m_isEnabled && m_countdownTimer && !m_nextCheckTime)
+        writeListeningLine();
     if (!m_isEnabled || detectWiFiSwitch(state.ssid))
         return;
     // Only the change counts, never the state: an account the portal refuses cannot loop.

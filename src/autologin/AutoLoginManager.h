@@ -164,6 +164,7 @@ private:
     void signIn(bool reconnect);
     void withdrawOutcomeObservers();
 
+    void writeListeningLine();
     void refreshNetworkState();
     void networkStateRefreshed(const NetworkState &state, const QDateTime &lookedUpAt);
     /// Joining a campus network schedules a check; true when the SSID changed.
