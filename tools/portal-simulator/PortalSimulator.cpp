@@ -45,7 +45,10 @@ std::string jsAnswer(bool success, const std::string &msg)
 }
 } // namespace
 
-PortalSimulator::PortalSimulator(SimulatorOptions options) : m_options(std::move(options)) {}
+PortalSimulator::PortalSimulator(SimulatorOptions options)
+    : m_options(std::move(options)), m_signedIn(m_options.signedIn)
+{
+}
 
 void PortalSimulator::install(httplib::Server &server)
 {

@@ -17,6 +17,8 @@ struct SimulatorOptions
     Behaviour behaviour = Behaviour::Normal;
     /// Size of the streamed answer of the "huge" behaviour.
     int hugeMiB = 300;
+    /// Whether the client starts signed in.
+    bool signedIn = false;
 };
 
 /// A stand-in for the campus portal on loopback: serves the password sign-in page with a session

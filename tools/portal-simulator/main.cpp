@@ -21,6 +21,7 @@ void printUsage(std::FILE *out)
                  "  --password TEXT     its password (default demo-password)\n"
                  "  --behaviour NAME    one of: %s (default normal)\n"
                  "  --huge-mib N        size of the streamed answer of 'huge' (default 300)\n"
+                 "  --signed-in         start with the client signed in\n"
                  "  --probe-port N      also serve the connectivity probe site on this port: 204 while\n"
                  "                      signed in, else a redirect to the sign-in page (default: none)\n"
                  "  -h, --help          show this help\n",
@@ -44,6 +45,10 @@ int main(int argc, char *argv[])
         if (option == "-h" || option == "--help") {
             printUsage(stdout);
             return 0;
+        }
+        if (option == "--signed-in") {
+            options.signedIn = true;
+            continue;
         }
         if (i + 1 >= argc)
             return usageError("unknown option or missing value: " + option);
