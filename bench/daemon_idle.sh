@@ -13,7 +13,11 @@
 # reads, so the machine's own log is never touched, and in a network namespace of its own, whose
 # loopback alone it uses, so no other program's servers on this machine are in its way.
 #
-# Usage: bench/daemon_idle.sh [seconds] [netlatchctl ...]
+# With --hung-networkmanager, NetworkManager's mock is stopped once the daemons run (its name held,
+# no answers, as a wedged NetworkManager behaves), and the once-a-second listening line is counted on
+# the daemons' stderr (--verbose): a main thread that waits on NetworkManager writes it less often.
+#
+# Usage: bench/daemon_idle.sh [--hung-networkmanager] [seconds] [netlatchctl ...]
 #        (default: 300 seconds, build/test/src/cli/netlatchctl; the simulator from build/test)
 set -euo pipefail
 script=$(realpath "$0")
@@ -22,6 +26,11 @@ if [ -z "${NETLATCH_BENCH_PRIVATE_LOG:-}" ]; then
     exec env NETLATCH_BENCH_PRIVATE_LOG=1 unshare --mount --propagation private --net "$script" "$@"
 fi
 ip link set lo up
+hung=
+if [ "${1:-}" = --hung-networkmanager ]; then
+    hung=1
+    shift
+fi
 seconds=${1:-300}
 shift || true
 binaries=("$@")
@@ -89,6 +98,7 @@ start_mock() { # bus-switch service template
     exit 1
 }
 start_mock --system org.freedesktop.NetworkManager networkmanager
+network_manager=${pids[-1]}
 "$python" - <<'EOF'
 import dbus
 bus = dbus.SystemBus()
@@ -114,23 +124,30 @@ for i in "${!binaries[@]}"; do
     run=(env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data"
          XDG_CACHE_HOME="$home/cache" XDG_RUNTIME_DIR="$home/run" "${binaries[i]}")
     "${run[@]}" autologin on >/dev/null
-    "${run[@]}" daemon 2>"$scratch/daemon$i.err" &
+    "${run[@]}" daemon ${hung:+--verbose} 2>"$scratch/daemon$i.err" &
     pids+=($!)
     daemons+=($!)
 done
 
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }   # user + system time, in clock ticks
 lines() { grep -c "netlatch\[$1\]" "$scratch/syslog" || true; }
+statusLines() { grep -c "⏱️ 自动联网监听中" "$scratch/daemon$1.err" || true; }
 sleep "$warmup"
-declare -A ticks0 lines0
-for pid in "${daemons[@]}"; do ticks0[$pid]=$(ticks "$pid"); lines0[$pid]=$(lines "$pid"); done
+[ -z "$hung" ] || kill -STOP "$network_manager"
+declare -A ticks0 lines0 status0
+for i in "${!daemons[@]}"; do
+    pid=${daemons[i]}
+    ticks0[$pid]=$(ticks "$pid")
+    lines0[$pid]=$(lines "$pid")
+    status0[$pid]=$(statusLines "$i")
+done
 started=$(date +%s.%N)
 load0=$(cut -d' ' -f1-3 /proc/loadavg)
 sleep "$seconds"
 elapsed=$(echo "$(date +%s.%N) - $started" | bc -l)
 hz=$(getconf CLK_TCK)
 
-echo "daemon idle for ${elapsed%.*} s after ${warmup} s of start-up, side by side; load average $load0 at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end on $(nproc) cores"
+echo "daemon idle${hung:+ with NetworkManager hung} for ${elapsed%.*} s after ${warmup} s of start-up, side by side; load average $load0 at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end on $(nproc) cores"
 for i in "${!binaries[@]}"; do
     pid=${daemons[i]}
     dticks=$(($(ticks "$pid") - ticks0[$pid]))
@@ -138,4 +155,10 @@ for i in "${!binaries[@]}"; do
     printf '%s\n  CPU: %.3f %% of one core (%d ticks of 1/%d s)\n  system log: %.1f lines per minute (%d lines)\n' \
         "${binaries[i]}" "$(echo "100 * $dticks / $hz / $elapsed" | bc -l)" "$dticks" "$hz" \
         "$(echo "60 * $dlines / $elapsed" | bc -l)" "$dlines"
+    if [ -n "$hung" ]; then
+        dstatus=$(($(statusLines "$i") - status0[$pid]))
+        printf '  listening line on stderr: %.1f per minute (%d lines; 60 is one a second)\n' \
+            "$(echo "60 * $dstatus / $elapsed" | bc -l)" "$dstatus"
+    fi
 done
+[ -z "$hung" ] || kill -CONT "$network_manager"

@@ -102,8 +102,8 @@ public:
     void updateStatusCache();
 
     /// Decides whether to sign in: on a campus network and without internet. Runs whether or not
-    /// automatic sign-in is switched on. The lookups run off the main thread; the decision and the
-    /// sign-in follow when they answer.
+    /// automatic sign-in is switched on. Waits for a check still running; its lookups run off the
+    /// main thread, and the decision and the sign-in follow when they answer.
     void performAutoLoginCheck();
     /// Signs in with the stored account and reports the start and the outcome as banners.
     void performAutoLogin();
