@@ -447,8 +447,10 @@ void AutoLoginManager::finishCheck(bool online, bool reconnect)
     }
     Log::write(signInStartLog);
     Log::write(endSignInLog);
-    signIn(reconnect);
-    checkEnded();
+    // The next check waits for this sign-in's outcome: run meanwhile, it would find no internet yet
+    // and sign in a second time.
+    if (!signIn(reconnect))
+        checkEnded();
 }
 
 void AutoLoginManager::performAutoLogin()
@@ -456,7 +458,7 @@ void AutoLoginManager::performAutoLogin()
     signIn(false);
 }
 
-void AutoLoginManager::signIn(bool reconnect)
+bool AutoLoginManager::signIn(bool reconnect)
 {
     const Credentials credentials = m_keychain.loadCredentials();
     if (!credentials.isUsable()) {
@@ -464,7 +466,7 @@ void AutoLoginManager::signIn(bool reconnect)
         StatusBarManager::showNotification(m_banners, failureTitle, noCredentialsBody);
         if (reconnect)
             reconnectFailed();
-        return;
+        return false;
     }
     StatusBarManager::showNotification(m_banners, startTitle, startBody);
 
@@ -477,6 +479,7 @@ void AutoLoginManager::signIn(bool reconnect)
         StatusBarManager::showNotification(m_banners, successTitle, successBody);
         Log::write(successLog);
         withdrawOutcomeObservers();
+        signInEnded();
     });
     m_failureObserver = m_center.addObserver(Notifications::LoginFailed, [this](const QVariantMap &userInfo) {
         const QVariant message = userInfo.value(Notifications::MessageKey);
@@ -486,8 +489,16 @@ void AutoLoginManager::signIn(bool reconnect)
         withdrawOutcomeObservers();
         if (reconnect)
             reconnectFailed();
+        signInEnded();
     });
     m_authService.login(*credentials.username, *credentials.password);
+    return true;
+}
+
+void AutoLoginManager::signInEnded()
+{
+    if (m_checkRunning)
+        checkEnded();
 }
 
 void AutoLoginManager::withdrawOutcomeObservers()

@@ -161,7 +161,10 @@ private:
     void runCheck(bool reconnect);
     void continueCheck(const std::optional<QString> &ssid, bool reconnect);
     void finishCheck(bool online, bool reconnect);
-    void signIn(bool reconnect);
+    /// False when no sign-in was started (no usable account).
+    bool signIn(bool reconnect);
+    /// A check that signed in ends with the sign-in's outcome.
+    void signInEnded();
     void withdrawOutcomeObservers();
 
     void writeListeningLine();
@@ -200,8 +203,8 @@ private:
     bool m_cachedHasNetwork = false;
     std::optional<QDateTime> m_lastStatusUpdateTime;
 
-    // Checks wait here while another runs: their lookups answer later, and two at once would mix
-    // their log lines and could sign in twice.
+    // Checks wait here while another runs, up to the outcome of its sign-in: their lookups answer
+    // later, and two at once would mix their log lines and sign in twice.
     std::deque<DueCheck> m_dueChecks;
     bool m_checkRunning = false;
 
