@@ -11,7 +11,6 @@
 
 #include <QTimer>
 
-#include <algorithm>
 
 namespace {
 
@@ -119,7 +118,7 @@ AutoLoginManager::AutoLoginManager(NetworkProbe &probe, SystemEvents &events, Ke
     m_lookups.setMaxThreadCount(2);
     // Whoever signs in successfully (the menu, the settings window, the engine) ends a reconnect pause.
     m_anySuccessObserver =
-        m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) { resumeReconnecting(); });
+        m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) { m_reconnect.resume(); });
     if (m_isEnabled)
         startMonitoring();
 }
@@ -215,7 +214,7 @@ void AutoLoginManager::handleTrigger(const Trigger &trigger)
         return;
     // A wake, an unlock or a campus network joined gives reconnecting a fresh start.
     if (!trigger.reconnect)
-        resumeReconnecting();
+        m_reconnect.resume();
     Log::write(trigger.arrivalLog);
     m_nextCheckTime = m_clock.now().addMSecs(qRound64(trigger.delay * millisecondsPerSecond));
     m_nextCheckReason = trigger.reason;
@@ -223,7 +222,7 @@ void AutoLoginManager::handleTrigger(const Trigger &trigger)
     // Every trigger runs its own check: none is merged with, or cancelled by, another.
     QTimer::singleShot(scaled(trigger.delay), this, [this, check = DueCheck{trigger.startLine, trigger.reconnect}] {
         if (check.reconnect)
-            m_reconnectPending = false;
+            m_reconnect.checkStarted();
         enqueueCheck(check);
     });
 }
@@ -276,7 +275,7 @@ bool AutoLoginManager::detectWiFiSwitch(const std::optional<QString> &current)
     if (current == m_lastWiFiSSID)
         return false;
     Log::write(wifiSwitchLog.arg(m_lastWiFiSSID.value_or(noSSID), current.value_or(noSSID)));
-    resumeReconnecting();
+    m_reconnect.resume();
     if (current && NetworkProbe::isSchoolSSID(*current))
         handleTrigger({schoolWiFiLog.arg(*current), schoolWiFiDelay, schoolWiFiReason + *current, {}});
     m_lastWiFiSSID = current;
@@ -371,34 +370,19 @@ void AutoLoginManager::internetAccessLost()
 
 void AutoLoginManager::reconnectAfterDrop()
 {
-    if (!m_isEnabled || !m_cachedIsSchoolWiFi || !m_preferences.autoReconnect() || m_reconnectSuspended ||
-        m_reconnectPending)
+    if (!m_isEnabled || !m_cachedIsSchoolWiFi || !m_preferences.autoReconnect())
         return;
-    const QDateTime now = m_clock.now();
-    double delay = reconnectDelay;
-    if (m_lastReconnectDue) {
-        const QDateTime earliest = m_lastReconnectDue->addMSecs(qRound64(reconnectInterval * millisecondsPerSecond));
-        delay = std::max(delay, now.msecsTo(earliest) / millisecondsPerSecond);
-    }
-    m_lastReconnectDue = now.addMSecs(qRound64(delay * millisecondsPerSecond));
-    m_reconnectPending = true;
-    handleTrigger({reconnectLog, delay, reconnectReason, {}, true});
+    if (const std::optional<double> delay = m_reconnect.schedule(m_clock.now()))
+        handleTrigger({reconnectLog, *delay, reconnectReason, {}, true});
 }
 
 void AutoLoginManager::reconnectFailed()
 {
-    if (++m_failedReconnects < maxFailedReconnects || m_reconnectSuspended)
+    if (!m_reconnect.failed())
         return;
-    m_reconnectSuspended = true;
-    Log::write(reconnectSuspendedLog.arg(maxFailedReconnects));
+    Log::write(reconnectSuspendedLog.arg(ReconnectThrottle::maxFailures));
     StatusBarManager::showNotification(m_banners, reconnectSuspendedTitle,
-                                       reconnectSuspendedBody.arg(maxFailedReconnects));
-}
-
-void AutoLoginManager::resumeReconnecting()
-{
-    m_failedReconnects = 0;
-    m_reconnectSuspended = false;
+                                       reconnectSuspendedBody.arg(ReconnectThrottle::maxFailures));
 }
 
 void AutoLoginManager::performAutoLoginCheck()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "autologin/NetworkProbe.h"
+#include "autologin/ReconnectThrottle.h"
 #include "common/NotificationCenter.h"
 #include "common/LogOnChange.h"
 #include "common/SharedInstance.h"
@@ -48,12 +49,6 @@ public:
     static constexpr double sessionActiveDelay = 3.0;
     static constexpr double applicationActiveDelay = 3.0;
     static constexpr double schoolWiFiDelay = 3.0;
-    static constexpr double reconnectDelay = 3.0;
-    /// Reconnect checks are due at least this far apart, in seconds.
-    static constexpr double reconnectInterval = 60.0;
-    /// After this many failed reconnect sign-ins in a row, reconnecting waits for another trigger or
-    /// a successful sign-in.
-    static constexpr int maxFailedReconnects = 3;
     /// Period of the Wi-Fi switch detector, in seconds.
     static constexpr double defaultWifiCheckInterval = 5.0;
     /// Period of the status line, in seconds.
@@ -108,9 +103,6 @@ public:
     /// Signs in with the stored account and reports the start and the outcome as banners.
     void performAutoLogin();
 
-    /// True while the reconnect trigger rests after maxFailedReconnects failures in a row.
-    bool isReconnectSuspended() const { return m_reconnectSuspended; }
-
     // The probe's questions, as the engine asks them (blocking: not for the main thread).
     std::optional<QString> getCurrentWiFiSSID();
     bool isConnectedToSchoolWiFi();
@@ -119,7 +111,6 @@ public:
 
     /// The status line's cached values, for display.
     std::optional<QString> cachedWiFiSSID() const { return m_cachedWiFiSSID; }
-    bool cachedIsSchoolWiFi() const { return m_cachedIsSchoolWiFi; }
     bool cachedHasNetwork() const { return m_cachedHasNetwork; }
 
     /// When the pending check is due and why it was scheduled; for display only.
@@ -175,7 +166,6 @@ private:
     void internetAccessLost();
     void reconnectAfterDrop();
     void reconnectFailed();
-    void resumeReconnecting();
 
     /// Runs `job` on the lookup thread and `then` with its result on the main thread (not at all when
     /// the engine is gone by then).
@@ -215,10 +205,7 @@ private:
     LogOnChange m_campusLog;
 
     // Reconnecting after the portal dropped the session.
-    bool m_reconnectPending = false;
-    std::optional<QDateTime> m_lastReconnectDue;
-    int m_failedReconnects = 0;
-    bool m_reconnectSuspended = false;
+    ReconnectThrottle m_reconnect;
     bool m_signInIsReconnect = false;
     NotificationCenter::Token m_anySuccessObserver;
 
