@@ -2,8 +2,8 @@
 
 #include "autologin/NetworkProbe.h"
 #include "autologin/ReconnectThrottle.h"
-#include "common/NotificationCenter.h"
 #include "common/LogOnChange.h"
+#include "common/NotificationCenter.h"
 #include "common/SharedInstance.h"
 
 #include <QDateTime>
@@ -32,7 +32,7 @@ class SystemEvents;
 /// by banners. While switched on it keeps a status line in the system log.
 ///
 /// Lives on the main thread, which it never makes wait: the SSID lookups and connectivity probes,
-/// which can block on the system's services for seconds, run on a worker thread of the engine's own
+/// which can block on the system's services for seconds, run on worker threads of the engine's own
 /// and hand their answers back. The listening machinery looks the network up at most once per
 /// statusCacheLifetime and shares that one answer between the status line, the Wi-Fi switch
 /// detector and the reconnect trigger.
