@@ -9,6 +9,7 @@
 #include "store/KeychainHelper.h"
 #include "store/Preferences.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 
@@ -119,6 +120,10 @@ AutoLoginManager::AutoLoginManager(NetworkProbe &probe, SystemEvents &events, Ke
     // Whoever signs in successfully (the menu, the settings window, the engine) ends a reconnect pause.
     m_anySuccessObserver =
         m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) { m_reconnect.resume(); });
+    // The program's engine is never destroyed: a lookup still waiting on a hung service when the
+    // program quits must end before the program's static state goes away under it.
+    if (QCoreApplication *application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { m_lookups.waitForDone(); });
     if (m_isEnabled)
         startMonitoring();
 }
