@@ -5,10 +5,13 @@
 #     "larkmead_staff") and logind;
 #   - a private session bus with a notification server mock and a fresh, unlocked GNOME Keyring
 #     holding the demo account;
-#   - the portal simulator on 127.0.0.1:18080; nothing listens on the probe address 127.0.0.1:18082,
-#     so the internet counts as unreachable.
+#   - the portal simulator on 127.0.0.1:18080, which also serves the probe site 127.0.0.1:18082 as
+#     the internet looks through the portal: reachable (204) while signed in, else a redirect to the
+#     sign-in page.
 # Then it runs `netlatchctl daemon --verbose`, has logind announce a wake (PrepareForSleep(false)),
-# waits for the sign-in, stops the daemon with SIGTERM and prints the banners that were posted.
+# waits for the sign-in; has the portal drop the session (POST /simulator/logout, as its idle
+# time-out would) and waits for the daemon to sign in again by itself; stops the daemon with SIGTERM
+# and prints the banners that were posted.
 # Usage: tools/demo-autologin.sh [build-dir]   (default build/test; configured with the test preset)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -112,7 +115,7 @@ pids+=($(gdbus call --session --dest org.freedesktop.DBus --object-path /org/fre
 printf 'demo-password\n' | "$netlatchctl" account set --username demo --password-stdin
 
 build_tools="$build/tools/portal-simulator"
-"$build_tools/netlatch-portal-simulator" --port "$portal_port" >"$scratch/portal.log" 2>&1 &
+"$build_tools/netlatch-portal-simulator" --port "$portal_port" --probe-port 18082 >"$scratch/portal.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do listening "$portal_port" && break; sleep 0.1; done
 
@@ -120,10 +123,14 @@ for _ in $(seq 100); do listening "$portal_port" && break; sleep 0.1; done
 "$netlatchctl" daemon --verbose 2>"$scratch/daemon.log" &
 daemon=$!
 pids+=("$daemon")
-wait_for_line() { # text
-    for _ in $(seq 300); do grep -qF "$1" "$scratch/daemon.log" && return 0; sleep 0.1; done
-    echo "demo: the daemon never logged '$1'" >&2
-    cat "$scratch/daemon.log" >&2
+wait_for_line() { # text [count] [file]
+    local file=${3:-$scratch/daemon.log}
+    for _ in $(seq 300); do
+        [ "$(grep -cF "$1" "$file")" -ge "${2:-1}" ] && return 0
+        sleep 0.1
+    done
+    echo "demo: never logged '$1' (${2:-1} times) in $file" >&2
+    cat "$file" >&2
     exit 1
 }
 wait_for_line "✅ 自动联网监听已启动"
@@ -132,6 +139,16 @@ echo "demo: logind announces the wake: PrepareForSleep(false)"
 gdbus call --system --dest org.freedesktop.login1 --object-path /org/freedesktop/login1 \
     --method org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.login1.Manager PrepareForSleep b '[<false>]' >/dev/null
 wait_for_line "✅ 自动联网成功，已发送通知"
+# The daemon's next lookup finds the internet through the portal.
+wait_for_line "HEAD / -> 204" 1 "$scratch/portal.log"
+
+echo "demo: the portal drops the session: POST /simulator/logout"
+exec 3<>"/dev/tcp/127.0.0.1/$portal_port"
+printf 'POST /simulator/logout HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\nConnection: close\r\n\r\n' >&3
+cat <&3 >/dev/null
+exec 3<&-
+wait_for_line "📶 检测到网络连接断开，检查是否需要自动联网..."
+wait_for_line "✅ 自动联网成功，已发送通知" 2
 
 kill -TERM "$daemon"
 status=0
@@ -140,4 +157,6 @@ echo "demo: ---------- netlatchctl daemon --verbose (exited with $status) ------
 cat "$scratch/daemon.log"
 echo "demo: ---------- banners posted to the notification server ----------"
 grep -F 'Notify' "$scratch/notifications.log" || echo "(none)"
+echo "demo: ---------- the portal's log, without the probe site's answers ----------"
+grep -vF 'HEAD / ->' "$scratch/portal.log" || true
 exit "$status"

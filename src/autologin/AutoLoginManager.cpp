@@ -9,7 +9,9 @@
 #include "store/KeychainHelper.h"
 #include "store/Preferences.h"
 
+#include <QCoreApplication>
 #include <QTimer>
+
 
 namespace {
 
@@ -64,6 +66,15 @@ const QString successBody = QStringLiteral("校园网已自动连接，现在可
 const QString successLog = QStringLiteral("✅ 自动联网成功，已发送通知");
 const QString defaultFailureBody = QStringLiteral("登录失败");
 
+// Reconnecting after a dropped session
+const QString reconnectLog = QStringLiteral("📶 检测到网络连接断开，检查是否需要自动联网...");
+const QString reconnectReason = QStringLiteral("网络连接断开");
+const QString reconnectSuspendedLog =
+    QStringLiteral("⚠️ 断线自动重连连续%1次失败，暂停重连，直到下次唤醒、解锁、切换WiFi或登录成功");
+const QString reconnectSuspendedTitle = QStringLiteral("断线自动重连已暂停");
+const QString reconnectSuspendedBody =
+    QStringLiteral("连续%1次自动重新登录失败。下次唤醒、解锁、切换WiFi或手动登录成功后将恢复自动重连");
+
 constexpr double millisecondsPerSecond = 1000.0;
 
 // A double in its default decimal form, which always shows a fraction ("5.0", "2.5").
@@ -103,14 +114,37 @@ AutoLoginManager::AutoLoginManager(NetworkProbe &probe, SystemEvents &events, Ke
     , m_clock(clock)
     , m_durationScale(durationScale)
 {
+    // One lookup at a time is all the engine asks for; a second thread lets a check's lookup run
+    // while a slow status refresh is still waiting on a hung service.
+    m_lookups.setMaxThreadCount(2);
+    // Whoever signs in successfully (the menu, the settings window, the engine) ends a reconnect pause.
+    m_anySuccessObserver =
+        m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) { m_reconnect.resume(); });
+    // The program's engine is never destroyed: a lookup still waiting on a hung service when the
+    // program quits must end before the program's static state goes away under it.
+    if (QCoreApplication *application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { m_lookups.waitForDone(); });
     if (m_isEnabled)
         startMonitoring();
 }
 
 AutoLoginManager::~AutoLoginManager()
 {
+    // A lookup still running refers to the probe and posts back here: let it end first.
+    m_lookups.waitForDone();
     // The centre outlives the engine; its observers must not call into a destroyed engine.
     withdrawOutcomeObservers();
+    m_center.removeObserver(m_anySuccessObserver);
+}
+
+template <typename Result>
+void AutoLoginManager::inBackground(std::function<Result()> job, std::function<void(const Result &)> then)
+{
+    m_lookups.start([this, job = std::move(job), then = std::move(then)] {
+        const Result result = job();
+        // Dropped with the engine's pending events if the engine is destroyed first.
+        QMetaObject::invokeMethod(this, [then, result] { then(result); }, Qt::QueuedConnection);
+    });
 }
 
 void AutoLoginManager::enableAutoLogin()
@@ -153,17 +187,22 @@ void AutoLoginManager::startMonitoring()
     m_sessionActiveObserver = connect(&m_events, &SystemEvents::sessionDidBecomeActive, this, [this] {
         handleTrigger({sessionActiveLog, sessionActiveDelay, sessionActiveReason, unlockStartLine});
     });
+    m_connectivityObserver =
+        connect(&m_events, &SystemEvents::internetAccessLost, this, &AutoLoginManager::internetAccessLost);
     m_events.start();
     startWiFiMonitoring();
-    m_lastWiFiSSID = getCurrentWiFiSSID();
+    // The Wi-Fi switch detector compares with the network joined now, which the first answer tells.
+    m_wifiBaselinePending = true;
+    refreshNetworkState();
+    m_statusLineLog.reset();
     startCountdownTimer();
     Log::write(monitoringStartedLog);
 }
 
 void AutoLoginManager::stopMonitoring()
 {
-    for (QMetaObject::Connection *observer :
-         {&m_workspaceObserver, &m_appObserver, &m_screenWakeObserver, &m_sessionActiveObserver}) {
+    for (QMetaObject::Connection *observer : {&m_workspaceObserver, &m_appObserver, &m_screenWakeObserver,
+                                              &m_sessionActiveObserver, &m_connectivityObserver}) {
         if (*observer)
             disconnect(*observer);
         *observer = {};
@@ -178,16 +217,43 @@ void AutoLoginManager::handleTrigger(const Trigger &trigger)
 {
     if (!m_isEnabled)
         return;
+    // A wake, an unlock or a campus network joined gives reconnecting a fresh start.
+    if (!trigger.reconnect)
+        m_reconnect.resume();
     Log::write(trigger.arrivalLog);
     m_nextCheckTime = m_clock.now().addMSecs(qRound64(trigger.delay * millisecondsPerSecond));
     m_nextCheckReason = trigger.reason;
     startCountdownTimer();
     // Every trigger runs its own check: none is merged with, or cancelled by, another.
-    QTimer::singleShot(scaled(trigger.delay), this, [this, startLine = trigger.startLine] {
-        if (!startLine.isEmpty())
-            Log::write(startLine);
-        performAutoLoginCheck();
+    QTimer::singleShot(scaled(trigger.delay), this, [this, check = DueCheck{trigger.startLine, trigger.reconnect}] {
+        if (check.reconnect)
+            m_reconnect.checkStarted();
+        enqueueCheck(check);
     });
+}
+
+void AutoLoginManager::enqueueCheck(const DueCheck &check)
+{
+    m_dueChecks.push_back(check);
+    if (!m_checkRunning)
+        runNextCheck();
+}
+
+void AutoLoginManager::runNextCheck()
+{
+    if (m_dueChecks.empty())
+        return;
+    const DueCheck check = m_dueChecks.front();
+    m_dueChecks.pop_front();
+    if (!check.startLine.isEmpty())
+        Log::write(check.startLine);
+    runCheck(check.reconnect);
+}
+
+void AutoLoginManager::checkEnded()
+{
+    m_checkRunning = false;
+    runNextCheck();
 }
 
 void AutoLoginManager::startWiFiMonitoring()
@@ -201,14 +267,24 @@ void AutoLoginManager::checkWiFiChange()
 {
     if (!m_isEnabled)
         return;
-    const std::optional<QString> current = getCurrentWiFiSSID();
     updateStatusCache();
+}
+
+bool AutoLoginManager::detectWiFiSwitch(const std::optional<QString> &current)
+{
+    if (m_wifiBaselinePending) {
+        m_wifiBaselinePending = false;
+        m_lastWiFiSSID = current;
+        return false;
+    }
     if (current == m_lastWiFiSSID)
-        return;
+        return false;
     Log::write(wifiSwitchLog.arg(m_lastWiFiSSID.value_or(noSSID), current.value_or(noSSID)));
+    m_reconnect.resume();
     if (current && NetworkProbe::isSchoolSSID(*current))
         handleTrigger({schoolWiFiLog.arg(*current), schoolWiFiDelay, schoolWiFiReason + *current, {}});
     m_lastWiFiSSID = current;
+    return true;
 }
 
 void AutoLoginManager::startCountdownTimer()
@@ -231,62 +307,155 @@ void AutoLoginManager::updateCountdownStatus()
         m_nextCheckTime.reset();
         m_nextCheckReason.reset();
         Log::write(AutoLoginStatusLine::due());
+        // Listening again: its first line goes out even if it reads as before the countdown.
+        m_statusLineLog.reset();
         return;
     }
     updateStatusCache();
-    Log::write(AutoLoginStatusLine::listening(m_cachedWiFiSSID, m_cachedIsSchoolWiFi, m_cachedHasNetwork));
+    // Before the first lookup has answered nothing is known; that answer writes the first line.
+    if (m_lastStatusUpdateTime)
+        writeListeningLine();
+}
+
+void AutoLoginManager::writeListeningLine()
+{
+    m_statusLineLog.write(AutoLoginStatusLine::listening(m_cachedWiFiSSID, m_cachedIsSchoolWiFi, m_cachedHasNetwork));
 }
 
 void AutoLoginManager::updateStatusCache()
 {
-    const QDateTime now = m_clock.now();
     if (m_lastStatusUpdateTime) {
         // A wall clock set back must not freeze the cache until it catches up again.
-        const qint64 elapsedMs = m_lastStatusUpdateTime->msecsTo(now);
+        const qint64 elapsedMs = m_lastStatusUpdateTime->msecsTo(m_clock.now());
         if (elapsedMs >= 0 && elapsedMs < qRound64(statusCacheLifetime * millisecondsPerSecond))
             return;
     }
-    m_cachedWiFiSSID = getCurrentWiFiSSID();
-    m_cachedIsSchoolWiFi = isConnectedToSchoolWiFi();
-    m_cachedHasNetwork = m_probe.isInternetReachable();
-    m_lastStatusUpdateTime = now;
+    refreshNetworkState();
+}
+
+void AutoLoginManager::refreshNetworkState()
+{
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    const QDateTime lookedUpAt = m_clock.now();
+    NetworkProbe *probe = &m_probe;
+    inBackground<NetworkState>([probe] { return NetworkState{probe->getCurrentWiFiSSID(), probe->isInternetReachable()}; },
+                               [this, lookedUpAt](const NetworkState &state) { networkStateRefreshed(state, lookedUpAt); });
+}
+
+void AutoLoginManager::networkStateRefreshed(const NetworkState &state, const QDateTime &lookedUpAt)
+{
+    m_refreshPending = false;
+    const bool firstAnswer = !m_lastStatusUpdateTime;
+    const bool hadNetwork = !firstAnswer && m_cachedHasNetwork;
+    m_cachedWiFiSSID = state.ssid;
+    m_cachedIsSchoolWiFi = m_probe.isSchoolWiFi(state.ssid, &m_campusLog);
+    m_cachedHasNetwork = state.hasNetwork;
+    m_lastStatusUpdateTime = lookedUpAt;
+    Q_EMIT statusCacheUpdated();
+    if (firstAnswer && m_isEnabled && m_countdownTimer && !m_nextCheckTime)
+        writeListeningLine();
+    if (!m_isEnabled || detectWiFiSwitch(state.ssid))
+        return;
+    // Only the change counts, never the state: an account the portal refuses cannot loop.
+    if (hadNetwork && !state.hasNetwork)
+        reconnectAfterDrop();
+}
+
+void AutoLoginManager::internetAccessLost()
+{
+    // Reported by the system's own check, possibly before the next lookup sees it; a loss the
+    // lookups have seen already has had its trigger.
+    if (!m_lastStatusUpdateTime || !m_cachedHasNetwork)
+        return;
+    m_cachedHasNetwork = false;
+    reconnectAfterDrop();
+}
+
+void AutoLoginManager::reconnectAfterDrop()
+{
+    if (!m_isEnabled || !m_cachedIsSchoolWiFi || !m_preferences.autoReconnect())
+        return;
+    if (const std::optional<double> delay = m_reconnect.schedule(m_clock.now()))
+        handleTrigger({reconnectLog, *delay, reconnectReason, {}, true});
+}
+
+void AutoLoginManager::reconnectFailed()
+{
+    if (!m_reconnect.failed())
+        return;
+    Log::write(reconnectSuspendedLog.arg(ReconnectThrottle::maxFailures));
+    StatusBarNotifications::showNotification(m_banners, reconnectSuspendedTitle,
+                                       reconnectSuspendedBody.arg(ReconnectThrottle::maxFailures));
 }
 
 void AutoLoginManager::performAutoLoginCheck()
 {
+    enqueueCheck({});
+}
+
+void AutoLoginManager::runCheck(bool reconnect)
+{
+    m_checkRunning = true;
     Log::write(checkBeginLog);
     m_nextCheckTime.reset();
     m_nextCheckReason.reset();
     dropTimer(m_countdownTimer);
+    NetworkProbe *probe = &m_probe;
+    inBackground<std::optional<QString>>([probe] { return probe->getCurrentWiFiSSID(); },
+                                         [this, reconnect](const std::optional<QString> &ssid) {
+                                             continueCheck(ssid, reconnect);
+                                         });
+}
 
-    const std::optional<QString> ssid = getCurrentWiFiSSID();
+void AutoLoginManager::continueCheck(const std::optional<QString> &ssid, bool reconnect)
+{
     Log::write(currentSSIDLog + ssid.value_or(ssidUnreadable));
-    if (!isConnectedToSchoolWiFi()) {
+    if (!m_probe.isSchoolWiFi(ssid)) {
         Log::write(notSchoolWiFiLog);
         Log::write(endNotSchoolWiFiLog);
+        checkEnded();
         return;
     }
     Log::write(schoolWiFiConnectedLog + ssid.value_or(ssidUnknown));
     Log::write(checkingNetworkLog);
-    const bool online = m_probe.isInternetReachable();
+    NetworkProbe *probe = &m_probe;
+    inBackground<bool>([probe] { return probe->isInternetReachable(); },
+                       [this, reconnect](const bool &online) { finishCheck(online, reconnect); });
+}
+
+void AutoLoginManager::finishCheck(bool online, bool reconnect)
+{
     Log::write(networkStateLog + (online ? stateConnected : stateNotConnected));
     if (online) {
         Log::write(alreadyOnlineLog);
         Log::write(endOnlineLog);
+        checkEnded();
         return;
     }
     Log::write(signInStartLog);
     Log::write(endSignInLog);
-    performAutoLogin();
+    // The next check waits for this sign-in's outcome: run meanwhile, it would find no internet yet
+    // and sign in a second time.
+    if (!signIn(reconnect))
+        checkEnded();
 }
 
 void AutoLoginManager::performAutoLogin()
+{
+    signIn(false);
+}
+
+bool AutoLoginManager::signIn(bool reconnect)
 {
     const Credentials credentials = m_keychain.loadCredentials();
     if (!credentials.isUsable()) {
         Log::write(noCredentialsLog);
         StatusBarNotifications::showNotification(m_banners, failureTitle, noCredentialsBody);
-        return;
+        if (reconnect)
+            reconnectFailed();
+        return false;
     }
     StatusBarNotifications::showNotification(m_banners, startTitle, startBody);
 
@@ -294,18 +463,31 @@ void AutoLoginManager::performAutoLogin()
     // whichever outcome arrives first withdraws both, so that a later sign-in made elsewhere (the
     // menu or the settings window) never reaches a stale observer and shows a wrong banner.
     withdrawOutcomeObservers();
+    m_signInIsReconnect = reconnect;
     m_successObserver = m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) {
         StatusBarNotifications::showNotification(m_banners, successTitle, successBody);
         Log::write(successLog);
         withdrawOutcomeObservers();
+        signInEnded();
     });
     m_failureObserver = m_center.addObserver(Notifications::LoginFailed, [this](const QVariantMap &userInfo) {
         const QVariant message = userInfo.value(Notifications::MessageKey);
         const QString body = message.typeId() == QMetaType::QString ? message.toString() : defaultFailureBody;
         StatusBarNotifications::showNotification(m_banners, failureTitle, body);
+        const bool reconnect = m_signInIsReconnect;
         withdrawOutcomeObservers();
+        if (reconnect)
+            reconnectFailed();
+        signInEnded();
     });
     m_authService.login(*credentials.username, *credentials.password);
+    return true;
+}
+
+void AutoLoginManager::signInEnded()
+{
+    if (m_checkRunning)
+        checkEnded();
 }
 
 void AutoLoginManager::withdrawOutcomeObservers()

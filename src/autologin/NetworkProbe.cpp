@@ -87,72 +87,79 @@ NetworkProbe::NetworkProbe(WifiClient &wifiClient, LocationAuthorization &locati
 std::optional<QString> NetworkProbe::getCurrentWiFiSSID()
 {
     if (m_locationManager.authorizationStatus() != LocationAuthorization::AuthorizedAlways) {
-        Log::write(noPermissionLog);
+        m_lookupLog.write(noPermissionLog);
         // The permission belongs to the main thread; a lookup from a background thread asks there.
         QMetaObject::invokeMethod(this, &NetworkProbe::checkLocationPermission);
         return std::nullopt;
     }
-    if (auto ssid = ssidFromInterfaces())
+    QStringList lines;
+    const std::optional<QString> ssid = lookUpSSID(lines);
+    m_lookupLog.write(lines);
+    return ssid;
+}
+
+std::optional<QString> NetworkProbe::lookUpSSID(QStringList &lines)
+{
+    if (auto ssid = ssidFromInterfaces(lines))
         return ssid;
-    if (auto ssid = ssidFromDefaultInterface())
+    if (auto ssid = ssidFromDefaultInterface(lines))
         return ssid;
-    if (auto ssid = ssidFromSecondSource())
+    if (auto ssid = ssidFromSecondSource(lines))
         return ssid;
-    Log::write(allAttemptsFailedLog);
-    Log::write(permissionHintLog);
+    lines << allAttemptsFailedLog << permissionHintLog;
     return std::nullopt;
 }
 
-std::optional<QString> NetworkProbe::ssidFromInterfaces()
+std::optional<QString> NetworkProbe::ssidFromInterfaces(QStringList &lines)
 {
     for (const WifiClient::Interface &interface : m_wifiClient.interfaces()) {
         const int mode = modeNumber(interface.mode);
         if (!isJoined(interface.mode)) {
-            Log::write(interfaceNotStationLog.arg(nameOf(interface), QString::number(mode)));
+            lines << interfaceNotStationLog.arg(nameOf(interface), QString::number(mode));
             continue;
         }
         if (auto ssid = ssidText(interface)) {
-            Log::write(interfaceSSIDLog.arg(*ssid, nameOf(interface), QString::number(mode)));
+            lines << interfaceSSIDLog.arg(*ssid, nameOf(interface), QString::number(mode));
             return ssid;
         }
-        Log::write(interfaceEmptySSIDLog.arg(nameOf(interface), QString::number(mode)));
+        lines << interfaceEmptySSIDLog.arg(nameOf(interface), QString::number(mode));
     }
     return std::nullopt;
 }
 
-std::optional<QString> NetworkProbe::ssidFromDefaultInterface()
+std::optional<QString> NetworkProbe::ssidFromDefaultInterface(QStringList &lines)
 {
     const std::optional<WifiClient::Interface> interface = m_wifiClient.defaultInterface();
     if (!interface) {
-        Log::write(noDefaultInterfaceLog);
+        lines << noDefaultInterfaceLog;
         return std::nullopt;
     }
-    Log::write(defaultInterfaceLog.arg(nameOf(*interface), QString::number(modeNumber(interface->mode)),
-                                       interface->powerOn ? QStringLiteral("true") : QStringLiteral("false")));
+    lines << defaultInterfaceLog.arg(nameOf(*interface), QString::number(modeNumber(interface->mode)),
+                                     interface->powerOn ? QStringLiteral("true") : QStringLiteral("false"));
     if (!isJoined(interface->mode)) {
-        Log::write(defaultInterfaceNotStationLog.arg(modeNumber(interface->mode)));
+        lines << defaultInterfaceNotStationLog.arg(modeNumber(interface->mode));
         return std::nullopt;
     }
     if (auto ssid = ssidText(*interface)) {
-        Log::write(defaultInterfaceSSIDLog + *ssid);
+        lines << defaultInterfaceSSIDLog + *ssid;
         return ssid;
     }
-    Log::write(defaultInterfaceEmptySSIDLog);
+    lines << defaultInterfaceEmptySSIDLog;
     return std::nullopt;
 }
 
-std::optional<QString> NetworkProbe::ssidFromSecondSource()
+std::optional<QString> NetworkProbe::ssidFromSecondSource(QStringList &lines)
 {
     const std::optional<QStringList> names = m_wifiClient.supportedInterfaceNames();
     if (!names) {
-        Log::write(noInterfaceNamesLog);
+        lines << noInterfaceNamesLog;
         return std::nullopt;
     }
-    Log::write(interfaceNamesLog.arg(names->size()));
+    lines << interfaceNamesLog.arg(names->size());
     for (const QString &name : *names) {
         // This source's answer is taken as it stands, an empty name included.
         if (auto ssid = m_wifiClient.currentNetworkSSID(name)) {
-            Log::write(secondSourceSSIDLog + *ssid);
+            lines << secondSourceSSIDLog + *ssid;
             return ssid;
         }
     }
@@ -166,20 +173,29 @@ bool NetworkProbe::isSchoolSSID(const QString &ssid)
 
 bool NetworkProbe::isConnectedToSchoolWiFi()
 {
-    if (const std::optional<QString> ssid = getCurrentWiFiSSID()) {
-        if (isSchoolSSID(*ssid)) {
-            Log::write(schoolWiFiLog + *ssid);
-            return true;
-        }
-        Log::write(notSchoolWiFiLog + *ssid);
-        return false;
+    return isSchoolWiFi(getCurrentWiFiSSID());
+}
+
+bool NetworkProbe::isSchoolWiFi(const std::optional<QString> &ssid, LogOnChange *recurringLog)
+{
+    QStringList lines;
+    bool school = false;
+    if (ssid) {
+        school = isSchoolSSID(*ssid);
+        lines << (school ? schoolWiFiLog : notSchoolWiFiLog) + *ssid;
+    } else {
+        lines << ssidUnreadableLog;
+        school = m_preferences.boolValue(PreferenceKeys::skipWiFiCheckForAutoLogin);
+        if (school)
+            lines << skipWiFiCheckLog;
     }
-    Log::write(ssidUnreadableLog);
-    if (m_preferences.boolValue(PreferenceKeys::skipWiFiCheckForAutoLogin)) {
-        Log::write(skipWiFiCheckLog);
-        return true;
+    if (recurringLog) {
+        recurringLog->write(lines);
+    } else {
+        for (const QString &line : std::as_const(lines))
+            Log::write(line);
     }
-    return false;
+    return school;
 }
 
 bool NetworkProbe::checkNetworkConnection(const QString &urlString, double timeout, const QString &portalAddress)

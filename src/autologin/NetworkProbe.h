@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/LogOnChange.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -12,8 +14,8 @@ class WifiClient;
 
 /// The three questions every automatic sign-in decision rests on: which Wi-Fi network the computer
 /// is on, whether it is a campus network and whether the internet is reachable; and the location
-/// permission some systems want before they tell the SSID. Keeps no state of its own, so that the
-/// status command and the settings pane can ask without starting the auto-login engine. Lives on the
+/// permission some systems want before they tell the SSID. Keeps no state beyond the last lookup's log
+/// lines, so that the status command and the settings pane can ask without starting the auto-login engine. Lives on the
 /// main thread; the three lookups may also be called from a background thread.
 class NetworkProbe : public QObject
 {
@@ -36,12 +38,18 @@ public:
     static bool isSchoolSSID(const QString &ssid);
 
     /// The SSID of the joined Wi-Fi network, or absent when no source can tell it (or the location
-    /// permission is missing). Logs every attempt.
+    /// permission is missing). Logs every attempt; a lookup whose lines repeat the previous lookup's
+    /// word for word goes to the stderr copy only, as the system log already holds them. May block on
+    /// the system's Wi-Fi services for a few of their time-outs: the engine calls it off the main thread.
     std::optional<QString> getCurrentWiFiSSID();
 
     /// True when the current SSID is a campus network; an unreadable SSID counts as one only when
     /// "skipWiFiCheckForAutoLogin" is set. Looks the SSID up afresh each time.
     bool isConnectedToSchoolWiFi();
+
+    /// The campus test on an SSID already looked up (absent: unreadable), with its log lines; those
+    /// go through `recurringLog` when given. Main thread: it reads the preferences.
+    bool isSchoolWiFi(const std::optional<QString> &ssid, LogOnChange *recurringLog = nullptr);
 
     /// True when a HEAD request to `urlString` is answered with 2xx within `timeout` seconds. A
     /// redirect to the portal (`portalAddress`'s host and port exactly) counts as unreachable. Blocks
@@ -61,13 +69,16 @@ public:
     const QString &portalAddress() const { return m_portalAddress; }
 
 private:
-    std::optional<QString> ssidFromInterfaces();
-    std::optional<QString> ssidFromDefaultInterface();
-    std::optional<QString> ssidFromSecondSource();
+    // The lookup's attempts (the permission granted), each adding its log lines to `lines`.
+    std::optional<QString> lookUpSSID(QStringList &lines);
+    std::optional<QString> ssidFromInterfaces(QStringList &lines);
+    std::optional<QString> ssidFromDefaultInterface(QStringList &lines);
+    std::optional<QString> ssidFromSecondSource(QStringList &lines);
 
     WifiClient &m_wifiClient;
     LocationAuthorization &m_locationManager;
     Preferences &m_preferences;
     const QString m_probeURL;
     const QString m_portalAddress;
+    LogOnChange m_lookupLog;
 };

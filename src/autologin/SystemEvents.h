@@ -29,4 +29,7 @@ Q_SIGNALS:
     /// The application's window has become the active one. Only a graphical front end knows this: it
     /// forwards Qt::ApplicationActive here; in the headless daemon it never fires.
     void applicationDidBecomeActive();
+    /// The system's own connectivity check has found the internet cut off behind a portal, or
+    /// reachable only in part, where it was not before. Systems without such a check never send it.
+    void internetAccessLost();
 };

@@ -25,7 +25,7 @@ NetworkStatus readStatus(NetworkProbe &probe)
 {
     NetworkStatus status;
     status.ssid = probe.getCurrentWiFiSSID();
-    status.campusNetwork = probe.isConnectedToSchoolWiFi();
+    status.campusNetwork = probe.isSchoolWiFi(status.ssid);
     status.internetReachable = probe.isInternetReachable();
     return status;
 }

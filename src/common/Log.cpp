@@ -20,6 +20,14 @@ LogState &state()
     static LogState s;
     return s;
 }
+
+void copyToStderr(const LogState &s, const QByteArray &utf8)
+{
+    if (!s.stderrCopy)
+        return;
+    std::fprintf(stderr, "%s\n", utf8.constData());
+    std::fflush(stderr);
+}
 } // namespace
 
 namespace Log {
@@ -38,10 +46,14 @@ void write(const QString &line)
         }
         syslog(LOG_INFO, "%s", utf8.constData());
     }
-    if (s.stderrCopy) {
-        std::fprintf(stderr, "%s\n", utf8.constData());
-        std::fflush(stderr);
-    }
+    copyToStderr(s, utf8);
+}
+
+void echo(const QString &line)
+{
+    LogState &s = state();
+    QMutexLocker lock(&s.mutex);
+    copyToStderr(s, line.toUtf8());
 }
 
 void setStderrCopy(bool enabled)

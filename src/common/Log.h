@@ -12,6 +12,10 @@ namespace Log {
 /// Writes one diagnostic line.
 void write(const QString &line);
 
+/// Gives a line to the stderr copy only (when it is on), not to the system log: for a line the
+/// system log already holds from before (see LogOnChange).
+void echo(const QString &line);
+
 /// Copies every line to stderr as well (the command line's --verbose).
 void setStderrCopy(bool enabled);
 

@@ -7,6 +7,7 @@
 #include "LogCapture.h"
 #include "MockClock.h"
 #include "auth/HTTPAuthService.h"
+#include "common/Log.h"
 #include "autologin/AutoLoginManager.h"
 #include "store/KeychainHelper.h"
 #include "store/Preferences.h"
@@ -16,7 +17,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTemporaryFile>
 #include <QTimer>
+
+#include <unistd.h>
 
 #include <httplib.h>
 
@@ -71,6 +75,16 @@ class TestAutoLoginManager : public QObject
     // An empty SSID reads as none at all.
     void joinWiFi(const QByteArray &ssid) { m_wifi.interfaceList = {FakeWifiClient::station(u"wlan0"_s, ssid)}; }
 
+    // One tick of the Wi-Fi detector after the status cache's lifetime; its lookup answers off the
+    // main thread and is waited for.
+    static bool tick(AutoLoginManager &engine, MockClock &clock)
+    {
+        QSignalSpy refreshed(&engine, &AutoLoginManager::statusCacheUpdated);
+        clock.advanceSeconds(5);
+        engine.checkWiFiChange();
+        return refreshed.wait(20000) || refreshed.size() > 0;
+    }
+
     // Listening: one observer per event, the Wi-Fi (5 s) and status line (1 s) timers, scaled by 0.01.
     void expectListening(const AutoLoginManager &engine, bool listening)
     {
@@ -121,14 +135,19 @@ private Q_SLOTS:
         auto engine = makeEngine(0.01);
         expectListening(*engine, false);
         LogCapture log;
+        QSignalSpy refreshed(engine.get(), &AutoLoginManager::statusCacheUpdated);
         engine->enableAutoLogin();
         engine->enableAutoLogin();
         QVERIFY(m_preferences.boolValue(PreferenceKeys::autoLoginEnabled));
         expectListening(*engine, true);
+        QTRY_VERIFY(refreshed.size() > 0); // the network joined when listening began
+        std::optional<QString> reason;
+        std::optional<QDateTime> due;
         for (const char *ssid : {"larkmead_staff", "larkmead_student", "", "cafe"}) {
             joinWiFi(ssid);
-            engine->checkWiFiChange();
-            m_clock.advanceSeconds(1);
+            QVERIFY(tick(*engine, m_clock));
+            if (!reason && engine->nextCheckReason()) // before its check runs and clears them
+                reason = engine->nextCheckReason(), due = engine->nextCheckTime();
         }
         engine->disableAutoLogin();
         QVERIFY(!m_preferences.boolValue(PreferenceKeys::autoLoginEnabled));
@@ -137,8 +156,8 @@ private Q_SLOTS:
                  (QStringList{u"🔍 检测到WiFi切换: larkmead_staff → larkmead_student"_s,
                               u"✅ 检测到切换到学校WiFi: larkmead_student，等待几秒后检查是否需要自动联网..."_s,
                               u"🔍 检测到WiFi切换: larkmead_student → 无"_s, u"🔍 检测到WiFi切换: 无 → cafe"_s}));
-        QCOMPARE(engine->nextCheckReason(), u"切换到学校WiFi: larkmead_student"_s);
-        QCOMPARE(engine->nextCheckTime(), start.addSecs(1 + 3)); // joined a second after the start, due 3 s later
+        QCOMPARE(reason, u"切换到学校WiFi: larkmead_student"_s);
+        QCOMPARE(due, start.addSecs(2 * 5 + 3)); // joined at the second tick, due 3 s later
         engine.reset();
         m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
         expectListening(*makeEngine(0.01), true);
@@ -154,6 +173,8 @@ private Q_SLOTS:
         m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
         auto engine = makeEngine();
         QSignalSpy signIn(&*m_auth, &HTTPAuthService::isAuthenticatingChanged);
+        QSignalSpy refreshed(engine.get(), &AutoLoginManager::statusCacheUpdated);
+        QTRY_COMPARE(refreshed.size(), 1);
         LogCapture log;
         for (const char *signal : {"screensDidWake", "sessionDidBecomeActive", "applicationDidBecomeActive", "systemDidWake"})
             QVERIFY(QMetaObject::invokeMethod(&m_events, signal));
@@ -166,12 +187,18 @@ private Q_SLOTS:
                               u"🔄 系统已唤醒，检查是否需要自动联网..."_s, countdown.arg(wake).arg(2)}));
         const QString listening = u"⏱️ 自动联网监听中 | 当前WiFi: larkmead_staff (✅ 学校WiFi) | 网络状态: %1 | 等待触发事件..."_s;
         m_probeStatus = 204; // shown only once the cache is refreshed
-        for (const auto &[msecs, line] : {std::pair(-400, countdown.arg(wake).arg(2)), {1500, countdown.arg(wake).arg(0)},
-                                          {-73000, countdown.arg(wake, u"1分15"_s)}, {-58000, countdown.arg(wake, u"1分0"_s)},
-                                          {2000, u"⏱️ 自动联网检测时间已到，正在检测..."_s}, {4999, listening.arg(u"❌ 未连接"_s)},
-                                          {5000, listening.arg(u"✅ 已连接"_s)}, {-60000, listening.arg(u"✅ 已连接"_s)}}) {
+        // Clock in ms from the start, the line, how many refreshes have answered by then.
+        for (const auto &[msecs, line, refreshes] :
+             {std::tuple(-400, countdown.arg(wake).arg(2), 1), {1500, countdown.arg(wake).arg(0), 1},
+              {-73000, countdown.arg(wake, u"1分15"_s), 1}, {-58000, countdown.arg(wake, u"1分0"_s), 1},
+              {2000, u"⏱️ 自动联网检测时间已到，正在检测..."_s, 1}, {4999, listening.arg(u"❌ 未连接"_s), 1},
+              {5000, listening.arg(u"✅ 已连接"_s), 2}, {-60000, listening.arg(u"✅ 已连接"_s), 3}}) {
             m_clock.set(start.addMSecs(msecs));
+            const qsizetype before = refreshed.size();
             engine->updateCountdownStatus();
+            QTRY_COMPARE(refreshed.size(), refreshes);
+            if (refreshes > before) // the line written when the refresh began showed the old values
+                engine->updateCountdownStatus();
             QCOMPARE(log.lines().last(), line);
         }
         QCOMPARE(m_probeRequests.load(), 3); // when the engine was made, 5 s later and after the clock went back
@@ -188,7 +215,8 @@ private Q_SLOTS:
         QCOMPARE(m_loginPosts.load(), 1);
         QCOMPARE(m_secrets.finds, 2); // the name and the password, once
         QCOMPARE(m_banners.banners, (QList<Banner>{startBanner, {u"✅ 自动联网成功"_s, u"校园网已自动连接，现在可以正常上网了"_s}}));
-        QCOMPARE(m_center.observerCount(Notifications::LoginSuccess) + m_center.observerCount(Notifications::LoginFailed), 0);
+        // Left: only the engine's lasting observer of any successful sign-in.
+        QCOMPARE(m_center.observerCount(Notifications::LoginSuccess) + m_center.observerCount(Notifications::LoginFailed), 1);
     }
 
     // Off campus a check stops before it reads the account; on campus an incomplete account is reported
@@ -202,6 +230,7 @@ private Q_SLOTS:
         LogCapture log;
         joinWiFi("larkmead_staff_5G");
         engine->performAutoLoginCheck();
+        QTRY_VERIFY(log.lines().last().startsWith(u"🔍 ========== 自动联网检测结束"_s));
         QCOMPARE(log.lines().mid(log.lines().size() - 3),
                  (QStringList{u"⚠️ 当前WiFi不是学校网络: larkmead_staff_5G"_s, u"⚠️ 未连接到学校WiFi，跳过自动联网"_s,
                               u"🔍 ========== 自动联网检测结束（未连接学校WiFi） =========="_s}));
@@ -209,7 +238,7 @@ private Q_SLOTS:
         joinWiFi("larkmead_staff");
         QVERIFY(m_keychain.saveCredentials(u"20231234"_s, QString()));
         engine->performAutoLoginCheck();
-        QCOMPARE(log.lines().last(), u"⚠️ 未找到保存的凭据，无法自动联网"_s);
+        QTRY_COMPARE(log.lines().last(), u"⚠️ 未找到保存的凭据，无法自动联网"_s);
         QCOMPARE(m_banners.banners, (QList<Banner>{{u"自动联网失败"_s, u"未找到保存的凭据，请先设置用户名和密码"_s}}));
         QCoreApplication::processEvents(); // a sign-in publishes its start on the next turn
         QCOMPARE(signIn.count(), 0);
@@ -218,13 +247,132 @@ private Q_SLOTS:
         engine->performAutoLogin();
         m_center.post(Notifications::LoginFailed);
         QCOMPARE(m_banners.banners.last(), (Banner{u"自动联网失败"_s, u"登录失败"_s}));
-        QCOMPARE(m_center.observerCount(Notifications::LoginSuccess) + m_center.observerCount(Notifications::LoginFailed), 0);
+        // Left: only the engine's lasting observer of any successful sign-in.
+        QCOMPARE(m_center.observerCount(Notifications::LoginSuccess) + m_center.observerCount(Notifications::LoginFailed), 1);
         QTRY_COMPARE_WITH_TIMEOUT(signIn.size(), 2, 20000); // started and ended: its success has been posted
         QCOMPARE(m_banners.banners.size(), 3);
         m_portalAccepts = false;
         engine->performAutoLogin();
         QTRY_COMPARE_WITH_TIMEOUT(m_banners.banners.size(), 5, 20000);
         QCOMPARE(m_banners.banners.last(), (Banner{u"自动联网失败"_s, u"密码错误"_s}));
+    }
+
+    // Steps: "up"/"down" the probe answers 204/503 at the next tick, "nm" NetworkManager reports a
+    // portal, "cafe" joins another network, "noreconnect" switches reconnecting off, "refuse" the
+    // portal refuses the account, "wake" a system wake, "+60" the clock moves a minute. Each step
+    // waits until every check it caused has ended and its sign-in has answered.
+    void reconnect_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QList<int>>("delays"); // seconds until each reconnect check, as counted down
+        QTest::addColumn<int>("pauseBanners");
+        QTest::newRow("internet lost on campus") << u"up down"_s << QList<int>{3} << 0;
+        QTest::newRow("still no internet") << u"down down"_s << QList<int>() << 0;
+        QTest::newRow("off campus") << u"cafe up down"_s << QList<int>() << 0;
+        QTest::newRow("reconnecting switched off") << u"noreconnect up down"_s << QList<int>() << 0;
+        QTest::newRow("NetworkManager first") << u"up nm down"_s << QList<int>{3} << 0;
+        QTest::newRow("a minute apart at least") << u"up down up down +60 up down"_s << QList<int>{3, 53, 43} << 0;
+        QTest::newRow("three failures pause it until a wake")
+            << u"refuse up down +60 up down +60 up down +60 up down wake up down"_s << QList<int>{3, 3, 3, 3} << 1;
+    }
+
+    void reconnect()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QList<int>, delays);
+        QFETCH(int, pauseBanners);
+        m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
+        m_preferences.setBool(PreferenceKeys::autoReconnect, true);
+        auto engine = makeEngine(0.001);
+        LogCapture log;
+        const auto count = [&log](const QRegularExpression &pattern) { return log.lines().filter(pattern).size(); };
+        const auto settled = [&] {
+            const auto outcomes = std::count_if(m_banners.banners.cbegin(), m_banners.banners.cend(), [](const Banner &b) {
+                return b.title == u"✅ 自动联网成功" || b.title == u"自动联网失败";
+            });
+            const int triggers = count(QRegularExpression(u"^(🔄|📶|✅ 检测到切换)"_s));
+            return triggers == count(QRegularExpression(u"开始自动联网检测 ="_s)) &&
+                   triggers == count(QRegularExpression(u"自动联网检测结束"_s)) &&
+                   m_banners.banners.count(startBanner) == outcomes;
+        };
+        QTRY_VERIFY(engine->cachedWiFiSSID().has_value());
+        for (const QString &step : steps.split(u' ')) {
+            if (step == u"up" || step == u"down") {
+                m_probeStatus = step == u"up" ? 204 : 503;
+                QVERIFY(tick(*engine, m_clock));
+            } else if (step == u"cafe") {
+                joinWiFi("cafe");
+                QVERIFY(tick(*engine, m_clock));
+            } else if (step == u"nm") {
+                Q_EMIT m_events.internetAccessLost();
+            } else if (step == u"noreconnect") {
+                m_preferences.setBool(PreferenceKeys::autoReconnect, false);
+            } else if (step == u"refuse") {
+                m_portalAccepts = false;
+            } else if (step == u"wake") {
+                Q_EMIT m_events.systemDidWake();
+            } else {
+                m_clock.advanceSeconds(60);
+            }
+            QTRY_VERIFY2_WITH_TIMEOUT(settled(), qPrintable(step), 20000);
+        }
+        QList<int> seen;
+        const QStringList lines = log.lines();
+        static const QRegularExpression countdown(u"^⏱️ 下次自动联网检测: 网络连接断开 \\| 剩余时间: (\\d+)秒$"_s);
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+            if (lines[i] == u"📶 检测到网络连接断开，检查是否需要自动联网...")
+                seen << countdown.match(lines[i + 1]).captured(1).toInt();
+        QCOMPARE(seen, delays);
+        QCOMPARE(m_banners.banners.count(Banner{u"断线自动重连已暂停"_s,
+                                                u"连续3次自动重新登录失败。下次唤醒、解锁、切换WiFi或手动登录成功后将恢复自动重连"_s}),
+                 pauseBanners);
+    }
+
+    // A minute of listening (a status line a second, a lookup every 5 s): the system log gets only
+    // what changed, the stderr copy every line.
+    void quietJournal_data()
+    {
+        QTest::addColumn<int>("internetAt"); // the second the internet comes back; -1: never
+        QTest::addColumn<QStringList>("written");
+        QTest::newRow("nothing changes") << -1 << QStringList();
+        QTest::newRow("the internet comes back")
+            << 30 << QStringList{u"⏱️ 自动联网监听中 | 当前WiFi: larkmead_staff (✅ 学校WiFi) | 网络状态: ✅ 已连接 | 等待触发事件..."_s};
+    }
+
+    void quietJournal()
+    {
+        QFETCH(int, internetAt);
+        QFETCH(QStringList, written);
+        m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
+        auto engine = makeEngine(100); // the test drives the ticks itself
+        QTRY_VERIFY(engine->cachedWiFiSSID().has_value());
+        engine->updateCountdownStatus();
+        QTemporaryFile copy;
+        QVERIFY(copy.open());
+        const int savedStderr = ::dup(STDERR_FILENO);
+        ::dup2(copy.handle(), STDERR_FILENO);
+        Log::setStderrCopy(true);
+        LogCapture log;
+        QSignalSpy refreshed(engine.get(), &AutoLoginManager::statusCacheUpdated);
+        for (int second = 1; second <= 60; ++second) {
+            if (second == internetAt)
+                m_probeStatus = 204;
+            m_clock.advanceSeconds(1);
+            if (second % 5 == 0) {
+                engine->checkWiFiChange();
+                QTRY_COMPARE(refreshed.size(), second / 5);
+            }
+            engine->updateCountdownStatus();
+        }
+        Log::setStderrCopy(false);
+        ::dup2(savedStderr, STDERR_FILENO);
+        ::close(savedStderr);
+        QCOMPARE(log.lines(), written);
+        QFile copied(copy.fileName()); // the descriptor's offset is at the end, shared with stderr
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        const QString everything = QString::fromUtf8(copied.readAll());
+        QCOMPARE(everything.count(u"⏱️ 自动联网监听中"_s), 60);
+        QCOMPARE(everything.count(u"✅ 通过CoreWLAN获取到SSID: larkmead_staff"_s), 12);
     }
 };
 

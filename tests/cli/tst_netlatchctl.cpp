@@ -198,6 +198,22 @@ private Q_SLOTS:
         QVERIFY2(err.trimmed().endsWith("✅ 自动联网监听已停止"), qPrintable(err));
     }
 
+    // Reconnecting is switched apart from automatic sign-in, remembered, and shown by status.
+    void reconnectSwitch()
+    {
+        for (const auto &[arguments, shown] : {std::pair(QStringList{"autologin", "reconnect", "off"}, "off"),
+                                               {{"autologin", "status"}, "off"},
+                                               {{"autologin", "reconnect", "on"}, "on"},
+                                               {{"autologin"}, "on"}}) {
+            const ProgramRun run = ctl(arguments);
+            QCOMPARE(run.exitCode, 0);
+            QVERIFY2(
+                run.out.contains(QStringLiteral("Reconnect when the portal drops the session: ") + shown),
+                qPrintable(run.out));
+        }
+        QCOMPARE(ctl({"autologin", "reconnect", "maybe"}).exitCode, 2);
+    }
+
     // The password lives in the keyring and in the request to the portal, and nowhere else.
     void thePasswordLeaksIntoNoOutputAndNoFile()
     {

@@ -8,6 +8,7 @@ namespace {
 const char *const pagePath = "/ac_portal/default/pc.html";
 const char *const loginPath = "/ac_portal/login.php";
 const char *const sessionCookie = "PHPSESSID";
+const char *const logoutPath = "/simulator/logout";
 
 const char *const portalPage =
     "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>上网认证</title>\n"
@@ -44,7 +45,10 @@ std::string jsAnswer(bool success, const std::string &msg)
 }
 } // namespace
 
-PortalSimulator::PortalSimulator(SimulatorOptions options) : m_options(std::move(options)) {}
+PortalSimulator::PortalSimulator(SimulatorOptions options)
+    : m_options(std::move(options)), m_signedIn(m_options.signedIn)
+{
+}
 
 void PortalSimulator::install(httplib::Server &server)
 {
@@ -57,7 +61,39 @@ void PortalSimulator::install(httplib::Server &server)
                    if (!redirect(req, res))
                        res.status = 404;
                });
+    server.Post(logoutPath, [this](const httplib::Request &req, httplib::Response &res) {
+        if (req.remote_addr.rfind("127.", 0) != 0) {
+            res.status = 403;
+            return;
+        }
+        setSignedIn(false);
+        res.set_content("logged out\n", "text/plain");
+    });
     server.set_logger(&PortalSimulator::logRequest);
+}
+
+void PortalSimulator::installProbeSite(httplib::Server &probeSite)
+{
+    const std::string signInPage = "http://127.0.0.1:" + std::to_string(m_options.port) + pagePath;
+    probeSite.Get("/", [this, signInPage](const httplib::Request &, httplib::Response &res) {
+        if (isSignedIn())
+            res.status = 204;
+        else
+            res.set_redirect(signInPage);
+    });
+    probeSite.set_logger(&PortalSimulator::logRequest);
+}
+
+void PortalSimulator::setSignedIn(bool signedIn)
+{
+    std::lock_guard lock(m_mutex);
+    m_signedIn = signedIn;
+}
+
+bool PortalSimulator::isSignedIn()
+{
+    std::lock_guard lock(m_mutex);
+    return m_signedIn;
 }
 
 void PortalSimulator::servePage(const httplib::Request &req, httplib::Response &res)
@@ -90,6 +126,10 @@ void PortalSimulator::serveLogin(const httplib::Request &req, httplib::Response 
     if (redirect(req, res))
         return;
     const std::string refused = refusal(req);
+    const bool answers = m_options.behaviour == Behaviour::Normal || m_options.behaviour == Behaviour::HtmlAnswer ||
+                         m_options.behaviour == Behaviour::PlainText;
+    if (answers && refused.empty())
+        setSignedIn(true);
     switch (m_options.behaviour) {
     case Behaviour::Slow:
         std::this_thread::sleep_for(slowHold);
@@ -173,7 +213,7 @@ void PortalSimulator::logRequest(const httplib::Request &req, const httplib::Res
 {
     std::string line =
         "portal-simulator: " + req.method + " " + req.target + " -> " + std::to_string(res.status);
-    if (req.method == "POST") {
+    if (req.path == loginPath) {
         // The form as it arrived, with the password masked.
         line += " [userName=" + req.get_param_value("userName") +
                 " pwd=*** opr=" + req.get_param_value("opr") +

@@ -12,6 +12,19 @@ const QString LogindService = QStringLiteral("org.freedesktop.login1");
 const QString LogindManagerPath = QStringLiteral("/org/freedesktop/login1");
 const QString LogindManagerInterface = QStringLiteral("org.freedesktop.login1.Manager");
 
+const QString NetworkManagerService = QStringLiteral("org.freedesktop.NetworkManager");
+const QString NetworkManagerPath = QStringLiteral("/org/freedesktop/NetworkManager");
+const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString ConnectivityProperty = QStringLiteral("Connectivity");
+// NMConnectivityState values that mean the internet is cut off: behind a portal, or partly reachable.
+constexpr uint ConnectivityPortal = 2;
+constexpr uint ConnectivityLimited = 3;
+
+bool isCutOff(std::optional<uint> connectivity)
+{
+    return connectivity == ConnectivityPortal || connectivity == ConnectivityLimited;
+}
+
 // Each desktop serves its screen saver under one of these names; the object path differs between
 // them (KDE even uses two), so any path of the service is accepted.
 const QStringList ScreenSaverServices{QStringLiteral("org.freedesktop.ScreenSaver"),
@@ -42,6 +55,7 @@ void LinuxSystemEvents::start()
         return;
     m_started = true;
     m_screenSaverActive.reset();
+    m_connectivity.reset();
     subscribe(true);
     if (!m_systemBus.isConnected())
         Log::write(NoSystemBusLog + m_systemBus.lastError().message());
@@ -75,6 +89,12 @@ void LinuxSystemEvents::subscribe(bool on)
     };
     apply(m_systemBus, LogindService, LogindManagerPath, LogindManagerInterface, QStringLiteral("PrepareForSleep"),
           SLOT(onPrepareForSleep(bool)));
+    // NetworkManager announces a property change both ways (the standard signal and, in older
+    // versions and on some objects, its own); the second sight of one value changes nothing.
+    apply(m_systemBus, NetworkManagerService, NetworkManagerPath, PropertiesInterface,
+          QStringLiteral("PropertiesChanged"), SLOT(onNetworkManagerPropertiesChanged(QString, QVariantMap, QStringList)));
+    apply(m_systemBus, NetworkManagerService, NetworkManagerPath, NetworkManagerService,
+          QStringLiteral("PropertiesChanged"), SLOT(onNetworkManagerOwnPropertiesChanged(QVariantMap)));
     for (const QString &service : ScreenSaverServices)
         apply(m_sessionBus, service, QString(), service, QStringLiteral("ActiveChanged"),
               SLOT(onScreenSaverActiveChanged(bool)));
@@ -109,4 +129,22 @@ void LinuxSystemEvents::onScreenSaverActiveChanged(bool active)
     m_screenSaverActive = active;
     if (!active && wasActive)
         Q_EMIT screensDidWake();
+}
+
+void LinuxSystemEvents::onNetworkManagerPropertiesChanged(const QString &interface, const QVariantMap &changed,
+                                                          const QStringList &)
+{
+    if (interface == NetworkManagerService)
+        onNetworkManagerOwnPropertiesChanged(changed);
+}
+
+void LinuxSystemEvents::onNetworkManagerOwnPropertiesChanged(const QVariantMap &changed)
+{
+    const QVariant value = changed.value(ConnectivityProperty);
+    if (!value.isValid())
+        return;
+    const bool wasCutOff = isCutOff(m_connectivity);
+    m_connectivity = value.toUInt();
+    if (isCutOff(m_connectivity) && !wasCutOff)
+        Q_EMIT internetAccessLost();
 }
