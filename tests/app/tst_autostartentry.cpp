@@ -9,6 +9,8 @@
 
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // Runs a tool of the desktop; its combined output, or nothing when it is not installed.
 std::optional<QString> runTool(const QString &tool, const QStringList &arguments, int &exitCode)
@@ -36,19 +38,19 @@ private Q_SLOTS:
     void entryStartsTheProgram_data()
     {
         QTest::addColumn<QString>("folder");
-        QTest::newRow("plain") << QStringLiteral("bin");
-        QTest::newRow("space and quotes") << QStringLiteral("my \"apps\" 'here'");
-        QTest::newRow("shell characters") << QStringLiteral("a$HOME;b&c|(d)`e`*?#~<>");
-        QTest::newRow("backslash") << QStringLiteral("back\\slash");
-        QTest::newRow("chinese") << QStringLiteral("程序 目录");
+        QTest::newRow("plain") << u"bin"_s;
+        QTest::newRow("space and quotes") << u"my \"apps\" 'here'"_s;
+        QTest::newRow("shell characters") << u"a$HOME;b&c|(d)`e`*?#~<>"_s;
+        QTest::newRow("backslash") << u"back\\slash"_s;
+        QTest::newRow("chinese") << u"程序 目录"_s;
     }
     void entryStartsTheProgram()
     {
         QFETCH(QString, folder);
         const QString folderPath = m_dir.filePath(folder);
         QVERIFY(QDir().mkpath(folderPath));
-        const QString program = folderPath + QStringLiteral("/netlatch");
-        const QString marker = m_dir.filePath(QStringLiteral("started"));
+        const QString program = folderPath + u"/netlatch"_s;
+        const QString marker = m_dir.filePath(u"started"_s);
         QFile::remove(marker);
         QFile script(program);
         QVERIFY(script.open(QIODevice::WriteOnly));
@@ -56,11 +58,11 @@ private Q_SLOTS:
         script.close();
         QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
 
-        AutostartEntry entry(folderPath + QStringLiteral("/autostart"), program);
+        AutostartEntry entry(folderPath + u"/autostart"_s, program);
         QVERIFY(!entry.isEnabled());
         QVERIFY(entry.setEnabled(true));
         QVERIFY(entry.isEnabled());
-        QVERIFY(entry.filePath().endsWith(QStringLiteral("/autostart/app.netlatch.Netlatch.desktop")));
+        QVERIFY(entry.filePath().endsWith(u"/autostart/app.netlatch.Netlatch.desktop"_s));
 
         QFile written(entry.filePath());
         QVERIFY(written.open(QIODevice::ReadOnly));
@@ -70,16 +72,14 @@ private Q_SLOTS:
             QVERIFY2(contents.contains(line), line);
 
         int exitCode = -1;
-        const auto validation =
-            runTool(QStringLiteral("desktop-file-validate"), {entry.filePath()}, exitCode);
+        const auto validation = runTool(u"desktop-file-validate"_s, {entry.filePath()}, exitCode);
         if (!validation)
             QSKIP("desktop-file-validate is not installed (Debian: desktop-file-utils)");
         QVERIFY2(exitCode == 0 && validation->trimmed().isEmpty(), qPrintable(*validation));
 
         // GLib's launcher reads Exec and TryExec as GNOME and Xfce do at log-in.
         qputenv("NETLATCH_TEST_MARKER", marker.toUtf8());
-        const auto launch =
-            runTool(QStringLiteral("gio"), {QStringLiteral("launch"), entry.filePath()}, exitCode);
+        const auto launch = runTool(u"gio"_s, {u"launch"_s, entry.filePath()}, exitCode);
         if (!launch)
             QSKIP("gio is not installed (Debian: libglib2.0-bin)");
         QVERIFY2(exitCode == 0, qPrintable(*launch));
@@ -105,8 +105,7 @@ private Q_SLOTS:
     void switchedOffByTheDesktop()
     {
         QFETCH(QByteArray, line);
-        AutostartEntry entry(m_dir.filePath(QStringLiteral("autostart")),
-                             QStringLiteral("/usr/bin/netlatch"));
+        AutostartEntry entry(m_dir.filePath(u"autostart"_s), u"/usr/bin/netlatch"_s);
         QVERIFY(entry.setEnabled(true));
         QFile file(entry.filePath());
         QVERIFY(file.open(QIODevice::ReadWrite));
@@ -121,15 +120,14 @@ private Q_SLOTS:
 
     void unwritableFolderIsReported()
     {
-        QFile blocker(m_dir.filePath(QStringLiteral("file")));
+        QFile blocker(m_dir.filePath(u"file"_s));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         LogCapture log;
-        AutostartEntry entry(blocker.fileName() + QStringLiteral("/autostart"),
-                             QStringLiteral("/usr/bin/netlatch"));
+        AutostartEntry entry(blocker.fileName() + u"/autostart"_s, u"/usr/bin/netlatch"_s);
         QVERIFY(!entry.setEnabled(true));
         QVERIFY(!entry.isEnabled());
-        QCOMPARE(log.countStartingWith(QStringLiteral("⚠️ 无法写入登录时启动项: ")), 1);
+        QCOMPARE(log.countStartingWith(u"⚠️ 无法写入登录时启动项: "_s), 1);
     }
 
 private:

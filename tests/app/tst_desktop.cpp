@@ -36,16 +36,19 @@ xcb_atom_t atom(const char *name)
     return reply->atom;
 }
 
+std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)>
+property(xcb_window_t window, const char *name, xcb_atom_t type, uint32_t length)
+{
+    return {xcb_get_property_reply(x11(), xcb_get_property(x11(), 0, window, atom(name), type, 0, length),
+                                   nullptr),
+            &std::free};
+}
+
 /// The window's _NET_WM_STATE as the window manager keeps it, by the names of the skip states found.
 QStringList skipStates(QWidget &window)
 {
     QStringList found;
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
-        xcb_get_property_reply(x11(),
-                               xcb_get_property(x11(), 0, xcb_window_t(window.winId()), atom("_NET_WM_STATE"),
-                                                XCB_ATOM_ATOM, 0, 1024),
-                               nullptr),
-        &std::free);
+    const auto reply = property(xcb_window_t(window.winId()), "_NET_WM_STATE", XCB_ATOM_ATOM, 1024);
     const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply.get()));
     for (int i = 0; reply && i < xcb_get_property_value_length(reply.get()) / 4; ++i) {
         for (const char *name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
@@ -61,11 +64,7 @@ QStringList skipStates(QWidget &window)
 bool windowManagerIsUp()
 {
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x11())).data->root;
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
-        xcb_get_property_reply(
-            x11(), xcb_get_property(x11(), 0, root, atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0, 1),
-            nullptr),
-        &std::free);
+    const auto reply = property(root, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, 1);
     return reply && xcb_get_property_value_length(reply.get()) == 4;
 }
 
@@ -132,13 +131,21 @@ private Q_SLOTS:
     {
         LogCapture log;
         TestAppContext app;
-        auto presence = std::make_unique<X11TaskbarPresence>();
+        std::unique_ptr<X11TaskbarPresence> presence;
+        std::unique_ptr<DockIconManager> dock;
+        std::unique_ptr<QWidget> window;
+        const auto start = [&] { // as the program starts: a presence, the switch, one window shown
+            window.reset();
+            dock.reset();
+            presence = std::make_unique<X11TaskbarPresence>();
+            dock = std::make_unique<DockIconManager>(app.preferences, *presence);
+            window = std::make_unique<QWidget>();
+            presence->addWindow(window.get());
+            window->show();
+            return QTest::qWaitForWindowExposed(window.get());
+        };
+        QVERIFY(start());
         QVERIFY(presence->isSupported());
-        auto dock = std::make_unique<DockIconManager>(app.preferences, *presence);
-        auto window = std::make_unique<QWidget>();
-        presence->addWindow(window.get());
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QCOMPARE(skipStates(*window), QStringList());
 
         dock->hideDockIcon();
@@ -152,14 +159,7 @@ private Q_SLOTS:
         QCOMPARE(log.lines(), (QStringList{DockIconManager::hiddenLog, DockIconManager::shownLog}));
 
         dock->hideDockIcon();
-        window.reset();
-        dock.reset();
-        presence = std::make_unique<X11TaskbarPresence>();
-        dock = std::make_unique<DockIconManager>(app.preferences, *presence);
-        window = std::make_unique<QWidget>();
-        presence->addWindow(window.get());
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(start());
         QCOMPARE(skipStates(*window), Skipped);
         dock->updateDockIconVisibility();
         QVERIFY(app.preferences.boolValue(PreferenceKeys::hideDockIcon));

@@ -89,26 +89,20 @@ class TestTray : public QObject
     QString m_item; // the item's bus name, as registered with the watcher
     QByteArray m_notifyCalls;
 
-    QList<Row> layout()
+    QDBusMessage callMenu(const QString &method, const QVariantList &arguments)
     {
-        return readLayout(callOwnProcess(m_item, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"GetLayout"_s,
-                                         {0, -1, QStringList()}));
+        return callOwnProcess(m_item, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, method, arguments);
     }
 
-    int idOf(const QString &text)
-    {
-        for (const Row &row : layout()) {
-            if (row.text == text)
-                return row.id;
-        }
-        return -1;
-    }
+    QList<Row> layout() { return readLayout(callMenu(u"GetLayout"_s, {0, -1, QStringList()})); }
 
     void click(const QString &text)
     {
+        const QList<Row> rows = layout();
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const Row &r) { return r.text == text; });
+        QVERIFY(row != rows.end());
         const QDBusMessage reply =
-            callOwnProcess(m_item, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s,
-                           {idOf(text), u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+            callMenu(u"Event"_s, {row->id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
         QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
     }
 
@@ -126,6 +120,8 @@ class TestTray : public QObject
     }
 
 private Q_SLOTS:
+    void init() { newBanners(), m_notifyCalls.clear(); } // each test reads only the banners it caused
+
     void initTestCase()
     {
         if (QGuiApplication::platformName() != u"xcb"_s)
@@ -154,21 +150,14 @@ private Q_SLOTS:
                              Watcher);
         QVERIFY(m_watcher);
         const auto registered = [] {
-            QDBusMessage get = QDBusMessage::createMethodCall(Watcher, u"/StatusNotifierWatcher"_s,
-                                                              u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
-            get.setArguments({Watcher, u"RegisteredStatusNotifierItems"_s});
-            return QDBusConnection::sessionBus()
-                .call(get)
-                .arguments()
-                .value(0)
-                .value<QDBusVariant>()
-                .variant()
-                .toStringList();
+            const QDBusMessage reply =
+                callOwnProcess(Watcher, u"/StatusNotifierWatcher"_s, u"org.freedesktop.DBus.Properties"_s,
+                               u"Get"_s, {Watcher, u"RegisteredStatusNotifierItems"_s});
+            return reply.arguments().value(0).value<QDBusVariant>().variant().toStringList();
         };
         QTRY_COMPARE(registered().size(), 1);
         m_item = registered().first();
         QVERIFY(m_statusBar->statusItem()->isVisible());
-        QCOMPARE(m_statusBar->statusItem()->toolTip(), u"Netlatch"_s);
     }
 
     // Six rows in order, the separators and Ctrl+Q; opening the menu twice keeps every id.
@@ -176,16 +165,15 @@ private Q_SLOTS:
     {
         const QStringList expected{u"一键联网"_s,      u"-"_s, u"显示主窗口"_s,
                                    u"关于 Netlatch"_s, u"-"_s, u"退出程序 [Control+Q]"_s};
-        QList<Row> first = layout();
+        const QList<Row> first = layout();
         QStringList texts;
         for (const Row &row : first)
             texts << row.text;
         QCOMPARE(texts, expected);
         QSignalSpy openings(m_statusBar->menu(), &QMenu::aboutToShow); // the entries are refreshed then
         for (int opening = 0; opening < 2; ++opening) {
-            callOwnProcess(m_item, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"AboutToShow"_s, {0});
-            callOwnProcess(m_item, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, u"Event"_s,
-                           {0, u"opened"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+            callMenu(u"AboutToShow"_s, {0});
+            callMenu(u"Event"_s, {0, u"opened"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
             const QList<Row> again = layout();
             QCOMPARE(again.size(), first.size());
             for (qsizetype i = 0; i < again.size(); ++i)
@@ -217,8 +205,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, password);
         QFETCH(QString, outcome);
-        newBanners();
-        m_notifyCalls.clear();
         m_app->secretStore.deleteItems(KeychainHelper::service);
         m_app->storeAccount(m_app->acceptedUsername, password);
         click(u"一键联网"_s);
@@ -234,15 +220,12 @@ private Q_SLOTS:
         m_app->storeAccount(m_app->acceptedUsername, QString());
         QWidget mainWindow;
         mainWindow.setWindowTitle(u"Netlatch"_s);
-        newBanners();
-        m_notifyCalls.clear();
         const int posts = m_app->loginPosts;
         click(u"一键联网"_s);
         QTRY_VERIFY(mainWindow.isVisible());
         QCOMPARE(m_app->loginPosts, posts);
         QCOMPARE(newBanners(), QStringList());
     }
-
 };
 
 QTEST_MAIN(TestTray)

@@ -114,10 +114,10 @@ private Q_SLOTS:
     {
         QFETCH(int, keyCode);
         QFETCH(int, evdev);
-        QCOMPARE(KeyPositions::evdevCode(quint16(keyCode)), quint16(evdev));
-        QCOMPARE(KeyPositions::keyCode(quint16(evdev)), quint16(keyCode));
+        QCOMPARE(KeyPositions::evdevCode(quint16(keyCode)), quint16(evdev)); // and back: the test below
     }
 
+    // Every mapped code maps back; keys the Mac never named get codes of their own past the table.
     void keyPositionsOutsideTheTable()
     {
         for (int code = 0; code < 128; ++code) {
