@@ -21,9 +21,9 @@ namespace {
 const QString Watcher = u"org.kde.StatusNotifierWatcher"_s;
 const QString NotificationServer = u"org.freedesktop.Notifications"_s;
 
-/// Calls a D-Bus method of this very process. Qt exports the tray item on a connection of its own,
-/// served by this thread: a plain blocking call would wait for an answer that only this thread can
-/// give, so the call must keep the event loop running (QDBus::BlockWithGui).
+/// Calls a D-Bus method, above all one of this very process. Qt exports the tray item on a connection
+/// of its own, served by this thread: a plain blocking call would wait for an answer that only this
+/// thread can give, so the call must keep the event loop running (QDBus::BlockWithGui).
 QDBusMessage callOwnProcess(const QString &service, const QString &path, const QString &interface,
                             const QString &method, const QVariantList &arguments = {})
 {
@@ -120,7 +120,12 @@ class TestTray : public QObject
     }
 
 private Q_SLOTS:
-    void init() { newBanners(), m_notifyCalls.clear(); } // each test reads only the banners it caused
+    // Each test reads only the banners it caused.
+    void init()
+    {
+        m_notifications->readAllStandardOutput();
+        m_notifyCalls.clear();
+    }
 
     void initTestCase()
     {
