@@ -228,7 +228,7 @@ void MainWindowView::updateScreen()
     m_screen = next;
     QWidget *previous = m_screenWidget;
     m_screenWidget = makeScreen(next);
-    layout()->replaceWidget(previous, m_screenWidget);
+    delete layout()->replaceWidget(previous, m_screenWidget); // the layout hands its old item over
     previous->hide();
     previous->deleteLater();
     m_screenWidget->show();
