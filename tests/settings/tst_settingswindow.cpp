@@ -238,17 +238,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("skipWiFiCheck");
         QTest::addColumn<int>("probeStatus");
         QTest::addColumn<QString>("wifiLabel");
-        QTest::addColumn<QString>("lineEnd"); // of the line after "WiFi: "
+        QTest::addColumn<QString>("lineEnd");
 
         QTest::newRow("campus, online")
             << QByteArray("larkmead_student") << false << 204 << "larkmead_student"
-            << "larkmead_student（校园网）, 网络: 已连接";
+            << "刷新完成 - WiFi: larkmead_student（校园网）, 网络: 已连接";
         QTest::newRow("other network, offline") << QByteArray("CoffeeShop") << false << 503 << "CoffeeShop"
-                                                << "CoffeeShop（非校园网）, 网络: 未连接";
+                                                << "刷新完成 - WiFi: CoffeeShop（非校园网）, 网络: 未连接";
         QTest::newRow("unreadable SSID") << QByteArray() << false << 503 << "未获取"
-                                         << "未获取（非校园网）, 网络: 未连接";
-        QTest::newRow("unreadable SSID, campus test skipped") << QByteArray() << true << 204 << "未获取"
-                                                              << "未获取（校园网）, 网络: 已连接";
+                                         << "刷新完成 - WiFi: 未获取（非校园网）, 网络: 未连接";
+        QTest::newRow("unreadable SSID, campus test skipped")
+            << QByteArray() << true << 204 << "未获取"
+            << "刷新完成 - WiFi: 未获取（校园网）, 网络: 已连接";
     }
 
     void refreshLine()
@@ -267,7 +268,7 @@ private Q_SLOTS:
         QVERIFY(pane->isRefreshing());
         QTRY_VERIFY(!pane->isRefreshing());
         QCOMPARE(pane->refreshLogs().size(), 2);
-        QVERIFY2(pane->refreshLogs().first().endsWith(QStringLiteral("] 刷新完成 - WiFi: ") + lineEnd),
+        QVERIFY2(pane->refreshLogs().first().endsWith(QStringLiteral("] ") + lineEnd),
                  qPrintable(pane->refreshLogs().first()));
         QVERIFY(pane->refreshLogs().last().endsWith(QStringLiteral("] 开始刷新状态...")));
         QCOMPARE(pane->findChild<QLabel *>("currentWiFi")->text(), wifiLabel);
