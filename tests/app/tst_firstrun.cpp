@@ -94,332 +94,279 @@ struct Flow
         return items;
     }
 };
-
-QString boolText(bool value)
-{
-    return value ? QStringLiteral("true") : QStringLiteral("false");
-}
 } // namespace
+
+enum class Outcome { Verify, OtherCallerSignsIn, FailedWithoutMessage };
 
 class TestFirstRun : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void startScreen_data();
-    void startScreen();
-    void walk_data();
-    void walk();
-    void verify_data();
-    void verify();
-    void artwork_data();
-    void artwork();
-    void followsDesktopPalette();
-};
+    void walk_data()
+    {
+        QTest::addColumn<QString>("lastShown");
+        QTest::addColumn<bool>("welcomeDone");
+        QTest::addColumn<bool>("accountDone");
+        QTest::addColumn<QList<Screen>>("screens"); // the first one is the start screen
+        QTest::addColumn<QStringList>("logLines");  // each after "🔍 "
 
-void TestFirstRun::startScreen_data()
-{
-    QTest::addColumn<QString>("lastShown");
-    QTest::addColumn<bool>("welcomeDone");
-    QTest::addColumn<bool>("accountDone");
-    QTest::addColumn<Screen>("screen");
-    QTest::addColumn<QSize>("size");
+        using enum MainWindowView::Screen;
+        const QString toSetup = "准备显示凭据设置界面",
+                      setupSet = "showCredentialSetup 已设置为 true，当前值: true";
+        const QString setupDone = "MainWindowView: 收到 CredentialSetupCompleted 通知",
+                      toSettings = "直接显示设置界面";
+        QTest::newRow("fresh install")
+            << absent << false << false << QList<Screen>{UpdateLog, Welcome, CredentialSetup, Settings}
+            << QStringList{"UpdateLogView: 点击继续按钮",
+                           "MainWindowView: 收到 UpdateLogClosed 通知",
+                           "MainWindowView: onChange(of: showUpdateLog) 被触发，newValue: false",
+                           "更新日志关闭 - hasShownWelcome: false",
+                           "准备显示欢迎界面",
+                           "showWelcome 已设置为 true，当前值: true",
+                           "MainWindowView: onChange(of: showWelcome) 被触发，newValue: false",
+                           "欢迎界面关闭 - hasSetupCredentials: false",
+                           toSetup,
+                           setupSet,
+                           setupDone,
+                           "MainWindowView: onChange(of: showCredentialSetup) 被触发，newValue: false",
+                           toSettings};
+        QTest::newRow("upgrade of a finished user")
+            << "1.9" << true << true << QList<Screen>{UpdateLog, Settings}
+            << QStringList{"更新日志关闭 - hasShownWelcome: true", toSettings};
+        QTest::newRow("upgrade before the account was set up")
+            << "1.9" << true << false << QList<Screen>{UpdateLog, CredentialSetup, Settings}
+            << QStringList{toSetup, setupSet, toSettings};
+        QTest::newRow("resumed on the welcome pages")
+            << "2.0" << false << false << QList<Screen>{Welcome, CredentialSetup, Settings}
+            << QStringList{toSetup};
+        QTest::newRow("resumed on the account setup")
+            << "2.0" << true << false << QList<Screen>{CredentialSetup, Settings} << QStringList{setupDone};
+        QTest::newRow("welcome after an account was set up")
+            << "2.0" << false << true << QList<Screen>{Welcome, Settings}
+            << QStringList{"欢迎界面关闭 - hasSetupCredentials: true", toSettings};
+        // The version rules: the update log shows when the last one shown is older than 2.0.
+        QTest::newRow("log of 2.0 seen") << "2.0" << true << true << QList<Screen>{Settings} << QStringList();
+        QTest::newRow("2.0.0 is 2.0") << "2.0.0" << true << true << QList<Screen>{Settings} << QStringList();
+        QTest::newRow("1.9.9 is older")
+            << "1.9.9" << true << true << QList<Screen>{UpdateLog, Settings} << QStringList();
+        QTest::newRow("10.0 is newer, not text")
+            << "10.0" << true << true << QList<Screen>{Settings} << QStringList();
+        QTest::newRow("abc counts as 0")
+            << "abc" << true << true << QList<Screen>{UpdateLog, Settings} << QStringList();
+    }
 
-    QTest::newRow("nothing stored") << absent << false << false << Screen::UpdateLog << QSize(600, 650);
-    QTest::newRow("log of 2.0 seen") << "2.0" << true << true << Screen::Settings << QSize(700, 500);
-    QTest::newRow("2.0.0 is 2.0") << "2.0.0" << true << true << Screen::Settings << QSize(700, 500);
-    QTest::newRow("1.9.9 is older") << "1.9.9" << true << true << Screen::UpdateLog << QSize(600, 650);
-    QTest::newRow("10.0 is newer, not text") << "10.0" << true << true << Screen::Settings << QSize(700, 500);
-    QTest::newRow("abc counts as 0") << "abc" << true << true << Screen::UpdateLog << QSize(600, 650);
-    QTest::newRow("welcome not finished") << "2.0" << false << false << Screen::Welcome << QSize(600, 600);
-    QTest::newRow("welcome, then quit before the account")
-        << "2.0" << true << false << Screen::CredentialSetup << QSize(500, 500);
-    QTest::newRow("account without welcome") << "2.0" << false << true << Screen::Welcome << QSize(600, 600);
-}
+    void walk()
+    {
+        QFETCH(QString, lastShown);
+        QFETCH(bool, welcomeDone);
+        QFETCH(bool, accountDone);
+        QFETCH(QList<Screen>, screens);
+        QFETCH(QStringList, logLines);
 
-void TestFirstRun::startScreen()
-{
-    QFETCH(QString, lastShown);
-    QFETCH(bool, welcomeDone);
-    QFETCH(bool, accountDone);
-    QFETCH(Screen, screen);
-    QFETCH(QSize, size);
-
-    Flow flow(lastShown, welcomeDone, accountDone);
-    QCOMPARE(flow.test.versions.shouldShowUpdateLog(), screen == Screen::UpdateLog);
-    flow.open();
-    QCOMPARE(flow.view->currentScreen(), screen);
-    QCOMPARE(flow.view->sizeHint(), size);
-    QCOMPARE(flow.view->currentScreenWidget()->size(), size);
-    QVERIFY(flow.log.contains(
-        QStringLiteral("🔍 MainWindowView init - hasShownWelcome: %1, shouldShowUpdateLog: "
-                       "%2, hasSetupCredentials: %3")
-            .arg(boolText(welcomeDone), boolText(screen == Screen::UpdateLog), boolText(accountDone))));
-    QVERIFY(flow.resizes.isEmpty());
-}
-
-void TestFirstRun::walk_data()
-{
-    QTest::addColumn<QString>("lastShown");
-    QTest::addColumn<bool>("welcomeDone");
-    QTest::addColumn<bool>("accountDone");
-    QTest::addColumn<QList<Screen>>("screens");
-    QTest::addColumn<QStringList>("logLines");
-
-    using enum MainWindowView::Screen;
-    const QString logClosed = QStringLiteral("🔍 MainWindowView: 收到 UpdateLogClosed 通知");
-    const QString logChanged =
-        QStringLiteral("🔍 MainWindowView: onChange(of: showUpdateLog) 被触发，newValue: false");
-    const QString toWelcome = QStringLiteral("🔍 准备显示欢迎界面");
-    const QString welcomeSet = QStringLiteral("🔍 showWelcome 已设置为 true，当前值: true");
-    const QString welcomeChanged =
-        QStringLiteral("🔍 MainWindowView: onChange(of: showWelcome) 被触发，newValue: false");
-    const QString toSetup = QStringLiteral("🔍 准备显示凭据设置界面");
-    const QString setupSet = QStringLiteral("🔍 showCredentialSetup 已设置为 true，当前值: true");
-    const QString setupDone = QStringLiteral("🔍 MainWindowView: 收到 CredentialSetupCompleted 通知");
-    const QString setupChanged =
-        QStringLiteral("🔍 MainWindowView: onChange(of: showCredentialSetup) 被触发，newValue: false");
-    const QString toSettings = QStringLiteral("🔍 直接显示设置界面");
-
-    QTest::newRow("fresh install") << absent << false << false
-                                   << QList<Screen>{UpdateLog, Welcome, CredentialSetup, Settings}
-                                   << QStringList{
-                                          QStringLiteral("🔍 UpdateLogView: 点击继续按钮"),
-                                          logClosed,
-                                          logChanged,
-                                          QStringLiteral("🔍 更新日志关闭 - hasShownWelcome: false"),
-                                          toWelcome,
-                                          welcomeSet,
-                                          welcomeChanged,
-                                          QStringLiteral("🔍 欢迎界面关闭 - hasSetupCredentials: false"),
-                                          toSetup,
-                                          setupSet,
-                                          setupDone,
-                                          setupChanged,
-                                          toSettings};
-    QTest::newRow("upgrade of a finished user")
-        << "1.9" << true << true << QList<Screen>{UpdateLog, Settings}
-        << QStringList{QStringLiteral("🔍 更新日志关闭 - hasShownWelcome: true"), toSettings};
-    QTest::newRow("upgrade before the account was set up")
-        << "1.9" << true << false << QList<Screen>{UpdateLog, CredentialSetup, Settings}
-        << QStringList{toSetup, setupSet, toSettings};
-    QTest::newRow("resumed on the welcome pages")
-        << "2.0" << false << false << QList<Screen>{Welcome, CredentialSetup, Settings}
-        << QStringList{toSetup};
-    QTest::newRow("resumed on the account setup")
-        << "2.0" << true << false << QList<Screen>{CredentialSetup, Settings} << QStringList{setupDone};
-    QTest::newRow("welcome after an account was set up")
-        << "2.0" << false << true << QList<Screen>{Welcome, Settings}
-        << QStringList{QStringLiteral("🔍 欢迎界面关闭 - hasSetupCredentials: true"), toSettings};
-}
-
-void TestFirstRun::walk()
-{
-    QFETCH(QString, lastShown);
-    QFETCH(bool, welcomeDone);
-    QFETCH(bool, accountDone);
-    QFETCH(QList<Screen>, screens);
-    QFETCH(QStringList, logLines);
-
-    Flow flow(lastShown, welcomeDone, accountDone);
-    flow.open();
-    QList<Screen> walked{flow.view->currentScreen()};
-    while (flow.view->currentScreen() != Screen::Settings && walked.size() <= screens.size()) {
-        switch (flow.view->currentScreen()) {
-        case Screen::UpdateLog:
-            flow.click(QStringLiteral("continueButton"));
-            break;
-        case Screen::Welcome:
-            for (int page = 0; page < WelcomeView::pageCount; ++page) {
-                QCOMPARE(flow.find<WelcomeView>(QStringLiteral("welcomeView"))->currentPage(), page);
-                flow.click(QStringLiteral("pageButton%1").arg(page));
+        const bool logShown = screens.first() == Screen::UpdateLog;
+        Flow flow(lastShown, welcomeDone, accountDone);
+        QCOMPARE(flow.test.versions.shouldShowUpdateLog(), logShown);
+        flow.open();
+        QVERIFY(flow.log.contains(
+            QStringLiteral("🔍 MainWindowView init - hasShownWelcome: %1, shouldShowUpdateLog: "
+                           "%2, hasSetupCredentials: %3")
+                .arg(QVariant(welcomeDone).toString(), QVariant(logShown).toString(),
+                     QVariant(accountDone).toString())));
+        QVERIFY(flow.resizes.isEmpty());
+        QList<Screen> walked{flow.view->currentScreen()};
+        while (flow.view->currentScreen() != Screen::Settings && walked.size() <= screens.size()) {
+            switch (flow.view->currentScreen()) {
+            case Screen::UpdateLog:
+                flow.click(QStringLiteral("continueButton"));
+                break;
+            case Screen::Welcome:
+                for (int page = 0; page < WelcomeView::pageCount; ++page) {
+                    QCOMPARE(flow.find<WelcomeView>(QStringLiteral("welcomeView"))->currentPage(), page);
+                    flow.click(QStringLiteral("pageButton%1").arg(page));
+                }
+                break;
+            case Screen::CredentialSetup:
+                flow.type(QStringLiteral("usernameField"), flow.test.acceptedUsername);
+                flow.type(QStringLiteral("passwordField"), flow.test.acceptedPassword);
+                flow.click(QStringLiteral("verifyButton"));
+                break;
+            case Screen::Settings:
+                break;
             }
-            break;
-        case Screen::CredentialSetup:
-            flow.type(QStringLiteral("usernameField"), flow.test.acceptedUsername);
-            flow.type(QStringLiteral("passwordField"), flow.test.acceptedPassword);
+            QTRY_VERIFY_WITH_TIMEOUT(flow.view->currentScreen() != walked.last(), signInWaitMs);
+            QCOMPARE(flow.view->sizeHint(), MainWindowView::screenSize(flow.view->currentScreen()));
+            walked.append(flow.view->currentScreen());
+        }
+        QCOMPARE(walked, screens);
+        QCOMPARE(flow.distinctResizes(), screens.mid(1));
+        // Each resize is asked for while the screen before is still shown: the window is resized first.
+        for (qsizetype i = 0; i < flow.resizes.size(); ++i)
+            QVERIFY(flow.shownWhenResized.at(i) < flow.resizes.at(i));
+        for (const QString &line : logLines)
+            QVERIFY2(flow.log.contains(QStringLiteral("🔍 ") + line), qPrintable(line));
+
+        QCOMPARE(flow.test.preferences.lastShownVersion(), logShown ? QStringLiteral("2.0") : lastShown);
+        QVERIFY(flow.test.preferences.boolValue(PreferenceKeys::hasShownWelcome));
+        QVERIFY(flow.test.preferences.boolValue(PreferenceKeys::hasSetupCredentials));
+
+        // Late steps, even with the first-run facts cleared, never lead back to an earlier screen.
+        flow.test.preferences.resetFirstRunState();
+        const qsizetype resizesBefore = flow.resizes.size();
+        flow.test.notifications.post(Notifications::UpdateLogClosed);
+        flow.test.notifications.post(Notifications::CredentialSetupCompleted);
+        for (int turn = 0; turn < 3; ++turn)
+            QCoreApplication::processEvents();
+        QCOMPARE(flow.resizes.mid(resizesBefore), QList<Screen>{Screen::Settings});
+        QCOMPARE(flow.view->currentScreen(), Screen::Settings);
+    }
+
+    void verify_data()
+    {
+        QTest::addColumn<QStringList>("storedAccount");
+        QTest::addColumn<QString>("username"); // null: keep what the screen filled in
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("saveSwitch");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("alert"); // empty: the setup ends instead
+        QTest::addColumn<QList<QStringList>>("storedAfter");
+        QTest::addColumn<int>("posts");
+
+        const QStringList none;
+        const QString demo = QStringLiteral("demo"), good = QStringLiteral("demo-password"), empty = "";
+        const QList<QStringList> nothing, demoStored{{"username", demo}, {"password", good}};
+        const QString emptyFields = CredentialSetupView::emptyFieldsMessage;
+        using enum Outcome;
+
+        QTest::newRow("empty name") << none << empty << good << true << Verify << emptyFields << nothing << 0;
+        QTest::newRow("empty password")
+            << none << demo << empty << true << Verify << emptyFields << nothing << 0;
+        QTest::newRow("refused by the portal") << none << demo << "wrong" << true << Verify
+                                               << QStringLiteral("用户名或密码错误") << nothing << 1;
+        QTest::newRow("accepted, kept")
+            << none << demo << good << true << Verify << QString() << demoStored << 1;
+        QTest::newRow("accepted, switch off")
+            << none << demo << good << false << Verify << QString() << nothing << 1;
+        QTest::newRow("stored account filled in") << QStringList{demo, good} << QString() << QString() << true
+                                                  << Verify << QString() << demoStored << 1;
+        QTest::newRow("another caller signs in, fields emptied")
+            << QStringList{demo, good} << empty << empty << true << OtherCallerSignsIn << QString()
+            << demoStored << 1;
+        QTest::newRow("failure without a message")
+            << none << demo << good << true << FailedWithoutMessage
+            << CredentialSetupView::defaultFailureMessage << nothing << 0;
+    }
+
+    void verify()
+    {
+        QFETCH(QStringList, storedAccount);
+        QFETCH(QString, username);
+        QFETCH(QString, password);
+        QFETCH(bool, saveSwitch);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, alert);
+        QFETCH(QList<QStringList>, storedAfter);
+        QFETCH(int, posts);
+
+        Flow flow(QStringLiteral("2.0"), true, false);
+        if (!storedAccount.isEmpty())
+            flow.test.storeAccount(storedAccount.at(0), storedAccount.at(1));
+        flow.open();
+        auto *setup = flow.find<CredentialSetupView>(QStringLiteral("credentialSetupView"));
+        QVERIFY(setup);
+        flow.type(QStringLiteral("usernameField"), username);
+        flow.type(QStringLiteral("passwordField"), password);
+        if (!saveSwitch)
+            flow.click(QStringLiteral("saveCredentialsSwitch"));
+
+        switch (outcome) {
+        case Outcome::Verify:
             flow.click(QStringLiteral("verifyButton"));
             break;
-        case Screen::Settings:
+        case Outcome::OtherCallerSignsIn:
+            flow.test.authService->login(flow.test.acceptedUsername, flow.test.acceptedPassword);
+            break;
+        case Outcome::FailedWithoutMessage:
+            flow.test.notifications.post(Notifications::LoginFailed);
             break;
         }
-        QTRY_VERIFY_WITH_TIMEOUT(flow.view->currentScreen() != walked.last(), signInWaitMs);
-        QCOMPARE(flow.view->sizeHint(), MainWindowView::screenSize(flow.view->currentScreen()));
-        walked.append(flow.view->currentScreen());
-    }
-    QCOMPARE(walked, screens);
-    QCOMPARE(flow.distinctResizes(), screens.mid(1));
-    // Each resize is asked for while the screen before is still shown: the window is resized first.
-    for (qsizetype i = 0; i < flow.resizes.size(); ++i)
-        QVERIFY(flow.shownWhenResized.at(i) < flow.resizes.at(i));
-    for (const QString &line : logLines)
-        QVERIFY2(flow.log.contains(line), qPrintable(line));
 
-    QCOMPARE(flow.test.preferences.lastShownVersion(), QStringLiteral("2.0"));
-    QVERIFY(flow.test.preferences.boolValue(PreferenceKeys::hasShownWelcome));
-    QVERIFY(flow.test.preferences.boolValue(PreferenceKeys::hasSetupCredentials));
-
-    // Late steps, even with the first-run facts cleared, never lead back to an earlier screen.
-    flow.test.preferences.resetFirstRunState();
-    const qsizetype resizesBefore = flow.resizes.size();
-    flow.test.notifications.post(Notifications::UpdateLogClosed);
-    flow.test.notifications.post(Notifications::CredentialSetupCompleted);
-    for (int turn = 0; turn < 3; ++turn)
-        QCoreApplication::processEvents();
-    QCOMPARE(flow.resizes.mid(resizesBefore), QList<Screen>{Screen::Settings});
-    QCOMPARE(flow.view->currentScreen(), Screen::Settings);
-}
-
-enum class Outcome { Verify, OtherCallerSignsIn, FailedWithoutMessage };
-
-void TestFirstRun::verify_data()
-{
-    QTest::addColumn<QStringList>("storedAccount");
-    QTest::addColumn<QString>("username"); // null: keep what the screen filled in
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("saveSwitch");
-    QTest::addColumn<Outcome>("outcome");
-    QTest::addColumn<QString>("alert"); // empty: the setup ends instead
-    QTest::addColumn<QList<QStringList>>("storedAfter");
-    QTest::addColumn<int>("posts");
-
-    const QStringList none;
-    const QString demo = QStringLiteral("demo");
-    const QString good = QStringLiteral("demo-password");
-    const QList<QStringList> demoStored{{QStringLiteral("username"), demo},
-                                        {QStringLiteral("password"), good}};
-    const QString empty = QStringLiteral("");
-    const QString emptyFields = CredentialSetupView::emptyFieldsMessage;
-
-    QTest::newRow("empty name") << none << empty << good << true << Outcome::Verify << emptyFields
-                                << QList<QStringList>{} << 0;
-    QTest::newRow("empty password") << none << demo << empty << true << Outcome::Verify << emptyFields
-                                    << QList<QStringList>{} << 0;
-    QTest::newRow("refused by the portal") << none << demo << "wrong" << true << Outcome::Verify
-                                           << QStringLiteral("用户名或密码错误") << QList<QStringList>{} << 1;
-    QTest::newRow("accepted, kept") << none << demo << good << true << Outcome::Verify << QString()
-                                    << demoStored << 1;
-    QTest::newRow("accepted, switch off")
-        << none << demo << good << false << Outcome::Verify << QString() << QList<QStringList>{} << 1;
-    QTest::newRow("stored account filled in") << QStringList{demo, good} << QString() << QString() << true
-                                              << Outcome::Verify << QString() << demoStored << 1;
-    QTest::newRow("another caller signs in, fields emptied")
-        << QStringList{demo, good} << empty << empty << true << Outcome::OtherCallerSignsIn << QString()
-        << demoStored << 1;
-    QTest::newRow("failure without a message")
-        << none << demo << good << true << Outcome::FailedWithoutMessage
-        << CredentialSetupView::defaultFailureMessage << QList<QStringList>{} << 0;
-}
-
-void TestFirstRun::verify()
-{
-    QFETCH(QStringList, storedAccount);
-    QFETCH(QString, username);
-    QFETCH(QString, password);
-    QFETCH(bool, saveSwitch);
-    QFETCH(Outcome, outcome);
-    QFETCH(QString, alert);
-    QFETCH(QList<QStringList>, storedAfter);
-    QFETCH(int, posts);
-
-    Flow flow(QStringLiteral("2.0"), true, false);
-    if (!storedAccount.isEmpty())
-        flow.test.storeAccount(storedAccount.at(0), storedAccount.at(1));
-    flow.open();
-    auto *setup = flow.find<CredentialSetupView>(QStringLiteral("credentialSetupView"));
-    QVERIFY(setup);
-    flow.type(QStringLiteral("usernameField"), username);
-    flow.type(QStringLiteral("passwordField"), password);
-    if (!saveSwitch)
-        flow.click(QStringLiteral("saveCredentialsSwitch"));
-
-    switch (outcome) {
-    case Outcome::Verify:
-        flow.click(QStringLiteral("verifyButton"));
-        break;
-    case Outcome::OtherCallerSignsIn:
-        flow.test.authService->login(flow.test.acceptedUsername, flow.test.acceptedPassword);
-        break;
-    case Outcome::FailedWithoutMessage:
-        flow.test.notifications.post(Notifications::LoginFailed);
-        break;
+        if (alert.isEmpty()) {
+            QTRY_COMPARE_WITH_TIMEOUT(flow.view->currentScreen(), Screen::Settings, signInWaitMs);
+            QVERIFY(!flow.find<QMessageBox>(QStringLiteral("verificationAlert")));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(flow.find<QMessageBox>(QStringLiteral("verificationAlert")),
+                                     signInWaitMs);
+            auto *box = flow.find<QMessageBox>(QStringLiteral("verificationAlert"));
+            QTRY_VERIFY(box->isVisible());
+            QCOMPARE(box->text(), alert);
+            QVERIFY(!setup->isVerifying());
+            QCoreApplication::processEvents();
+            QCOMPARE(flow.view->currentScreen(), Screen::CredentialSetup);
+        }
+        QCOMPARE(flow.test.preferences.boolValue(PreferenceKeys::hasSetupCredentials), alert.isEmpty());
+        QCOMPARE(flow.storedItems(), storedAfter);
+        QCOMPARE(flow.test.loginPosts.load(), posts);
     }
 
-    if (alert.isEmpty()) {
-        QTRY_COMPARE_WITH_TIMEOUT(flow.view->currentScreen(), Screen::Settings, signInWaitMs);
-        QVERIFY(!flow.find<QMessageBox>(QStringLiteral("verificationAlert")));
-    } else {
-        QTRY_VERIFY_WITH_TIMEOUT(flow.find<QMessageBox>(QStringLiteral("verificationAlert")), signInWaitMs);
-        auto *box = flow.find<QMessageBox>(QStringLiteral("verificationAlert"));
-        QTRY_VERIFY(box->isVisible());
-        QCOMPARE(box->windowTitle(), CredentialSetupView::alertTitle);
-        QCOMPARE(box->text(), alert);
-        QVERIFY(!setup->isVerifying());
-        QCoreApplication::processEvents();
-        QCOMPARE(flow.view->currentScreen(), Screen::CredentialSetup);
+    void artwork_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QSize>("size");
+
+        QTest::newRow("Logo") << Artwork::imagePath(Artwork::logo) << QSize(150, 150);
+        QTest::newRow("menubar") << Artwork::imagePath(Artwork::menubar) << QSize(400, 250);
+        QTest::newRow("Avatar") << Artwork::imagePath(Artwork::avatar) << QSize(120, 120);
+        for (const SymbolIcon::Entry &entry : SymbolIcon::table)
+            QTest::newRow(entry.symbol) << QString::fromLatin1(entry.symbol) << QSize();
     }
-    QCOMPARE(flow.test.preferences.boolValue(PreferenceKeys::hasSetupCredentials), alert.isEmpty());
-    QCOMPARE(flow.storedItems(), storedAfter);
-    QCOMPARE(flow.test.loginPosts.load(), posts);
-}
 
-void TestFirstRun::artwork_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QSize>("size");
+    // Every picture and every symbol's bundled fallback is compiled in and draws something.
+    void artwork()
+    {
+        QFETCH(QString, path);
+        QFETCH(QSize, size);
 
-    QTest::newRow("Logo") << Artwork::imagePath(Artwork::logo) << QSize(150, 150);
-    QTest::newRow("menubar") << Artwork::imagePath(Artwork::menubar) << QSize(400, 250);
-    QTest::newRow("Avatar") << Artwork::imagePath(Artwork::avatar) << QSize(120, 120);
-    for (const SymbolIcon::Entry &entry : SymbolIcon::table)
-        QTest::newRow(entry.symbol) << QString::fromLatin1(entry.symbol) << QSize();
-}
-
-// Every picture and every symbol's bundled fallback is compiled in and draws something.
-void TestFirstRun::artwork()
-{
-    QFETCH(QString, path);
-    QFETCH(QSize, size);
-
-    SymbolIcon::setUseIconTheme(false);
-    QImage image;
-    if (size.isValid()) {
-        QSvgRenderer renderer(path);
-        QVERIFY(renderer.isValid());
-        QCOMPARE(renderer.defaultSize(), size);
-        image = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        renderer.render(&painter);
-    } else {
-        image = SymbolIcon::pixmap(path, 24, Qt::red).toImage();
-        QCOMPARE(image.size(), QSize(24, 24));
+        SymbolIcon::setUseIconTheme(false);
+        QImage image;
+        if (size.isValid()) {
+            QSvgRenderer renderer(path);
+            QVERIFY(renderer.isValid());
+            QCOMPARE(renderer.defaultSize(), size);
+            image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            renderer.render(&painter);
+        } else {
+            image = SymbolIcon::pixmap(path, 24, Qt::red).toImage();
+            QCOMPARE(image.size(), QSize(24, 24));
+        }
+        int drawn = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                drawn += qAlpha(image.pixel(x, y)) > 128;
+        QVERIFY2(drawn > image.width() * image.height() / 20, qPrintable(QString::number(drawn)));
     }
-    int drawn = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            drawn += qAlpha(image.pixel(x, y)) > 128;
-    QVERIFY2(drawn > image.width() * image.height() / 20, qPrintable(QString::number(drawn)));
-}
 
-// A screen that is open when the desktop switches to dark takes the dark colours, not the old ones.
-void TestFirstRun::followsDesktopPalette()
-{
-    TestAppContext test;
-    UpdateLogView view(test.context());
-    view.setPalette(Theme::lightPalette());
-    view.setPalette(Theme::darkPalette()); // as the desktop's switch to dark reaches the window
-    const QPalette dark = Theme::darkPalette();
-    for (const auto &[text, colour] :
-         {std::pair{VersionManager::currentVersion, Theme::accent(dark)},
-          std::pair{QStringLiteral("查看详细的联网使用统计"), Theme::secondaryText(dark)}}) {
-        const QList<QLabel *> labels = view.findChildren<QLabel *>();
-        const auto label =
-            std::find_if(labels.begin(), labels.end(), [&](QLabel *l) { return l->text() == text; });
-        QVERIFY2(label != labels.end(), qPrintable(text));
-        QCOMPARE((*label)->palette().color(QPalette::WindowText), colour);
+    // A screen that is open when the desktop switches to dark takes the dark colours, not the old ones.
+    void followsDesktopPalette()
+    {
+        TestAppContext test;
+        UpdateLogView view(test.context());
+        view.setPalette(Theme::lightPalette());
+        view.setPalette(Theme::darkPalette()); // as the desktop's switch to dark reaches the window
+        const QPalette dark = Theme::darkPalette();
+        for (const auto &[text, colour] :
+             {std::pair{VersionManager::currentVersion, Theme::accent(dark)},
+              std::pair{QStringLiteral("查看详细的联网使用统计"), Theme::secondaryText(dark)}}) {
+            const QList<QLabel *> labels = view.findChildren<QLabel *>();
+            const auto label =
+                std::find_if(labels.begin(), labels.end(), [&](QLabel *l) { return l->text() == text; });
+            QVERIFY2(label != labels.end(), qPrintable(text));
+            QCOMPARE((*label)->palette().color(QPalette::WindowText), colour);
+        }
     }
-}
+};
 
 QTEST_MAIN(TestFirstRun)
 #include "tst_firstrun.moc"
