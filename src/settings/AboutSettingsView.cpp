@@ -1,6 +1,7 @@
 #include "settings/AboutSettingsView.h"
 
 #include "app/VersionManager.h"
+#include "widgets/Artwork.h"
 #include "widgets/Card.h"
 #include "widgets/SymbolIcon.h"
 #include "widgets/Theme.h"
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgRenderer>
 #include <QVBoxLayout>
 
 namespace {
@@ -26,8 +28,6 @@ const QString usageText =
                    "之后每次连接校园网后，只需点击\"连接\"按钮即可完成认证。"
                    "应用会在菜单栏保留图标，方便随时访问。");
 const QString closingLine = QStringLiteral("期待您的反馈！");
-/// The product image, when the program carries one.
-const QString avatarResource = QStringLiteral(":/images/Avatar");
 constexpr int outlineWidth = 2;
 constexpr int productNamePointSize = 22;
 
@@ -103,22 +103,7 @@ QPixmap AboutSettingsView::avatar(const QPalette &palette, qreal devicePixelRati
     QPainterPath clip;
     clip.addEllipse(circle);
     painter.setClipPath(clip);
-    const QPixmap image(avatarResource);
-    if (!image.isNull()) {
-        painter.drawPixmap(circle.toRect(), image);
-    } else {
-        // Until the product image is part of the program: its initial on an accent gradient.
-        QLinearGradient gradient(circle.topLeft(), circle.bottomRight());
-        gradient.setColorAt(0, Theme::accent(palette).lighter(130));
-        gradient.setColorAt(1, Theme::accent(palette).darker(120));
-        painter.fillRect(circle, gradient);
-        QFont font;
-        font.setPixelSize(avatarSize / 2);
-        font.setBold(true);
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        painter.drawText(circle, Qt::AlignCenter, productName.left(1));
-    }
+    QSvgRenderer(Artwork::imagePath(Artwork::avatar)).render(&painter, circle);
     painter.setClipping(false);
     painter.setPen(QPen(Theme::accent(palette), outlineWidth));
     painter.setBrush(Qt::NoBrush);
