@@ -48,7 +48,6 @@ private Q_SLOTS:
                  QStringLiteral(NETLATCH_PROGRAM_NAME));
         const QString icon = desktopKey(m_entry, QStringLiteral("Icon"));
         QCOMPARE(icon, appId);
-        QVERIFY(QFile::exists(sourcePath(QStringLiteral("data/icons/%1.svg").arg(icon))));
         QVERIFY(QFile::exists(sourcePath(QStringLiteral("data/icons/%1-symbolic.svg").arg(icon))));
 
         const QString metainfo = readText(sourcePath(QStringLiteral("data/%1.metainfo.xml.in").arg(appId)));
