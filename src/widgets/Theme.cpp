@@ -105,10 +105,6 @@ void apply(QApplication &application)
     font.setPointSize(bodyPointSize);
     application.setFont(font);
     application.setStyleSheet(QStringLiteral(
-        "QPushButton#primaryButton { background: palette(highlight); color: palette(highlighted-text);"
-        " border: none; border-radius: 6px; padding: 6px 16px; font-weight: 600; }"
-        "QPushButton#primaryButton:disabled { background: palette(mid); }"
-        "QPushButton#primaryButton:pressed { background: palette(dark); }"
         "QLineEdit { background: palette(base); border: 1px solid rgba(128, 128, 128, 0.45);"
         " border-radius: 6px; padding: 4px 8px; }"
         "QLineEdit:focus { border: 1px solid palette(highlight); }"

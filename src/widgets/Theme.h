@@ -57,8 +57,9 @@ void fadeIn(QWidget *widget);
 QPalette lightPalette();
 QPalette darkPalette();
 
-/// Installs the application font with a CJK fallback and the stylesheet for the shared object names
-/// ("primaryButton", "secondaryLabel", "titleLabel", …); call once after creating the application.
+/// Installs the application font with a CJK fallback and the stylesheet of the shared controls (rounded
+/// text fields, the primary and destructive buttons of makePrimary/makeDestructive); call once after
+/// creating the application.
 void apply(QApplication &application);
 
 /// Marks a push button as the screen's main action (accent background) or as a destructive one (red).
