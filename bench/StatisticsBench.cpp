@@ -1,6 +1,8 @@
 // Times the statistics pane's figures (one read of the history file) and one saved sign-in over
 // histories of 2,000, 20,000 and 200,000 records, and prints the medians. A save either appends to a
 // file as the program last wrote it, or first reads and prunes one that was written by anyone else.
+#include "BenchHistory.h"
+
 #include "common/Clock.h"
 #include "stats/StatisticsData.h"
 #include "stats/StatisticsManager.h"
@@ -8,50 +10,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include <algorithm>
-#include <functional>
-
-namespace {
-
-/// `count` sign-ins spread evenly over the last 364 days, oldest first, as the store keeps them.
-QByteArray history(int count, qint64 now)
-{
-    constexpr qint64 span = 364LL * 86'400;
-    QJsonArray records;
-    for (int i = 0; i < count; ++i) {
-        const qint64 timestamp = now - span + span * i / count;
-        records.append(QJsonObject{{"username", "student2024"},
-                                   {"timestamp", timestamp},
-                                   {"date", StatisticsManager::formatTimestamp(timestamp, "yyyy-MM-dd")},
-                                   {"time", StatisticsManager::formatTimestamp(timestamp, "HH:mm:ss")}});
-    }
-    return QJsonDocument(records).toJson(QJsonDocument::Compact);
-}
-
-/// Median milliseconds of `runs` calls of `work`, each after an untimed `prepare`.
-double medianMs(int runs, const std::function<void()> &prepare, const std::function<void()> &work)
-{
-    QList<double> times;
-    for (int i = 0; i < runs; ++i) {
-        prepare();
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.append(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
-}
-
-} // namespace
+using BenchHistory::history;
+using BenchHistory::medianMs;
 
 int main(int argc, char *argv[])
 {

@@ -1,6 +1,8 @@
 // Times one reload of the statistics pane (what it does on every appearance and period change: read
 // the history, compute every figure, rebuild the chart and the recent list, lay the pane out) over
 // histories of 3,650 and 20,000 records, and prints the medians. Runs on the offscreen platform.
+#include "BenchHistory.h"
+
 #include "common/Clock.h"
 #include "stats/StatisticsData.h"
 #include "stats/StatisticsManager.h"
@@ -9,47 +11,13 @@
 #include "widgets/Theme.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include <algorithm>
-#include <functional>
-
-namespace {
-
-/// `count` sign-ins spread evenly over the last 364 days, oldest first, as the store keeps them.
-QByteArray history(int count, qint64 now)
-{
-    constexpr qint64 span = 364LL * 86'400;
-    QJsonArray records;
-    for (int i = 0; i < count; ++i) {
-        const qint64 timestamp = now - span + span * i / count;
-        records.append(QJsonObject{{"username", "student2024"},
-                                   {"timestamp", timestamp},
-                                   {"date", StatisticsManager::formatTimestamp(timestamp, "yyyy-MM-dd")},
-                                   {"time", StatisticsManager::formatTimestamp(timestamp, "HH:mm:ss")}});
-    }
-    return QJsonDocument(records).toJson(QJsonDocument::Compact);
-}
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    QList<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.append(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
-}
-
-} // namespace
+using BenchHistory::history;
+using BenchHistory::medianMs;
 
 int main(int argc, char *argv[])
 {
@@ -63,8 +31,14 @@ int main(int argc, char *argv[])
     for (const int count : {3'650, 20'000}) {
         Preferences store(std::make_unique<QSettings>(
             dir.filePath(QStringLiteral("netlatch-%1.conf").arg(count)), QSettings::IniFormat));
-        StatisticsManager manager(store, Clock::system(), QString());
-        store.setData(PreferenceKeys::loginRecords, history(count, Clock::system().now().toSecsSinceEpoch()));
+        // The history in a data file of its own, as the program keeps it, never the user's.
+        StatisticsManager manager(store, Clock::system(), QString(), dir.filePath(QString::number(count)));
+        QDir().mkpath(dir.filePath(QString::number(count)));
+        QFile file(manager.historyFilePath());
+        const QByteArray stored = history(count, Clock::system().now().toSecsSinceEpoch());
+        if (!file.open(QIODevice::WriteOnly) || file.write(stored) != stored.size())
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        file.close();
 
         StatisticsView view(manager);
         view.resize(700, 500);
