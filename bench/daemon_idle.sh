@@ -75,28 +75,11 @@ EOF
 pids+=($!)
 for _ in $(seq 100); do [ -S /dev/log ] && break; sleep 0.1; done
 
-start_bus() { # name
-    dbus-daemon --session --nofork --address="unix:path=$scratch/$1_bus" --print-address=3 \
-        3>"$scratch/$1_address" 2>>"$scratch/dbus.log" &
-    pids+=($!)
-    for _ in $(seq 100); do [ -s "$scratch/$1_address" ] && return 0; sleep 0.1; done
-    echo "bench: the $1 bus did not start" >&2
-    exit 1
-}
+tag=bench
+. tools/private-buses.sh
 start_bus system
 start_bus session
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/system_bus" DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/session_bus"
-start_mock() { # bus-switch service template
-    "$python" -m dbusmock "$1" --template "$3" >/dev/null 2>&1 &
-    pids+=($!)
-    for _ in $(seq 100); do
-        gdbus call "$1" --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-            --method org.freedesktop.DBus.NameHasOwner "$2" 2>/dev/null | grep -q true && return 0
-        sleep 0.1
-    done
-    echo "bench: $2 did not come up" >&2
-    exit 1
-}
 start_mock --system org.freedesktop.NetworkManager networkmanager
 network_manager=${pids[-1]}
 "$python" - <<'EOF'

@@ -49,32 +49,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start_bus() { # name; the bus answers at unix:path=$scratch/<name>_bus
-    dbus-daemon --session --nofork --address="unix:path=$scratch/$1_bus" --print-address=3 \
-        3>"$scratch/$1_address" 2>>"$scratch/dbus.log" &
-    pids+=($!)
-    for _ in $(seq 100); do [ -s "$scratch/$1_address" ] && return 0; sleep 0.1; done
-    echo "demo: the $1 bus did not start" >&2
-    exit 1
-}
+tag=demo
+. tools/private-buses.sh
 start_bus system
 start_bus session
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/system_bus" DBUS_SESSION_BUS_ADDRESS="unix:path=$scratch/session_bus"
-
-wait_for_name() { # bus-switch name
-    for _ in $(seq 100); do
-        gdbus call "$1" --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-            --method org.freedesktop.DBus.NameHasOwner "$2" 2>/dev/null | grep -q true && return 0
-        sleep 0.1
-    done
-    echo "demo: $2 did not come up" >&2
-    exit 1
-}
-start_mock() { # bus-switch service template [log]
-    "$python" -m dbusmock "$1" --template "$3" ${4:+-l "$4"} >/dev/null 2>&1 &
-    pids+=($!)
-    wait_for_name "$1" "$2"
-}
 
 # NetworkManager: wlan0, joined to the campus network larkmead_staff.
 start_mock --system org.freedesktop.NetworkManager networkmanager
