@@ -4,11 +4,11 @@
 #include "BenchHistory.h"
 
 #include "common/Clock.h"
+#include "gui/settings/StatisticsView.h"
+#include "gui/widgets/Theme.h"
 #include "stats/StatisticsData.h"
 #include "stats/StatisticsManager.h"
-#include "stats/StatisticsView.h"
 #include "store/Preferences.h"
-#include "widgets/Theme.h"
 
 #include <QApplication>
 #include <QDir>

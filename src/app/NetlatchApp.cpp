@@ -1,19 +1,20 @@
 #include "app/NetlatchApp.h"
 
-#include "app/AppDelegate.h"
-#include "app/DockIconManager.h"
-#include "app/StatusBarManager.h"
-#include "app/VersionManager.h"
-#include "app/WelcomeManager.h"
 #include "autologin/AutoLoginManager.h"
 #include "autologin/AutoLoginSwitchWatcher.h"
 #include "common/Log.h"
 #include "common/NotificationCenter.h"
+#include "desktop/DockIconManager.h"
+#include "desktop/VersionManager.h"
+#include "desktop/WelcomeManager.h"
+#include "gui/shell/AppDelegate.h"
+#include "gui/shell/StatusBarManager.h"
+#include "gui/x11/QtKeyDownMonitor.h"
+#include "gui/x11/X11HotKeyService.h"
+#include "gui/x11/X11TaskbarPresence.h"
 #include "platform/AppServices.h"
-#include "platform/GuiServices.h"
 #include "platform/linux/FreedesktopApplication.h"
 #include "platform/linux/StatusNotifierHostWait.h"
-#include "platform/linux/X11TaskbarPresence.h"
 #include "shortcuts/GlobalShortcutsManager.h"
 #include "store/Preferences.h"
 
@@ -65,7 +66,7 @@ void NetlatchApp::applicationDidFinishLaunching()
     m_context.reset(new AppContext{AppServices::preferences(), AppServices::keychain(),
                                    AppServices::authService(), statistics, AppServices::networkProbe(),
                                    NotificationCenter::defaultCenter(), AppServices::bannerCenter(), versions,
-                                   AppServices::welcomeManager()});
+                                   AppServices::welcomeManager(), AppServices::launchAtLogin()});
     startEngine();
 
     auto *taskbar = new X11TaskbarPresence(this);
@@ -84,7 +85,10 @@ void NetlatchApp::applicationDidFinishLaunching()
         [taskbar](QWidget *window) { taskbar->addWindow(window); });
     m_delegate->setStatusBarManager(&StatusBarManager::shared());
 
-    GlobalShortcutsManager &shortcuts = GuiServices::globalShortcutsManager();
+    // Registers the stored shortcuts over X11 key grabs; lives as long as the process.
+    GlobalShortcutsManager::setShared(
+        new GlobalShortcutsManager(m_context->preferences, *new X11HotKeyService, *new QtKeyDownMonitor));
+    GlobalShortcutsManager &shortcuts = GlobalShortcutsManager::shared();
     connect(&shortcuts, &GlobalShortcutsManager::quickLoginPressed, this,
             [] { StatusBarManager::shared().quickLogin(); });
     connect(&shortcuts, &GlobalShortcutsManager::showWindowPressed, this,

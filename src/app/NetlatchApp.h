@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppContext.h"
 #include "common/InstanceLock.h"
+#include "gui/AppContext.h"
 
 #include <QObject>
 

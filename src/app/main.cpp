@@ -2,8 +2,8 @@
 #include "common/BuildConfig.h"
 #include "common/Log.h"
 #include "common/QtTranslations.h"
+#include "gui/widgets/Theme.h"
 #include "platform/linux/FreedesktopApplication.h"
-#include "widgets/Theme.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

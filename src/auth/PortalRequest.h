@@ -2,7 +2,7 @@
 
 #include "auth/PortalResponse.h"
 #include "auth/RedirectProtectionDelegate.h"
-#include "common/HttpExchange.h"
+#include "net/HttpExchange.h"
 
 #include <QNetworkRequest>
 #include <QObject>

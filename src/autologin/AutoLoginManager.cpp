@@ -1,11 +1,11 @@
 #include "autologin/AutoLoginManager.h"
 
-#include "app/StatusBarNotifications.h"
 #include "auth/HTTPAuthService.h"
 #include "autologin/AutoLoginStatusLine.h"
 #include "autologin/SystemEvents.h"
 #include "common/Clock.h"
 #include "common/Log.h"
+#include "desktop/StatusBarNotifications.h"
 #include "store/KeychainHelper.h"
 #include "store/Preferences.h"
 

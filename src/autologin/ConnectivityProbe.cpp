@@ -1,7 +1,7 @@
 #include "autologin/ConnectivityProbe.h"
 
-#include "common/HttpExchange.h"
 #include "common/Log.h"
+#include "net/HttpExchange.h"
 
 #include <QPointer>
 #include <QSemaphore>

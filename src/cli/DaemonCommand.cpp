@@ -1,11 +1,11 @@
 #include "cli/DaemonCommand.h"
 
-#include "app/StatusBarNotifications.h"
 #include "autologin/AutoLoginManager.h"
 #include "autologin/AutoLoginSwitchWatcher.h"
 #include "cli/UnixSignalWatcher.h"
 #include "common/InstanceLock.h"
 #include "common/Log.h"
+#include "desktop/StatusBarNotifications.h"
 #include "platform/AppServices.h"
 #include "store/Preferences.h"
 

@@ -1,21 +1,22 @@
 #include "platform/AppServices.h"
 
-#include "app/BannerCenter.h"
-#include "app/VersionManager.h"
-#include "app/WelcomeManager.h"
 #include "auth/HTTPAuthService.h"
 #include "autologin/AutoLoginManager.h"
 #include "autologin/NetworkProbe.h"
 #include "common/BuildConfig.h"
 #include "common/Clock.h"
 #include "common/NotificationCenter.h"
+#include "desktop/BannerCenter.h"
+#include "desktop/VersionManager.h"
+#include "desktop/WelcomeManager.h"
+#include "platform/linux/AutostartEntry.h"
 #include "platform/linux/FreedesktopBannerCenter.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/LinuxLocationAuthorization.h"
 #include "platform/linux/LinuxSystemEvents.h"
 #include "platform/linux/LinuxWifiClient.h"
-#include "store/KeychainHelper.h"
 #include "stats/StatisticsManager.h"
+#include "store/KeychainHelper.h"
 #include "store/Preferences.h"
 
 namespace AppServices {
@@ -101,6 +102,12 @@ WelcomeManager &welcomeManager()
     if (!WelcomeManager::hasShared())
         WelcomeManager::setShared(new WelcomeManager(preferences()));
     return WelcomeManager::shared();
+}
+
+LaunchAtLogin &launchAtLogin()
+{
+    static LaunchAtLogin *const entry = new AutostartEntry;
+    return *entry;
 }
 
 } // namespace AppServices

@@ -4,6 +4,7 @@ class AutoLoginManager;
 class BannerCenter;
 class HTTPAuthService;
 class KeychainHelper;
+class LaunchAtLogin;
 class NetworkProbe;
 class Preferences;
 class StatisticsManager;
@@ -38,5 +39,7 @@ HTTPAuthService &authService();
 VersionManager &versionManager();
 /// Whether the welcome pages were finished.
 WelcomeManager &welcomeManager();
+/// Starting the tray application at log-in: the user's XDG autostart entry.
+LaunchAtLogin &launchAtLogin();
 
 } // namespace AppServices

@@ -1,7 +1,7 @@
 #include "stats/StatisticsUpload.h"
 
-#include "common/HttpExchange.h"
 #include "common/Log.h"
+#include "net/HttpExchange.h"
 
 #include <chrono>
 

@@ -4,13 +4,13 @@
 #include "PrivateDBus.h"
 #include "TestAppContext.h"
 
-#include "app/AppDelegate.h"
-#include "app/DockIconManager.h"
 #include "app/NetlatchApp.h"
 #include "autologin/AutoLoginManager.h"
 #include "common/InstanceLock.h"
+#include "desktop/DockIconManager.h"
+#include "gui/shell/AppDelegate.h"
+#include "gui/x11/X11TaskbarPresence.h"
 #include "platform/linux/FreedesktopApplication.h"
-#include "platform/linux/X11TaskbarPresence.h"
 
 #include <QGuiApplication>
 #include <QLockFile>

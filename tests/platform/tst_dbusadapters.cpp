@@ -1,6 +1,6 @@
 #include "LogCapture.h"
 #include "PrivateDBus.h"
-#include "app/StatusBarNotifications.h"
+#include "desktop/StatusBarNotifications.h"
 #include "platform/linux/FreedesktopBannerCenter.h"
 #include "platform/linux/LinuxSystemEvents.h"
 #include "platform/linux/LinuxWifiClient.h"

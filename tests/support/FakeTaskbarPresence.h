@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TaskbarPresence.h"
+#include "desktop/TaskbarPresence.h"
 
 /// Remembers the last choice instead of telling a window manager.
 class FakeTaskbarPresence final : public TaskbarPresence

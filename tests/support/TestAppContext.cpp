@@ -40,7 +40,7 @@ TestAppContext::TestAppContext()
     networkProbe =
         std::make_unique<NetworkProbe>(wifi, location, preferences, portal.url(), portal.address());
     m_context.reset(new AppContext{preferences, keychain, *authService, *statistics, *networkProbe,
-                                   notifications, banners, versions, welcome});
+                                   notifications, banners, versions, welcome, launchAtLogin});
     m_context->shortcuts = &shortcuts;
 }
 

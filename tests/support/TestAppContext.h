@@ -9,12 +9,13 @@
 #include "LocalHttpServer.h"
 #include "MockClock.h"
 
-#include "app/AppContext.h"
-#include "app/VersionManager.h"
-#include "app/WelcomeManager.h"
 #include "auth/HTTPAuthService.h"
 #include "autologin/NetworkProbe.h"
 #include "common/NotificationCenter.h"
+#include "desktop/VersionManager.h"
+#include "desktop/WelcomeManager.h"
+#include "gui/AppContext.h"
+#include "platform/linux/AutostartEntry.h"
 #include "shortcuts/GlobalShortcutsManager.h"
 #include "stats/StatisticsManager.h"
 #include "store/KeychainHelper.h"
@@ -64,6 +65,7 @@ public:
     std::unique_ptr<NetworkProbe> networkProbe;
     VersionManager versions{preferences};
     WelcomeManager welcome{preferences};
+    AutostartEntry launchAtLogin;
     FakeHotKeyService hotKeys;
     FakeKeyDownMonitor keyDownMonitor;
     GlobalShortcutsManager shortcuts{preferences, hotKeys, keyDownMonitor};

@@ -2,16 +2,16 @@
 
 #include "TestAppContext.h"
 
-#include "app/CredentialSetupView.h"
-#include "app/MainWindowView.h"
-#include "app/UpdateLogView.h"
-#include "app/WelcomeView.h"
-#include "settings/GeneralSettingsView.h"
-#include "settings/SettingsWindowView.h"
+#include "gui/settings/GeneralSettingsView.h"
+#include "gui/settings/SettingsWindowView.h"
+#include "gui/settings/ShortcutRecorderView.h"
+#include "gui/settings/ShortcutsSettingsView.h"
+#include "gui/settings/StatisticsView.h"
+#include "gui/shell/CredentialSetupView.h"
+#include "gui/shell/MainWindowView.h"
+#include "gui/shell/UpdateLogView.h"
+#include "gui/shell/WelcomeView.h"
 #include "shortcuts/GlobalShortcutsManager.h"
-#include "shortcuts/ShortcutRecorderView.h"
-#include "shortcuts/ShortcutsSettingsView.h"
-#include "stats/StatisticsView.h"
 
 #include <QAbstractButton>
 #include <QJsonArray>

@@ -4,8 +4,8 @@
 #include "ScreenTable.h"
 #include "TestAppContext.h"
 
-#include "widgets/SymbolIcon.h"
-#include "widgets/Theme.h"
+#include "gui/widgets/SymbolIcon.h"
+#include "gui/widgets/Theme.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BannerCenter.h"
+#include "desktop/BannerCenter.h"
 
 #include <QDBusConnection>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TrayHost.h"
+#include "desktop/TrayHost.h"
 
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>

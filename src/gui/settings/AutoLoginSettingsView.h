@@ -1,0 +1,81 @@
+#pragma once
+
+#include "gui/widgets/ScrollingPane.h"
+
+#include <QFutureWatcher>
+#include <QStringList>
+#include <QTimer>
+
+#include <optional>
+
+struct AppContext;
+class BusyButton;
+class QLabel;
+class QPlainTextEdit;
+class ToggleSwitch;
+
+/// The "自动联网" pane: the automatic sign-in switches, the current Wi-Fi network and internet
+/// reachability with a log of refreshes, and which process runs the engine. While shown it refreshes
+/// every minute; the SSID lookup and the probe run on the thread pool, never on the main thread.
+class AutoLoginSettingsView : public ScrollingPane
+{
+    Q_OBJECT
+
+public:
+    static constexpr int refreshIntervalMs = 60'000;
+    static constexpr int maxLogLines = 50;
+
+    explicit AutoLoginSettingsView(AppContext &context, QWidget *parent = nullptr);
+
+    /// Looks the Wi-Fi network up and probes the internet, off the main thread; the status card and
+    /// the log follow when both answers are in. Does nothing while a refresh is still running.
+    void refresh();
+
+    bool isRefreshing() const { return m_isRefreshing; }
+    /// The log, newest line first.
+    const QStringList &refreshLogs() const { return m_refreshLogs; }
+    const QTimer &refreshTimer() const { return m_refreshTimer; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    struct WifiLookup
+    {
+        std::optional<QString> ssid;
+        bool isSchoolWiFi = false;
+    };
+
+    QWidget *createSwitchCard();
+    QWidget *createStatusCard();
+    QWidget *createLogCard();
+
+    void setAutoLoginEnabled(bool enabled);
+    void wifiLookedUp();
+    void probed();
+    void setRefreshing(bool refreshing);
+    void addLog(const QString &message);
+    void clearLogs();
+    QString engineOwnerText() const;
+
+    AppContext &m_context;
+    QTimer m_refreshTimer;
+    QFutureWatcher<WifiLookup> m_wifiWatcher;
+    QFutureWatcher<bool> m_probeWatcher;
+
+    std::optional<QString> m_currentWiFi;
+    bool m_isSchoolWiFi = false;
+    bool m_isRefreshing = false;
+    QStringList m_refreshLogs;
+
+    ToggleSwitch *m_autoLoginSwitch = nullptr;
+    ToggleSwitch *m_reconnectSwitch = nullptr;
+    QLabel *m_wifiValue = nullptr;
+    QLabel *m_networkDot = nullptr;
+    QLabel *m_networkValue = nullptr;
+    QLabel *m_lastRefreshTitle = nullptr;
+    QLabel *m_lastRefreshValue = nullptr;
+    BusyButton *m_refreshButton = nullptr;
+    QPlainTextEdit *m_logBox = nullptr;
+};

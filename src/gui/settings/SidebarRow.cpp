@@ -1,0 +1,61 @@
+#include "gui/settings/SidebarRow.h"
+
+#include "gui/widgets/SymbolIcon.h"
+#include "gui/widgets/Theme.h"
+
+#include <QFocusEvent>
+#include <QPainter>
+
+SidebarRow::SidebarRow(const QString &iconName, const QString &title, Kind kind, QWidget *parent)
+    : QAbstractButton(parent), m_iconName(iconName), m_kind(kind)
+{
+    setText(title);
+    setCheckable(kind == Kind::section);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::TabFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+QSize SidebarRow::sizeHint() const
+{
+    return {180, std::max(32, fontMetrics().height() + 14)};
+}
+
+void SidebarRow::focusInEvent(QFocusEvent *event)
+{
+    // A ring only for keyboard users; a click already shows where the focus went.
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(event);
+}
+
+void SidebarRow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor accent = Theme::accent(palette());
+    QColor foreground = palette().color(QPalette::WindowText);
+    if (m_kind == Kind::destructive) {
+        foreground = Theme::failure(palette());
+    } else if (isChecked()) {
+        foreground = accent;
+        QColor background = accent;
+        background.setAlphaF(0.2);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(background);
+        painter.drawRoundedRect(QRectF(rect()), 6, 6);
+    }
+    if (m_keyboardFocus && hasFocus()) {
+        painter.setPen(QPen(accent, 1.5));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
+    }
+    constexpr int padding = 10;
+    constexpr int iconBox = 20;
+    constexpr int glyph = 16;
+    const int top = (height() - glyph) / 2;
+    painter.drawPixmap(padding + (iconBox - glyph) / 2, top,
+                       SymbolIcon::pixmap(m_iconName, glyph, foreground, devicePixelRatioF()));
+    painter.setPen(foreground);
+    const QRect textRect = rect().adjusted(padding + iconBox + 8, 0, -padding, 0);
+    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft, text());
+}

@@ -1,0 +1,59 @@
+#include "gui/settings/StatisticsCard.h"
+
+#include "gui/widgets/SymbolIcon.h"
+#include "gui/widgets/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int symbolSize = 40;
+constexpr int symbolBoxWidth = 60;
+constexpr int valuePointSize = 24;
+constexpr qreal radius = 12;
+} // namespace
+
+StatisticsCard::StatisticsCard(const QString &title, const QString &iconName, const QColor &colour,
+                               QWidget *parent)
+    : QFrame(parent), m_value(new QLabel(QStringLiteral("0"), this))
+{
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(16, 16, 16, 16);
+    row->setSpacing(8);
+    auto *symbol = new QLabel(this);
+    symbol->setFixedWidth(symbolBoxWidth);
+    symbol->setAlignment(Qt::AlignCenter);
+    symbol->setPixmap(SymbolIcon::pixmap(iconName, symbolSize, colour, devicePixelRatioF()));
+    row->addWidget(symbol);
+
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    auto *titleLabel = new QLabel(title, this);
+    Theme::makeSecondary(titleLabel);
+    texts->addWidget(titleLabel);
+    m_value->setObjectName(QStringLiteral("statisticsCardValue"));
+    Theme::makeTitle(m_value, valuePointSize);
+    texts->addWidget(m_value);
+    row->addLayout(texts, 1);
+}
+
+void StatisticsCard::setValue(const QString &value)
+{
+    m_value->setText(value);
+}
+
+QString StatisticsCard::value() const
+{
+    return m_value->text();
+}
+
+void StatisticsCard::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Theme::controlBackground(palette()));
+    painter.drawRoundedRect(QRectF(rect()), radius, radius);
+}

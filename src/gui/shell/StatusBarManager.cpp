@@ -1,0 +1,207 @@
+#include "gui/shell/StatusBarManager.h"
+
+#include "auth/HTTPAuthService.h"
+#include "common/NotificationCenter.h"
+#include "desktop/TrayHost.h"
+#include "gui/AppContext.h"
+#include "gui/settings/SettingsWindowView.h"
+#include "store/KeychainHelper.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include <memory>
+
+namespace {
+const QString startTitle = QStringLiteral("正在登录");
+const QString startBody = QStringLiteral("正在连接校园网...");
+const QString successTitle = QStringLiteral("登录成功");
+const QString successBody = QStringLiteral("校园网连接成功");
+const QString failureTitle = QStringLiteral("登录失败");
+const QString defaultFailureBody = QStringLiteral("登录失败");
+const QString mainWindowTitle = QStringLiteral("Netlatch");
+const QString settingsWindowTitle = QStringLiteral("设置");
+constexpr QSize fallbackWindowSize(700, 500);
+
+/// The "network" symbol: three linked nodes in one colour, drawn like a template image so that it
+/// reads on the panel whatever the panel's shade.
+QIcon networkSymbol(const QColor &colour)
+{
+    QIcon icon;
+    for (const int side : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(side / 24.0, side / 24.0);
+        painter.setPen(QPen(colour, 1.8, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(12, 7), QPointF(12, 12));
+        painter.drawLine(QPointF(5, 17), QPointF(5, 12));
+        painter.drawLine(QPointF(19, 17), QPointF(19, 12));
+        painter.drawLine(QPointF(5, 12), QPointF(19, 12));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(colour);
+        painter.drawRoundedRect(QRectF(8.5, 2, 7, 5.5), 1.5, 1.5);
+        painter.drawRoundedRect(QRectF(1.5, 16.5, 7, 5.5), 1.5, 1.5);
+        painter.drawRoundedRect(QRectF(15.5, 16.5, 7, 5.5), 1.5, 1.5);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    icon.setIsMask(true);
+    return icon;
+}
+} // namespace
+
+StatusBarManager::StatusBarManager(AppContext &context, TrayHost &trayHost, QObject *parent)
+    : QObject(parent), m_context(context)
+{
+    QPointer<StatusBarManager> self(this);
+    trayHost.whenAvailable([self] {
+        if (self)
+            self->setupStatusBar();
+    });
+}
+
+StatusBarManager::~StatusBarManager()
+{
+    delete m_statusItem;
+    delete m_menu;
+}
+
+void StatusBarManager::setupStatusBar()
+{
+    m_menu = new QMenu;
+    m_menu->setObjectName(QStringLiteral("statusBarMenu"));
+    m_entries = {addEntry(quickLoginTitle, &StatusBarManager::quickLogin)};
+    m_menu->addSeparator();
+    m_entries << addEntry(showMainWindowTitle, &StatusBarManager::showMainWindow)
+              << addEntry(aboutTitle, &StatusBarManager::showAbout);
+    m_menu->addSeparator();
+    m_entries << addEntry(quitTitle, &StatusBarManager::quitApplication);
+    // A tray that exports the menu (dbusmenu) numbers its entries once: hosts that kept the layout click
+    // those numbers later. So the same entries stay and are refreshed whenever the menu opens.
+    connect(m_menu, &QMenu::aboutToShow, this, &StatusBarManager::refreshMenu);
+    refreshMenu();
+
+    m_statusItem = new QSystemTrayIcon(this);
+    m_statusItem->setToolTip(accessibleName);
+    m_statusItem->setContextMenu(m_menu);
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    showMenu();
+            });
+    updateIcon();
+    qApp->installEventFilter(this);
+    m_statusItem->show();
+}
+
+QAction *StatusBarManager::addEntry(const QString &title, void (StatusBarManager::*action)())
+{
+    QAction *entry = m_menu->addAction(title);
+    connect(entry, &QAction::triggered, this, action);
+    return entry;
+}
+
+void StatusBarManager::refreshMenu()
+{
+    const QStringList titles{quickLoginTitle, showMainWindowTitle, aboutTitle, quitTitle};
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        m_entries[i]->setText(titles[i]);
+        m_entries[i]->setEnabled(true);
+    }
+    m_entries.last()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void StatusBarManager::showMenu()
+{
+    m_menu->popup(QCursor::pos());
+}
+
+void StatusBarManager::updateIcon()
+{
+    m_statusItem->setIcon(networkSymbol(QApplication::palette().color(QPalette::WindowText)));
+}
+
+bool StatusBarManager::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange && m_statusItem)
+        updateIcon();
+    return QObject::eventFilter(watched, event);
+}
+
+void StatusBarManager::quickLogin()
+{
+    const Credentials credentials = m_context.keychain.loadCredentials();
+    if (!credentials.isUsable()) {
+        showMainWindow();
+        return;
+    }
+    BannerCenter &banners = m_context.banners;
+    showNotification(banners, startTitle, startBody);
+
+    // Registered before the sign-in starts, so that an immediate outcome is not missed. Whichever
+    // outcome comes first withdraws both: the other one would otherwise wait for somebody else's
+    // sign-in and report it as this one.
+    NotificationCenter &center = m_context.notifications;
+    const auto tokens = std::make_shared<std::array<NotificationCenter::Token, 2>>();
+    const auto withdraw = [&center, tokens] {
+        center.removeObserver((*tokens)[0]);
+        center.removeObserver((*tokens)[1]);
+    };
+    QPointer<StatusBarManager> self(this);
+    (*tokens)[0] =
+        center.addObserver(Notifications::LoginSuccess, [self, &banners, withdraw](const QVariantMap &) {
+            withdraw();
+            if (self)
+                showNotification(banners, successTitle, successBody);
+        });
+    (*tokens)[1] =
+        center.addObserver(Notifications::LoginFailed, [self, &banners, withdraw](const QVariantMap &info) {
+            withdraw();
+            const QVariant message = info.value(Notifications::MessageKey);
+            if (self)
+                showNotification(banners, failureTitle,
+                                 message.typeId() == QMetaType::QString ? message.toString()
+                                                                        : defaultFailureBody);
+        });
+    m_context.authService.login(*credentials.username, *credentials.password);
+}
+
+void StatusBarManager::showMainWindow()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->windowTitle() == mainWindowTitle || window->windowTitle() == settingsWindowTitle) {
+            window->show();
+            window->raise();
+            window->activateWindow();
+            return;
+        }
+    }
+    auto *window = new SettingsWindowView(m_context);
+    window->setWindowTitle(mainWindowTitle);
+    window->setFixedSize(fallbackWindowSize);
+    window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowMinimizeButtonHint);
+    if (m_windowCreated)
+        m_windowCreated(window);
+    window->move(window->screen()->availableGeometry().center() - window->rect().center());
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void StatusBarManager::showAbout()
+{
+    showMainWindow();
+    m_context.notifications.post(Notifications::SwitchToAboutSection);
+}
+
+void StatusBarManager::quitApplication()
+{
+    QCoreApplication::quit();
+}

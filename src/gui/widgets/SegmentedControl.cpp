@@ -1,0 +1,92 @@
+#include "gui/widgets/SegmentedControl.h"
+
+#include "gui/widgets/Theme.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+SegmentedControl::SegmentedControl(const QStringList &titles, QWidget *parent)
+    : QWidget(parent), m_titles(titles)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void SegmentedControl::setCurrentIndex(int index)
+{
+    if (index < 0 || index >= count() || index == m_current)
+        return;
+    m_current = index;
+    update();
+    Q_EMIT currentIndexChanged(index);
+}
+
+QRect SegmentedControl::segmentRect(int index) const
+{
+    const int inner = width() - 4;
+    const int left = 2 + inner * index / count();
+    const int right = 2 + inner * (index + 1) / count();
+    return {left, 2, right - left, height() - 4};
+}
+
+QSize SegmentedControl::sizeHint() const
+{
+    int widest = 0;
+    for (const QString &title : m_titles)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(title));
+    return {(widest + 28) * int(count()), fontMetrics().height() + 12};
+}
+
+void SegmentedControl::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Theme::controlBackground(palette()));
+    painter.drawRoundedRect(QRectF(rect()), 7, 7);
+
+    const QColor text = palette().color(QPalette::WindowText);
+    for (int i = 0; i < count(); ++i) {
+        const QRect segment = segmentRect(i);
+        if (i == m_current) {
+            painter.setPen(QPen(Theme::separator(palette()), 0.5));
+            painter.setBrush(Theme::isDark(palette()) ? palette().color(QPalette::Button).lighter(130)
+                                                      : palette().color(QPalette::Base));
+            painter.drawRoundedRect(QRectF(segment).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
+        } else if (i != m_current - 1 && i < count() - 1) {
+            // A thin divider between two segments that are both not selected.
+            painter.setPen(QPen(Theme::separator(palette()), 1));
+            painter.drawLine(segment.right(), segment.top() + 5, segment.right(), segment.bottom() - 5);
+        }
+        QFont font = this->font();
+        font.setWeight(i == m_current ? QFont::DemiBold : QFont::Normal);
+        painter.setFont(font);
+        painter.setPen(text);
+        painter.drawText(segment, Qt::AlignCenter, m_titles.at(i));
+    }
+    if (hasFocus()) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(Theme::accent(palette()), 1.5));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 7, 7);
+    }
+}
+
+void SegmentedControl::mousePressEvent(QMouseEvent *event)
+{
+    for (int i = 0; i < count(); ++i) {
+        if (segmentRect(i).contains(event->position().toPoint()))
+            setCurrentIndex(i);
+    }
+}
+
+void SegmentedControl::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Left)
+        setCurrentIndex(m_current - 1);
+    else if (event->key() == Qt::Key_Right)
+        setCurrentIndex(m_current + 1);
+    else
+        QWidget::keyPressEvent(event);
+}

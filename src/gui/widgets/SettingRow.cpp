@@ -1,0 +1,30 @@
+#include "gui/widgets/SettingRow.h"
+
+#include "gui/widgets/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+SettingRow::SettingRow(const QString &title, const QString &description, QWidget *control, QWidget *parent)
+    : QWidget(parent), m_title(new QLabel(title, this))
+{
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(16);
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(3);
+    QFont font = m_title->font();
+    font.setWeight(QFont::DemiBold);
+    m_title->setFont(font);
+    texts->addWidget(m_title);
+    if (!description.isEmpty()) {
+        auto *detail = new QLabel(description, this);
+        detail->setWordWrap(true);
+        Theme::makeSecondary(detail);
+        texts->addWidget(detail);
+    }
+    row->addLayout(texts, 1);
+    control->setParent(this);
+    row->addWidget(control, 0, Qt::AlignVCenter);
+}

@@ -1,0 +1,278 @@
+#include "gui/widgets/Theme.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGraphicsOpacityEffect>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QStyle>
+#include <QLabel>
+
+#include <functional>
+
+namespace Theme {
+
+bool isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightnessF() < 0.5;
+}
+
+QColor accent(const QPalette &palette)
+{
+    return palette.color(QPalette::Highlight);
+}
+
+QColor secondaryText(const QPalette &palette)
+{
+    QColor text = palette.color(QPalette::WindowText);
+    text.setAlphaF(0.6);
+    return text;
+}
+
+QColor controlBackground(const QPalette &palette)
+{
+    const QColor window = palette.color(QPalette::Window);
+    return isDark(palette) ? window.lighter(135) : window.darker(106);
+}
+
+QColor separator(const QPalette &palette)
+{
+    QColor text = palette.color(QPalette::WindowText);
+    text.setAlphaF(0.15);
+    return text;
+}
+
+QColor success(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(0x32, 0xd7, 0x4b) : QColor(0x28, 0xa7, 0x45);
+}
+
+QColor failure(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(0xff, 0x45, 0x3a) : QColor(0xd7, 0x26, 0x1e);
+}
+
+QColor attention(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(0xff, 0x9f, 0x0a) : QColor(0xf0, 0x8a, 0x00);
+}
+
+namespace {
+QPalette makePalette(QColor window, QColor base, QColor text, QColor button, QColor highlight)
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, button);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::Highlight, highlight);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    QColor placeholder = text;
+    placeholder.setAlphaF(0.45);
+    palette.setColor(QPalette::PlaceholderText, placeholder);
+    QColor disabled = text;
+    disabled.setAlphaF(0.35);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, disabled);
+    return palette;
+}
+} // namespace
+
+QPalette lightPalette()
+{
+    return makePalette(QColor(0xf5, 0xf5, 0xf7), Qt::white, QColor(0x1d, 0x1d, 0x1f), QColor(0xfb, 0xfb, 0xfd),
+                       QColor(0x0a, 0x6c, 0xe0));
+}
+
+QPalette darkPalette()
+{
+    return makePalette(QColor(0x23, 0x23, 0x26), QColor(0x1b, 0x1b, 0x1d), QColor(0xf2, 0xf2, 0xf7),
+                       QColor(0x3a, 0x3a, 0x3e), QColor(0x2f, 0x86, 0xf5));
+}
+
+void apply(QApplication &application)
+{
+    QFont font = application.font();
+    // Chinese text falls back to a CJK family when the desktop font has no such glyphs.
+    font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei")});
+    font.setPointSize(bodyPointSize);
+    application.setFont(font);
+    application.setStyleSheet(QStringLiteral(
+        "QLineEdit { background: palette(base); border: 1px solid rgba(128, 128, 128, 0.45);"
+        " border-radius: 6px; padding: 4px 8px; }"
+        "QLineEdit:focus { border: 1px solid palette(highlight); }"
+        "QPushButton[role=\"primary\"] { background: palette(highlight); color: palette(highlighted-text);"
+        " border: none; border-radius: 6px; padding: 5px 18px; font-weight: 600; }"
+        "QPushButton[role=\"primary\"]:pressed { background: palette(dark); }"
+        "QPushButton[role=\"destructive\"] { background: #d7261e; color: white;"
+        " border: none; border-radius: 6px; padding: 5px 18px; font-weight: 600; }"
+        "QPushButton[role=\"destructive\"]:pressed { background: #a81d17; }"));
+}
+
+QFont font(qreal size, QFont::Weight weight)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(qRound(size));
+    font.setWeight(weight);
+    return font;
+}
+
+namespace {
+QColor toneColour(Tone tone, const QPalette &palette)
+{
+    switch (tone) {
+    case Tone::Secondary:
+        return secondaryText(palette);
+    case Tone::Accent:
+        return accent(palette);
+    case Tone::OnAccent:
+        return Qt::white;
+    case Tone::Primary:
+        break;
+    }
+    return palette.color(QPalette::WindowText);
+}
+
+// The palette a widget would have without colours of its own: its parent's, or the desktop's.
+QPalette surroundings(const QWidget *widget)
+{
+    return widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette(widget);
+}
+
+void applyTone(QLabel *label, Tone tone)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, toneColour(tone, surroundings(label)));
+    label->setPalette(palette);
+}
+
+// Runs `apply` on a widget now and again whenever its palette changes (the desktop switching between
+// light and dark reaches it through its window): a colour set on the widget would otherwise outlive
+// the palette it was taken from.
+class PaletteFollower : public QObject
+{
+public:
+    PaletteFollower(QWidget *widget, std::function<void()> apply) : QObject(widget), m_apply(std::move(apply))
+    {
+        m_apply();
+        widget->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+            m_apply();
+        return false;
+    }
+
+private:
+    std::function<void()> m_apply;
+};
+} // namespace
+
+void style(QLabel *label, qreal size, QFont::Weight weight, Tone tone)
+{
+    label->setFont(font(size, weight));
+    if (tone == Tone::Primary)
+        return;
+    // Inside a button a label would otherwise draw in the button's text colour.
+    label->setForegroundRole(QPalette::WindowText);
+    new PaletteFollower(label, [label, tone] { applyTone(label, tone); });
+}
+
+void fadeIn(QWidget *widget)
+{
+    constexpr std::chrono::milliseconds defaultAnimation{350};
+    auto *effect = new QGraphicsOpacityEffect(widget);
+    widget->setGraphicsEffect(effect);
+    auto *animation = new QPropertyAnimation(effect, "opacity", widget);
+    animation->setDuration(int(defaultAnimation.count()));
+    animation->setStartValue(0.0);
+    animation->setEndValue(1.0);
+    animation->setEasingCurve(QEasingCurve::InOutQuad);
+    // The effect only costs while it lives: drop it once the widget is fully shown.
+    QObject::connect(animation, &QPropertyAnimation::finished, widget,
+                     [widget, effect] {
+                         if (widget->graphicsEffect() == effect)
+                             widget->setGraphicsEffect(nullptr);
+                     });
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+QWidget *divider(QWidget *parent)
+{
+    auto *line = new QWidget(parent);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    new PaletteFollower(line, [line] {
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::Window, separator(surroundings(line)));
+        line->setPalette(palette);
+    });
+    return line;
+}
+
+namespace {
+/// A style sheet matches a property only when the widget is polished after the property was set.
+void repolish(QWidget *widget)
+{
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
+}
+} // namespace
+
+void makePrimary(QPushButton *button)
+{
+    button->setProperty("role", QStringLiteral("primary"));
+    button->setCursor(Qt::PointingHandCursor);
+    repolish(button);
+}
+
+void makeDestructive(QPushButton *button)
+{
+    button->setProperty("role", QStringLiteral("destructive"));
+    button->setCursor(Qt::PointingHandCursor);
+    repolish(button);
+}
+
+void setTextColour(QLabel *label, const QColor &colour)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+QFont monospaceFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(captionPointSize + 1);
+    return font;
+}
+
+void makeSecondary(QLabel *label)
+{
+    QFont font = label->font();
+    font.setPointSize(captionPointSize + 1);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, secondaryText(palette));
+    label->setPalette(palette);
+    label->setObjectName(label->objectName().isEmpty() ? QStringLiteral("secondaryLabel") : label->objectName());
+}
+
+void makeTitle(QLabel *label, int pointSize)
+{
+    QFont font = label->font();
+    font.setPointSize(pointSize);
+    font.setBold(true);
+    label->setFont(font);
+}
+
+} // namespace Theme

@@ -1,0 +1,372 @@
+// The first-run flow in the main window: the start screen from the stored facts, whole walks to the
+// settings with the resize notifications on the way, the account check against a local portal, and
+// the bundled pictures and symbols.
+#include "LogCapture.h"
+#include "TestAppContext.h"
+
+#include "gui/shell/CredentialSetupView.h"
+#include "gui/shell/MainWindowView.h"
+#include "gui/shell/UpdateLogView.h"
+#include "gui/shell/WelcomeView.h"
+#include "gui/widgets/Artwork.h"
+#include "gui/widgets/SymbolIcon.h"
+#include "gui/widgets/Theme.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QTest>
+
+using Screen = MainWindowView::Screen;
+
+namespace {
+constexpr int signInWaitMs = 20000;
+const QString absent; // a null "lastShownVersion": never stored
+
+// The main window's root view over the test context, with every resize notification recorded together
+// with the screen that was current when it was posted.
+struct Flow
+{
+    TestAppContext test;
+    LogCapture log;
+    QList<Screen> resizes;
+    QList<Screen> shownWhenResized;
+    std::unique_ptr<MainWindowView> view;
+
+    Flow(const QString &lastShown, bool welcomeDone, bool accountDone)
+    {
+        if (!lastShown.isNull())
+            test.preferences.setText(PreferenceKeys::lastShownVersion, lastShown);
+        test.preferences.setBool(PreferenceKeys::hasShownWelcome, welcomeDone);
+        test.preferences.setBool(PreferenceKeys::hasSetupCredentials, accountDone);
+        for (const auto &[name, screen] :
+             {std::pair{Notifications::ResizeWindowForWelcome, Screen::Welcome},
+              std::pair{Notifications::ResizeWindowForCredentialSetup, Screen::CredentialSetup},
+              std::pair{Notifications::ResizeWindowForSettings, Screen::Settings}}) {
+            test.notifications.addObserver(name, [this, screen = screen](const QVariantMap &) {
+                resizes.append(screen);
+                shownWhenResized.append(view->currentScreen());
+            });
+        }
+    }
+
+    void open()
+    {
+        view = std::make_unique<MainWindowView>(test.context());
+        view->show();
+    }
+
+    template <typename T> T *find(const QString &name) const { return view->findChild<T *>(name); }
+
+    void click(const QString &button) const
+    {
+        QAbstractButton *found = find<QAbstractButton>(button);
+        QVERIFY2(found, qPrintable(button));
+        QTest::mouseClick(found, Qt::LeftButton);
+    }
+
+    void type(const QString &field, const QString &text) const
+    {
+        if (text.isNull())
+            return; // keep what the screen filled in
+        find<QLineEdit>(field)->clear();
+        QTest::keyClicks(find<QLineEdit>(field), text);
+    }
+
+    // The resizes asked for, each once (every step runs twice and asks twice).
+    QList<Screen> distinctResizes() const
+    {
+        QList<Screen> distinct;
+        for (Screen screen : resizes)
+            if (distinct.isEmpty() || distinct.last() != screen)
+                distinct.append(screen);
+        return distinct;
+    }
+
+    QList<QStringList> storedItems() const
+    {
+        QList<QStringList> items;
+        for (const auto &item : test.secretStore.items())
+            items.append({item.account, QString::fromUtf8(item.data)});
+        return items;
+    }
+};
+} // namespace
+
+enum class Outcome { Verify, OtherCallerSignsIn, FailedWithoutMessage };
+
+class TestFirstRun : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void walk_data()
+    {
+        QTest::addColumn<QString>("lastShown");
+        QTest::addColumn<bool>("welcomeDone");
+        QTest::addColumn<bool>("accountDone");
+        QTest::addColumn<QList<Screen>>("screens"); // the first one is the start screen
+        QTest::addColumn<QStringList>("logLines");  // each after "🔍 "
+
+        using enum MainWindowView::Screen;
+        const QString toSetup = "准备显示凭据设置界面",
+                      setupSet = "showCredentialSetup 已设置为 true，当前值: true";
+        const QString setupDone = "MainWindowView: 收到 CredentialSetupCompleted 通知",
+                      toSettings = "直接显示设置界面";
+        QTest::newRow("fresh install")
+            << absent << false << false << QList<Screen>{UpdateLog, Welcome, CredentialSetup, Settings}
+            << QStringList{"UpdateLogView: 点击继续按钮",
+                           "MainWindowView: 收到 UpdateLogClosed 通知",
+                           "MainWindowView: onChange(of: showUpdateLog) 被触发，newValue: false",
+                           "更新日志关闭 - hasShownWelcome: false",
+                           "准备显示欢迎界面",
+                           "showWelcome 已设置为 true，当前值: true",
+                           "MainWindowView: onChange(of: showWelcome) 被触发，newValue: false",
+                           "欢迎界面关闭 - hasSetupCredentials: false",
+                           toSetup,
+                           setupSet,
+                           setupDone,
+                           "MainWindowView: onChange(of: showCredentialSetup) 被触发，newValue: false",
+                           toSettings};
+        QTest::newRow("upgrade of a finished user")
+            << "1.9" << true << true << QList<Screen>{UpdateLog, Settings}
+            << QStringList{"更新日志关闭 - hasShownWelcome: true", toSettings};
+        QTest::newRow("upgrade before the account was set up")
+            << "1.9" << true << false << QList<Screen>{UpdateLog, CredentialSetup, Settings}
+            << QStringList{toSetup, setupSet, toSettings};
+        QTest::newRow("resumed on the welcome pages")
+            << "2.0" << false << false << QList<Screen>{Welcome, CredentialSetup, Settings}
+            << QStringList{toSetup};
+        QTest::newRow("resumed on the account setup")
+            << "2.0" << true << false << QList<Screen>{CredentialSetup, Settings} << QStringList{setupDone};
+        QTest::newRow("welcome after an account was set up")
+            << "2.0" << false << true << QList<Screen>{Welcome, Settings}
+            << QStringList{"欢迎界面关闭 - hasSetupCredentials: true", toSettings};
+        // The version rules: the update log shows when the last one shown is older than 2.0.
+        QTest::newRow("log of 2.0 seen") << "2.0" << true << true << QList<Screen>{Settings} << QStringList();
+        QTest::newRow("2.0.0 is 2.0") << "2.0.0" << true << true << QList<Screen>{Settings} << QStringList();
+        QTest::newRow("1.9.9 is older")
+            << "1.9.9" << true << true << QList<Screen>{UpdateLog, Settings} << QStringList();
+        QTest::newRow("10.0 is newer, not text")
+            << "10.0" << true << true << QList<Screen>{Settings} << QStringList();
+        QTest::newRow("abc counts as 0")
+            << "abc" << true << true << QList<Screen>{UpdateLog, Settings} << QStringList();
+    }
+
+    void walk()
+    {
+        QFETCH(QString, lastShown);
+        QFETCH(bool, welcomeDone);
+        QFETCH(bool, accountDone);
+        QFETCH(QList<Screen>, screens);
+        QFETCH(QStringList, logLines);
+
+        const bool logShown = screens.first() == Screen::UpdateLog;
+        Flow flow(lastShown, welcomeDone, accountDone);
+        QCOMPARE(flow.test.versions.shouldShowUpdateLog(), logShown);
+        flow.open();
+        QVERIFY(flow.log.contains(
+            QStringLiteral("🔍 MainWindowView init - hasShownWelcome: %1, shouldShowUpdateLog: "
+                           "%2, hasSetupCredentials: %3")
+                .arg(QVariant(welcomeDone).toString(), QVariant(logShown).toString(),
+                     QVariant(accountDone).toString())));
+        QVERIFY(flow.resizes.isEmpty());
+        QList<Screen> walked{flow.view->currentScreen()};
+        while (flow.view->currentScreen() != Screen::Settings && walked.size() <= screens.size()) {
+            switch (flow.view->currentScreen()) {
+            case Screen::UpdateLog:
+                flow.click(QStringLiteral("continueButton"));
+                break;
+            case Screen::Welcome:
+                for (int page = 0; page < WelcomeView::pageCount; ++page) {
+                    QCOMPARE(flow.find<WelcomeView>(QStringLiteral("welcomeView"))->currentPage(), page);
+                    flow.click(QStringLiteral("pageButton%1").arg(page));
+                }
+                break;
+            case Screen::CredentialSetup:
+                flow.type(QStringLiteral("usernameField"), flow.test.acceptedUsername);
+                flow.type(QStringLiteral("passwordField"), flow.test.acceptedPassword);
+                flow.click(QStringLiteral("verifyButton"));
+                break;
+            case Screen::Settings:
+                break;
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(flow.view->currentScreen() != walked.last(), signInWaitMs);
+            QCOMPARE(flow.view->sizeHint(), MainWindowView::screenSize(flow.view->currentScreen()));
+            walked.append(flow.view->currentScreen());
+        }
+        QCOMPARE(walked, screens);
+        QCOMPARE(flow.distinctResizes(), screens.mid(1));
+        // Each resize is asked for while the screen before is still shown: the window is resized first.
+        for (qsizetype i = 0; i < flow.resizes.size(); ++i)
+            QVERIFY(flow.shownWhenResized.at(i) < flow.resizes.at(i));
+        for (const QString &line : logLines)
+            QVERIFY2(flow.log.contains(QStringLiteral("🔍 ") + line), qPrintable(line));
+
+        QCOMPARE(flow.test.preferences.lastShownVersion(), logShown ? QStringLiteral("2.0") : lastShown);
+        QVERIFY(flow.test.preferences.boolValue(PreferenceKeys::hasShownWelcome));
+        QVERIFY(flow.test.preferences.boolValue(PreferenceKeys::hasSetupCredentials));
+
+        // Late steps, even with the first-run facts cleared, never lead back to an earlier screen.
+        flow.test.preferences.resetFirstRunState();
+        const qsizetype resizesBefore = flow.resizes.size();
+        flow.test.notifications.post(Notifications::UpdateLogClosed);
+        flow.test.notifications.post(Notifications::CredentialSetupCompleted);
+        for (int turn = 0; turn < 3; ++turn)
+            QCoreApplication::processEvents();
+        QCOMPARE(flow.resizes.mid(resizesBefore), QList<Screen>{Screen::Settings});
+        QCOMPARE(flow.view->currentScreen(), Screen::Settings);
+    }
+
+    void verify_data()
+    {
+        QTest::addColumn<QStringList>("storedAccount");
+        QTest::addColumn<QString>("username"); // null: keep what the screen filled in
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("saveSwitch");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("alert"); // empty: the setup ends instead
+        QTest::addColumn<QList<QStringList>>("storedAfter");
+        QTest::addColumn<int>("posts");
+
+        const QStringList none;
+        const QString demo = QStringLiteral("demo"), good = QStringLiteral("demo-password"), empty = "";
+        const QList<QStringList> nothing, demoStored{{"username", demo}, {"password", good}};
+        const QString emptyFields = CredentialSetupView::emptyFieldsMessage;
+        using enum Outcome;
+
+        QTest::newRow("empty name") << none << empty << good << true << Verify << emptyFields << nothing << 0;
+        QTest::newRow("empty password")
+            << none << demo << empty << true << Verify << emptyFields << nothing << 0;
+        QTest::newRow("refused by the portal") << none << demo << "wrong" << true << Verify
+                                               << QStringLiteral("用户名或密码错误") << nothing << 1;
+        QTest::newRow("accepted, kept")
+            << none << demo << good << true << Verify << QString() << demoStored << 1;
+        QTest::newRow("accepted, switch off")
+            << none << demo << good << false << Verify << QString() << nothing << 1;
+        QTest::newRow("stored account filled in") << QStringList{demo, good} << QString() << QString() << true
+                                                  << Verify << QString() << demoStored << 1;
+        QTest::newRow("another caller signs in, fields emptied")
+            << QStringList{demo, good} << empty << empty << true << OtherCallerSignsIn << QString()
+            << demoStored << 1;
+        QTest::newRow("failure without a message")
+            << none << demo << good << true << FailedWithoutMessage
+            << CredentialSetupView::defaultFailureMessage << nothing << 0;
+    }
+
+    void verify()
+    {
+        QFETCH(QStringList, storedAccount);
+        QFETCH(QString, username);
+        QFETCH(QString, password);
+        QFETCH(bool, saveSwitch);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, alert);
+        QFETCH(QList<QStringList>, storedAfter);
+        QFETCH(int, posts);
+
+        Flow flow(QStringLiteral("2.0"), true, false);
+        if (!storedAccount.isEmpty())
+            flow.test.storeAccount(storedAccount.at(0), storedAccount.at(1));
+        flow.open();
+        auto *setup = flow.find<CredentialSetupView>(QStringLiteral("credentialSetupView"));
+        QVERIFY(setup);
+        flow.type(QStringLiteral("usernameField"), username);
+        flow.type(QStringLiteral("passwordField"), password);
+        if (!saveSwitch)
+            flow.click(QStringLiteral("saveCredentialsSwitch"));
+
+        switch (outcome) {
+        case Outcome::Verify:
+            flow.click(QStringLiteral("verifyButton"));
+            break;
+        case Outcome::OtherCallerSignsIn:
+            flow.test.authService->login(flow.test.acceptedUsername, flow.test.acceptedPassword);
+            break;
+        case Outcome::FailedWithoutMessage:
+            flow.test.notifications.post(Notifications::LoginFailed);
+            break;
+        }
+
+        if (alert.isEmpty()) {
+            QTRY_COMPARE_WITH_TIMEOUT(flow.view->currentScreen(), Screen::Settings, signInWaitMs);
+            QVERIFY(!flow.find<QMessageBox>(QStringLiteral("verificationAlert")));
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(flow.find<QMessageBox>(QStringLiteral("verificationAlert")),
+                                     signInWaitMs);
+            auto *box = flow.find<QMessageBox>(QStringLiteral("verificationAlert"));
+            QTRY_VERIFY(box->isVisible());
+            QCOMPARE(box->text(), alert);
+            QVERIFY(!setup->isVerifying());
+            QCoreApplication::processEvents();
+            QCOMPARE(flow.view->currentScreen(), Screen::CredentialSetup);
+        }
+        QCOMPARE(flow.test.preferences.boolValue(PreferenceKeys::hasSetupCredentials), alert.isEmpty());
+        QCOMPARE(flow.storedItems(), storedAfter);
+        QCOMPARE(flow.test.loginPosts.load(), posts);
+    }
+
+    void artwork_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QSize>("size");
+
+        QTest::newRow("Logo") << Artwork::imagePath(Artwork::logo) << QSize(150, 150);
+        QTest::newRow("menubar") << Artwork::imagePath(Artwork::menubar) << QSize(400, 250);
+        QTest::newRow("Avatar") << Artwork::imagePath(Artwork::avatar) << QSize(120, 120);
+        for (const SymbolIcon::Entry &entry : SymbolIcon::table)
+            QTest::newRow(entry.symbol) << QString::fromLatin1(entry.symbol) << QSize();
+    }
+
+    // Every picture and every symbol's bundled fallback is compiled in and draws something.
+    void artwork()
+    {
+        QFETCH(QString, path);
+        QFETCH(QSize, size);
+
+        SymbolIcon::setUseIconTheme(false);
+        QImage image;
+        if (size.isValid()) {
+            QSvgRenderer renderer(path);
+            QVERIFY(renderer.isValid());
+            QCOMPARE(renderer.defaultSize(), size);
+            image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            renderer.render(&painter);
+        } else {
+            image = SymbolIcon::pixmap(path, 24, Qt::red).toImage();
+            QCOMPARE(image.size(), QSize(24, 24));
+        }
+        int drawn = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                drawn += qAlpha(image.pixel(x, y)) > 128;
+        QVERIFY2(drawn > image.width() * image.height() / 20, qPrintable(QString::number(drawn)));
+    }
+
+    // A screen that is open when the desktop switches to dark takes the dark colours, not the old ones.
+    void followsDesktopPalette()
+    {
+        TestAppContext test;
+        UpdateLogView view(test.context());
+        view.setPalette(Theme::lightPalette());
+        view.setPalette(Theme::darkPalette()); // as the desktop's switch to dark reaches the window
+        const QPalette dark = Theme::darkPalette();
+        for (const auto &[text, colour] :
+             {std::pair{VersionManager::currentVersion, Theme::accent(dark)},
+              std::pair{QStringLiteral("查看详细的联网使用统计"), Theme::secondaryText(dark)}}) {
+            const QList<QLabel *> labels = view.findChildren<QLabel *>();
+            const auto label =
+                std::find_if(labels.begin(), labels.end(), [&](QLabel *l) { return l->text() == text; });
+            QVERIFY2(label != labels.end(), qPrintable(text));
+            QCOMPARE((*label)->palette().color(QPalette::WindowText), colour);
+        }
+    }
+};
+
+QTEST_MAIN(TestFirstRun)
+#include "tst_firstrun.moc"

@@ -1,0 +1,237 @@
+#include "PrivateDBus.h"
+#include "TestAppContext.h"
+
+#include "gui/shell/StatusBarManager.h"
+#include "platform/linux/FreedesktopBannerCenter.h"
+#include "platform/linux/StatusNotifierHostWait.h"
+
+#include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+const QString Watcher = u"org.kde.StatusNotifierWatcher"_s;
+const QString NotificationServer = u"org.freedesktop.Notifications"_s;
+
+/// Calls a D-Bus method, above all one of this very process. Qt exports the tray item on a connection
+/// of its own, served by this thread: a plain blocking call would wait for an answer that only this
+/// thread can give, so the call must keep the event loop running (QDBus::BlockWithGui).
+QDBusMessage callOwnProcess(const QString &service, const QString &path, const QString &interface,
+                            const QString &method, const QVariantList &arguments = {})
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui);
+}
+
+/// One dbusmenu row as the host reads it: its label, "-" for a separator, and its key.
+struct Row
+{
+    int id;
+    QString text;
+};
+
+QList<Row> readLayout(const QDBusMessage &reply)
+{
+    QList<Row> rows;
+    const QDBusArgument layout = reply.arguments().value(1).value<QDBusArgument>();
+    int id = 0;
+    QVariantMap properties;
+    layout.beginStructure();
+    layout >> id >> properties;
+    layout.beginArray();
+    while (!layout.atEnd()) {
+        QDBusVariant child;
+        layout >> child;
+        const QDBusArgument item = child.variant().value<QDBusArgument>();
+        item.beginStructure();
+        item >> id >> properties;
+        item.endStructure();
+        QString text =
+            properties.value(u"type"_s) == u"separator"_s ? u"-"_s : properties.value(u"label"_s).toString();
+        if (properties.contains(u"shortcut"_s)) {
+            QList<QStringList> keys;
+            properties.value(u"shortcut"_s).value<QDBusArgument>() >> keys;
+            text += u" ["_s + keys.value(0).join(u'+') + u']';
+        }
+        rows.append({id, text});
+    }
+    layout.endArray();
+    layout.endStructure();
+    return rows;
+}
+} // namespace
+
+/// The tray item on a private session bus against a StatusNotifierWatcher and a notification server
+/// mocked with python-dbusmock, on the X server: the item registers even with a late watcher, its menu
+/// is read and clicked over com.canonical.dbusmenu as a panel does, and quick sign-ins against a local
+/// portal post their banners to the notification server.
+class TestTray : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<PrivateDBus> m_bus;
+    QProcess *m_notifications = nullptr;
+    QProcess *m_watcher = nullptr;
+    std::unique_ptr<TestAppContext> m_app;
+    std::unique_ptr<FreedesktopBannerCenter> m_banners;
+    std::unique_ptr<AppContext> m_context;
+    std::unique_ptr<StatusNotifierHostWait> m_trayHost;
+    std::unique_ptr<StatusBarManager> m_statusBar;
+    QString m_item; // the item's bus name, as registered with the watcher
+    QByteArray m_notifyCalls;
+
+    QDBusMessage callMenu(const QString &method, const QVariantList &arguments)
+    {
+        return callOwnProcess(m_item, u"/MenuBar"_s, u"com.canonical.dbusmenu"_s, method, arguments);
+    }
+
+    QList<Row> layout() { return readLayout(callMenu(u"GetLayout"_s, {0, -1, QStringList()})); }
+
+    void click(const QString &text)
+    {
+        const QList<Row> rows = layout();
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const Row &r) { return r.text == text; });
+        QVERIFY(row != rows.end());
+        const QDBusMessage reply =
+            callMenu(u"Event"_s, {row->id, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    }
+
+    /// The banners posted since the last call, as "title|body".
+    QStringList newBanners()
+    {
+        QStringList banners;
+        m_notifyCalls += m_notifications->readAllStandardOutput();
+        for (const QByteArray &line : m_notifyCalls.split('\n')) {
+            const QStringList quoted = QString::fromUtf8(line).split(u'"');
+            if (line.contains(" Notify ") && quoted.size() > 7)
+                banners << quoted[5] + u'|' + quoted[7];
+        }
+        return banners;
+    }
+
+private Q_SLOTS:
+    // Each test reads only the banners it caused.
+    void init()
+    {
+        m_notifications->readAllStandardOutput();
+        m_notifyCalls.clear();
+    }
+
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != u"xcb"_s)
+            QSKIP("the tray needs an X server (run under xvfb-run)");
+        m_bus = std::make_unique<PrivateDBus>(PrivateDBus::Role::Session);
+        m_notifications = m_bus->startMock({u"--template"_s, u"notification_daemon"_s}, NotificationServer);
+        QVERIFY(m_notifications);
+        m_app = std::make_unique<TestAppContext>();
+        m_banners = std::make_unique<FreedesktopBannerCenter>(QDBusConnection::sessionBus());
+        TestAppContext &app = *m_app;
+        m_context.reset(new AppContext{app.preferences, app.keychain, *app.authService, *app.statistics,
+                                       *app.networkProbe, app.notifications, *m_banners, app.versions,
+                                       app.welcome, app.launchAtLogin});
+        m_trayHost =
+            std::make_unique<StatusNotifierHostWait>(QDBusConnection::sessionBus(), std::chrono::seconds(60));
+        m_statusBar = std::make_unique<StatusBarManager>(*m_context, *m_trayHost);
+    }
+
+    // The panel comes up after the application: the item waits for it and registers then.
+    void aLateWatcherStillGetsTheItem()
+    {
+        QVERIFY(!m_statusBar->statusItem());
+        m_watcher =
+            m_bus->startMock({u"--template"_s, qEnvironmentVariable("NETLATCH_SOURCE_DIR") +
+                                                   u"/tests/support/dbusmock/statusnotifierwatcher.py"_s},
+                             Watcher);
+        QVERIFY(m_watcher);
+        const auto registered = [] {
+            const QDBusMessage reply =
+                callOwnProcess(Watcher, u"/StatusNotifierWatcher"_s, u"org.freedesktop.DBus.Properties"_s,
+                               u"Get"_s, {Watcher, u"RegisteredStatusNotifierItems"_s});
+            return reply.arguments().value(0).value<QDBusVariant>().variant().toStringList();
+        };
+        QTRY_COMPARE(registered().size(), 1);
+        m_item = registered().first();
+        QVERIFY(m_statusBar->statusItem()->isVisible());
+    }
+
+    // Six rows in order, the separators and Ctrl+Q; opening the menu twice keeps every id.
+    void menuOverDBusMenu()
+    {
+        const QStringList expected{u"一键联网"_s,      u"-"_s, u"显示主窗口"_s,
+                                   u"关于 Netlatch"_s, u"-"_s, u"退出程序 [Control+Q]"_s};
+        const QList<Row> first = layout();
+        QStringList texts;
+        for (const Row &row : first)
+            texts << row.text;
+        QCOMPARE(texts, expected);
+        QSignalSpy openings(m_statusBar->menu(), &QMenu::aboutToShow); // the entries are refreshed then
+        for (int opening = 0; opening < 2; ++opening) {
+            callMenu(u"AboutToShow"_s, {0});
+            callMenu(u"Event"_s, {0, u"opened"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+            const QList<Row> again = layout();
+            QCOMPARE(again.size(), first.size());
+            for (qsizetype i = 0; i < again.size(); ++i)
+                QCOMPARE(again[i].id, first[i].id);
+        }
+        QCOMPARE(openings.count(), 2);
+    }
+
+    // A primary click on the item pops the same menu up at the pointer.
+    void primaryClickPopsTheMenuUp()
+    {
+        callOwnProcess(m_item, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s,
+                       {10, 10});
+        QTRY_VERIFY(m_statusBar->menu()->isVisible());
+        m_statusBar->menu()->hide();
+    }
+
+    void quickLogin_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("accepted") << m_app->acceptedPassword << u"登录成功|校园网连接成功"_s;
+        QTest::newRow("refused") << u"wrong"_s << u"登录失败|"_s + m_app->refusalMessage;
+    }
+
+    // "一键联网" signs in against the local portal; the banners reach the notification server in order
+    // and both outcome observers are gone afterwards.
+    void quickLogin()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, outcome);
+        m_app->secretStore.deleteItems(KeychainHelper::service);
+        m_app->storeAccount(m_app->acceptedUsername, password);
+        click(u"一键联网"_s);
+        QTRY_COMPARE(newBanners(), (QStringList{u"正在登录|正在连接校园网..."_s, outcome}));
+        QCOMPARE(m_app->notifications.observerCount(::Notifications::LoginSuccess), 0);
+        QCOMPARE(m_app->notifications.observerCount(::Notifications::LoginFailed), 0);
+    }
+
+    // Without a complete account the main window comes forward instead, and no banner is posted.
+    void withoutAccountTheMainWindowComesForward()
+    {
+        m_app->secretStore.deleteItems(KeychainHelper::service);
+        m_app->storeAccount(m_app->acceptedUsername, QString());
+        QWidget mainWindow;
+        mainWindow.setWindowTitle(u"Netlatch"_s);
+        const int posts = m_app->loginPosts;
+        click(u"一键联网"_s);
+        QTRY_VERIFY(mainWindow.isVisible());
+        QCOMPARE(m_app->loginPosts, posts);
+        QCOMPARE(newBanners(), QStringList());
+    }
+};
+
+QTEST_MAIN(TestTray)
+#include "tst_tray.moc"

@@ -1,0 +1,138 @@
+#include "LogCapture.h"
+#include "platform/linux/AutostartEntry.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Runs a tool of the desktop; its combined output, or nothing when it is not installed.
+std::optional<QString> runTool(const QString &tool, const QStringList &arguments, int &exitCode)
+{
+    if (QStandardPaths::findExecutable(tool).isEmpty())
+        return {};
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(tool, arguments);
+    process.waitForFinished(30000);
+    exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromUtf8(process.readAll());
+}
+} // namespace
+
+class TestAutostartEntry : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QVERIFY(m_dir.isValid()); }
+
+    // The entry starts exactly the program it names, however odd the folder it sits in, and
+    // desktop-file-validate accepts it.
+    void entryStartsTheProgram_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("plain") << u"bin"_s;
+        QTest::newRow("space and quotes") << u"my \"apps\" 'here'"_s;
+        QTest::newRow("shell characters") << u"a$HOME;b&c|(d)`e`*?#~<>"_s;
+        QTest::newRow("backslash") << u"back\\slash"_s;
+        QTest::newRow("chinese") << u"程序 目录"_s;
+    }
+    void entryStartsTheProgram()
+    {
+        QFETCH(QString, folder);
+        const QString folderPath = m_dir.filePath(folder);
+        QVERIFY(QDir().mkpath(folderPath));
+        const QString program = folderPath + u"/netlatch"_s;
+        const QString marker = m_dir.filePath(u"started"_s);
+        QFile::remove(marker);
+        QFile script(program);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s' \"$0\" > \"$NETLATCH_TEST_MARKER\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+
+        AutostartEntry entry(folderPath + u"/autostart"_s, program);
+        QVERIFY(!entry.isEnabled());
+        QVERIFY(entry.setEnabled(true));
+        QVERIFY(entry.isEnabled());
+        QVERIFY(entry.filePath().endsWith(u"/autostart/app.netlatch.Netlatch.desktop"_s));
+
+        QFile written(entry.filePath());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray contents = written.readAll();
+        for (const char *line : {"\nX-GNOME-Autostart-enabled=true\n", "\nX-KDE-autostart-after=panel\n",
+                                 "\nX-LXQt-Need-Tray=true\n"})
+            QVERIFY2(contents.contains(line), line);
+
+        int exitCode = -1;
+        const auto validation = runTool(u"desktop-file-validate"_s, {entry.filePath()}, exitCode);
+        if (!validation)
+            QSKIP("desktop-file-validate is not installed (Debian: desktop-file-utils)");
+        QVERIFY2(exitCode == 0 && validation->trimmed().isEmpty(), qPrintable(*validation));
+
+        // GLib's launcher reads Exec and TryExec as GNOME and Xfce do at log-in.
+        qputenv("NETLATCH_TEST_MARKER", marker.toUtf8());
+        const auto launch = runTool(u"gio"_s, {u"launch"_s, entry.filePath()}, exitCode);
+        if (!launch)
+            QSKIP("gio is not installed (Debian: libglib2.0-bin)");
+        QVERIFY2(exitCode == 0, qPrintable(*launch));
+        QTRY_VERIFY(QFile::exists(marker) && QFileInfo(marker).size() > 0);
+        QFile started(marker);
+        QVERIFY(started.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(started.readAll()), program);
+
+        QVERIFY(entry.setEnabled(false));
+        QVERIFY(!QFile::exists(entry.filePath()));
+        QVERIFY(!entry.isEnabled());
+        QVERIFY(entry.setEnabled(false));
+    }
+
+    // Desktop settings tools switch an entry off inside the file; the switch shows it off, and
+    // turning it on again writes an entry that runs.
+    void switchedOffByTheDesktop_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("KDE and the XDG key") << QByteArray("Hidden=true\n");
+        QTest::newRow("GNOME") << QByteArray("X-GNOME-Autostart-enabled=false\n");
+    }
+    void switchedOffByTheDesktop()
+    {
+        QFETCH(QByteArray, line);
+        AutostartEntry entry(m_dir.filePath(u"autostart"_s), u"/usr/bin/netlatch"_s);
+        QVERIFY(entry.setEnabled(true));
+        QFile file(entry.filePath());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray contents = file.readAll().replace("X-GNOME-Autostart-enabled=true\n", "");
+        file.resize(0);
+        file.write(contents + line);
+        file.close();
+        QVERIFY(!entry.isEnabled());
+        QVERIFY(entry.setEnabled(true));
+        QVERIFY(entry.isEnabled());
+    }
+
+    void unwritableFolderIsReported()
+    {
+        QFile blocker(m_dir.filePath(u"file"_s));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        LogCapture log;
+        AutostartEntry entry(blocker.fileName() + u"/autostart"_s, u"/usr/bin/netlatch"_s);
+        QVERIFY(!entry.setEnabled(true));
+        QVERIFY(!entry.isEnabled());
+        QCOMPARE(log.countStartingWith(u"⚠️ 无法写入登录时启动项: "_s), 1);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestAutostartEntry)
+#include "tst_autostartentry.moc"
