@@ -2,7 +2,6 @@
 
 #include "cli/KeyringHint.h"
 #include "cli/PasswordInput.h"
-#include "platform/AppServices.h"
 #include "store/KeychainHelper.h"
 
 #include <QCommandLineParser>
@@ -87,7 +86,7 @@ int AccountCommand::run(const QStringList &arguments)
     if (action != setAction && (parser.isSet(usernameOption) || parser.isSet(passwordStdinOption)))
         return usageError(commandName, setOnlyOptionMessage);
 
-    KeychainHelper &keychain = AppServices::keychain();
+    KeychainHelper &keychain = m_context.keychain();
     if (action == setAction) {
         const auto username = parser.isSet(usernameOption) ? std::optional(parser.value(usernameOption)) : std::nullopt;
         return set(keychain, commandName, username, parser.isSet(passwordStdinOption));

@@ -11,6 +11,8 @@ class KeychainHelper;
 class AccountCommand final : public Command
 {
 public:
+    using Command::Command;
+
     QString name() const override;
     QString summary() const override;
     int run(const QStringList &arguments) override;

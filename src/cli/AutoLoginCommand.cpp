@@ -2,7 +2,6 @@
 
 #include "autologin/AutoLoginManager.h"
 #include "common/InstanceLock.h"
-#include "platform/AppServices.h"
 #include "store/Preferences.h"
 
 #include <QTextStream>
@@ -68,7 +67,7 @@ int AutoLoginCommand::run(const QStringList &arguments)
                               .arg(positional.join(QLatin1Char(' '))));
     }
 
-    Preferences &preferences = AppServices::preferences();
+    Preferences &preferences = m_context.preferences();
     if (value != statusArgument) {
         preferences.setBool(reconnect ? PreferenceKeys::autoReconnect : PreferenceKeys::autoLoginEnabled,
                             value == onArgument);

@@ -8,6 +8,8 @@
 class AutoLoginCommand final : public Command
 {
 public:
+    using Command::Command;
+
     QString name() const override;
     QString summary() const override;
     int run(const QStringList &arguments) override;

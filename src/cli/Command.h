@@ -1,16 +1,19 @@
 #pragma once
 
+#include "cli/CommandContext.h"
+
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 
-/// One subcommand of netlatchctl.
+/// One subcommand of netlatchctl, handed what it works with.
 class Command
 {
 public:
     /// Exit statuses shared by every command.
     enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
 
+    explicit Command(const CommandContext &context) : m_context(context) {}
     virtual ~Command() = default;
     virtual QString name() const = 0;
     virtual QString summary() const = 0;
@@ -18,6 +21,8 @@ public:
     virtual int run(const QStringList &arguments) = 0;
 
 protected:
+    const CommandContext &m_context;
+
     /// Parses `arguments` with --help added. Returns true when the command should go on; otherwise
     /// `exitCode` says how the process ends (help printed: 0; a usage error printed to stderr: 2).
     static bool parseArguments(QCommandLineParser &parser, const QStringList &arguments, int &exitCode);

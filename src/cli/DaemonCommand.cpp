@@ -6,7 +6,6 @@
 #include "common/InstanceLock.h"
 #include "common/Log.h"
 #include "desktop/StatusBarNotifications.h"
-#include "platform/AppServices.h"
 #include "store/Preferences.h"
 
 #include <QCoreApplication>
@@ -51,7 +50,7 @@ int DaemonCommand::run(const QStringList &arguments)
         err << arguments.value(0) << ": " << lock.errorString() << "\n";
         return Failure;
     }
-    Preferences &preferences = AppServices::preferences();
+    Preferences &preferences = m_context.preferences();
     if (!preferences.boolValue(PreferenceKeys::autoLoginEnabled)) {
         err << arguments.value(0) << ": automatic sign-in is switched off.\n"
             << "Switch it on with 'netlatchctl autologin on', then start the daemon again.\n";
@@ -61,8 +60,8 @@ int DaemonCommand::run(const QStringList &arguments)
     Log::setStderrCopy(parser.isSet(verbose));
     UnixSignalWatcher signalWatcher({SIGTERM, SIGINT});
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, qApp, &QCoreApplication::quit);
-    StatusBarNotifications::requestNotificationPermission(AppServices::bannerCenter());
-    AutoLoginManager &engine = AppServices::autoLoginManager();
+    StatusBarNotifications::requestNotificationPermission(m_context.banners());
+    AutoLoginManager &engine = m_context.autoLogin();
     engine.checkLocationPermission();
     AutoLoginSwitchWatcher switchWatcher(preferences, engine);
     if (::isatty(STDOUT_FILENO)) {

@@ -8,6 +8,8 @@
 class DaemonCommand final : public Command
 {
 public:
+    using Command::Command;
+
     /// Another engine of this user holds the instance lock (EX_TEMPFAIL; the unit does not restart).
     static constexpr int AlreadyRunning = 75;
     /// Automatic sign-in is switched off (EX_CONFIG; the unit does not restart).

@@ -15,6 +15,8 @@ class QCommandLineParser;
 class LoginCommand final : public Command
 {
 public:
+    using Command::Command;
+
     QString name() const override;
     QString summary() const override;
     int run(const QStringList &arguments) override;

@@ -1,6 +1,5 @@
 #include "cli/StatsCommand.h"
 
-#include "platform/AppServices.h"
 #include "stats/StatisticsData.h"
 
 #include <QJsonArray>
@@ -132,7 +131,7 @@ int StatsCommand::run(const QStringList &arguments)
                                                   .arg(parser.positionalArguments().constFirst()));
     }
 
-    const StatisticsData data = StatisticsData::load(AppServices::statisticsManager());
+    const StatisticsData data = StatisticsData::load(m_context.statistics());
     QTextStream out(stdout);
     if (parser.isSet(json))
         out << QJsonDocument(toJson(data)).toJson(QJsonDocument::Compact) << "\n";

@@ -6,6 +6,8 @@
 class StatsCommand final : public Command
 {
 public:
+    using Command::Command;
+
     QString name() const override;
     QString summary() const override;
     int run(const QStringList &arguments) override;

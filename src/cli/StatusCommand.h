@@ -7,6 +7,8 @@
 class StatusCommand final : public Command
 {
 public:
+    using Command::Command;
+
     QString name() const override;
     QString summary() const override;
     int run(const QStringList &arguments) override;

@@ -8,6 +8,7 @@
 #include "common/BuildConfig.h"
 #include "common/QtTranslations.h"
 #include "common/StrictUtf8.h"
+#include "platform/AppServices.h"
 #include "stats/StatisticsManager.h"
 #include "store/Preferences.h"
 
@@ -19,15 +20,15 @@
 
 namespace {
 
-std::vector<std::unique_ptr<Command>> makeCommands()
+std::vector<std::unique_ptr<Command>> makeCommands(const CommandContext &context)
 {
     std::vector<std::unique_ptr<Command>> commands;
-    commands.push_back(std::make_unique<AccountCommand>());
-    commands.push_back(std::make_unique<AutoLoginCommand>());
-    commands.push_back(std::make_unique<DaemonCommand>());
-    commands.push_back(std::make_unique<LoginCommand>());
-    commands.push_back(std::make_unique<StatsCommand>());
-    commands.push_back(std::make_unique<StatusCommand>());
+    commands.push_back(std::make_unique<AccountCommand>(context));
+    commands.push_back(std::make_unique<AutoLoginCommand>(context));
+    commands.push_back(std::make_unique<DaemonCommand>(context));
+    commands.push_back(std::make_unique<LoginCommand>(context));
+    commands.push_back(std::make_unique<StatsCommand>(context));
+    commands.push_back(std::make_unique<StatusCommand>(context));
     return commands;
 }
 
@@ -69,7 +70,12 @@ int main(int argc, char *argv[])
                             << "' is not UTF-8 text\n";
         return Command::UsageError;
     }
-    const auto commands = makeCommands();
+    // The production instances, each created when a command first asks for it.
+    static const CommandContext context{&AppServices::preferences, &AppServices::keychain,
+                                        &AppServices::authService, &AppServices::statisticsManager,
+                                        &AppServices::networkProbe, &AppServices::bannerCenter,
+                                        &AppServices::autoLoginManager};
+    const auto commands = makeCommands(context);
     const QStringList arguments = QCoreApplication::arguments();
     const QString first = arguments.value(1);
 
