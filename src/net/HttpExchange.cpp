@@ -8,17 +8,9 @@ namespace {
 // The socket holds at most this much that has not been read; the rest waits in the kernel, so a
 // server sending faster than the answer is taken apart fills no memory of ours.
 constexpr qint64 socketBufferSize = 64 * 1024;
-// A chunk-size line is a hexadecimal number and a few extensions.
-constexpr qsizetype maxChunkSizeLine = 1024;
 
 const QByteArray crlf = "\r\n";
-const QByteArray headEnd = "\r\n\r\n";
-const QByteArray bareHeadEnd = "\n\n";
 
-const QString headerTooLargeError = QStringLiteral("The server's response header is larger than %1 bytes");
-const QString tooManyFieldsError = QStringLiteral("The server's response header has more than %1 fields");
-const QString malformedError = QStringLiteral("The server's response is not valid HTTP");
-const QString closedEarlyError = QStringLiteral("The server closed the connection before the end of its response");
 const QString timedOutError = QStringLiteral("Operation timed out");
 const QString cancelledError = QStringLiteral("Operation canceled");
 const QString noTlsError = QStringLiteral("TLS is not available");
@@ -75,8 +67,8 @@ void HttpExchange::start(const QByteArray &method, const QUrl &url, const Header
                          const QByteArray &body, qint64 bodyLimit, int idleTimeoutMs)
 {
     m_url = url;
-    m_method = method;
-    m_bodyLimit = bodyLimit;
+    m_parser.emplace(HttpResponseParser::Limits{maxHeaderBytes, maxHeaderFields, bodyLimit},
+                     method == "HEAD");
     m_request = method + ' ' + requestTarget(url) + " HTTP/1.1\r\nHost: " + hostField(url) + crlf;
     for (const auto &[name, value] : headers)
         m_request += name + ": " + value + crlf;
@@ -119,11 +111,7 @@ void HttpExchange::abort()
 
 QByteArray HttpExchange::header(const QByteArray &name) const
 {
-    for (const auto &[field, value] : m_response.headers) {
-        if (field.compare(name, Qt::CaseInsensitive) == 0)
-            return value;
-    }
-    return {};
+    return HttpResponseParser::field(m_response.headers, name);
 }
 
 void HttpExchange::sendRequest()
@@ -135,12 +123,12 @@ void HttpExchange::sendRequest()
 void HttpExchange::onReadyRead()
 {
     while (!m_finished && m_socket->bytesAvailable() > 0) {
-        m_buffer += m_socket->read(socketBufferSize);
+        const QByteArray bytes = m_socket->read(socketBufferSize);
         m_receivedAnything = true;
         if (m_idleTimer.interval() > 0)
             m_idleTimer.start();
-        while (!m_finished && step()) {
-        }
+        m_parser->feed(bytes);
+        takeParserOutcome();
     }
 }
 
@@ -151,13 +139,12 @@ void HttpExchange::onDisconnected()
     onReadyRead();
     if (m_finished)
         return;
-    // Without a length, the body runs to the end of the connection.
-    if (m_phase == Phase::Body && m_framing == Framing::UntilClose)
-        finish();
-    else if (!m_receivedAnything)
+    if (!m_receivedAnything) {
         fail(QNetworkReply::RemoteHostClosedError, m_socket->errorString());
-    else
-        fail(QNetworkReply::RemoteHostClosedError, closedEarlyError);
+        return;
+    }
+    m_parser->endOfInput();
+    takeParserOutcome();
 }
 
 void HttpExchange::onSocketError()
@@ -171,202 +158,22 @@ void HttpExchange::onSocketError()
     fail(networkError(m_socket->error()), m_socket->errorString());
 }
 
-// Takes one piece of the answer apart; false when it needs more bytes.
-bool HttpExchange::step()
+// Ends the exchange once the parser has a whole answer or has refused it.
+void HttpExchange::takeParserOutcome()
 {
-    switch (m_phase) {
-    case Phase::Head:
-        return readHead();
-    case Phase::Body:
-    case Phase::ChunkData:
-        return readBodyBytes();
-    case Phase::ChunkSize:
-        return readChunkSize();
-    case Phase::ChunkEnd:
-        return readChunkEnd();
-    case Phase::Trailer:
-        return readTrailer();
-    }
-    return false;
-}
-
-bool HttpExchange::readHead()
-{
-    // The header ends at an empty line; some servers end their lines with a bare line feed.
-    qsizetype end = m_buffer.indexOf(headEnd, m_scanFrom);
-    qsizetype endLength = headEnd.size();
-    const qsizetype bareEnd = m_buffer.indexOf(bareHeadEnd, m_scanFrom);
-    if (bareEnd >= 0 && (end < 0 || bareEnd < end)) {
-        end = bareEnd;
-        endLength = bareHeadEnd.size();
-    }
-    if (end < 0) {
-        if (m_headerBytes + m_buffer.size() > maxHeaderBytes)
-            fail(QNetworkReply::ProtocolFailure, headerTooLargeError.arg(maxHeaderBytes));
-        m_scanFrom = qMax<qsizetype>(0, m_buffer.size() - (headEnd.size() - 1));
-        return false;
-    }
-    m_headerBytes += end + endLength;
-    if (m_headerBytes > maxHeaderBytes) {
-        fail(QNetworkReply::ProtocolFailure, headerTooLargeError.arg(maxHeaderBytes));
-        return false;
-    }
-    const QList<QByteArray> lines = m_buffer.first(end).split('\n');
-    m_buffer.remove(0, end + endLength);
-    m_scanFrom = 0;
-
-    const QList<QByteArray> statusLine = lines.first().trimmed().split(' ');
-    bool isNumber = false;
-    const int status = statusLine.value(1).toInt(&isNumber);
-    if (!statusLine.first().startsWith("HTTP/1.") || !isNumber || status < 100 || status > 999) {
-        fail(QNetworkReply::ProtocolFailure, malformedError);
-        return false;
-    }
-    HeaderList headers;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon > 0)
-            headers.append({lines[i].first(colon).trimmed(), lines[i].sliced(colon + 1).trimmed()});
-    }
-    m_headerFields += int(lines.size() - 1);
-    if (m_headerFields > maxHeaderFields) {
-        fail(QNetworkReply::ProtocolFailure, tooManyFieldsError.arg(maxHeaderFields));
-        return false;
-    }
-    // An interim answer (100 Continue, 103 Early Hints) precedes the real one.
-    if (status < 200)
-        return true;
-
-    m_response.statusCode = status;
-    m_response.headers = headers;
-    if (m_method == "HEAD" || status == 204 || status == 304) {
+    switch (m_parser->state()) {
+    case HttpResponseParser::State::Complete:
         finish();
-        return false;
+        break;
+    case HttpResponseParser::State::Failed:
+        fail(m_parser->error() == HttpResponseParser::Error::ClosedEarly
+                 ? QNetworkReply::RemoteHostClosedError
+                 : QNetworkReply::ProtocolFailure,
+             m_parser->errorString());
+        break;
+    default:
+        break;
     }
-    if (header("Transfer-Encoding").toLower().contains("chunked")) {
-        m_framing = Framing::Chunked;
-        m_phase = Phase::ChunkSize;
-        return true;
-    }
-    const QByteArray lengthField = header("Content-Length");
-    if (!lengthField.isEmpty()) {
-        bool valid = false;
-        m_remaining = lengthField.toLongLong(&valid);
-        if (!valid || m_remaining < 0) {
-            fail(QNetworkReply::ProtocolFailure, malformedError);
-            return false;
-        }
-        if (m_remaining > m_bodyLimit) {
-            // Declared too large: nothing of it is read.
-            m_response.oversized = true;
-            m_response.length = m_remaining;
-            finish();
-            return false;
-        }
-        m_framing = Framing::Length;
-        m_phase = Phase::Body;
-        if (m_remaining == 0)
-            finish();
-        return !m_finished;
-    }
-    m_framing = Framing::UntilClose;
-    m_phase = Phase::Body;
-    return true;
-}
-
-bool HttpExchange::readBodyBytes()
-{
-    if (m_buffer.isEmpty())
-        return false;
-    const qsizetype take = m_framing == Framing::UntilClose ? m_buffer.size() : qMin<qint64>(m_remaining, m_buffer.size());
-    appendBody(QByteArrayView(m_buffer).first(take));
-    m_buffer.remove(0, take);
-    if (m_finished || m_framing == Framing::UntilClose)
-        return false;
-    m_remaining -= take;
-    if (m_remaining > 0)
-        return false;
-    if (m_framing == Framing::Length) {
-        finish();
-        return false;
-    }
-    m_phase = Phase::ChunkEnd;
-    return true;
-}
-
-bool HttpExchange::readChunkSize()
-{
-    QByteArray line;
-    if (!takeLine(line))
-        return false;
-    const qsizetype extension = line.indexOf(';');
-    bool valid = false;
-    m_remaining = (extension < 0 ? line : line.first(extension)).trimmed().toLongLong(&valid, 16);
-    if (!valid || m_remaining < 0) {
-        fail(QNetworkReply::ProtocolFailure, malformedError);
-        return false;
-    }
-    m_phase = m_remaining == 0 ? Phase::Trailer : Phase::ChunkData;
-    return true;
-}
-
-bool HttpExchange::readChunkEnd()
-{
-    QByteArray line;
-    if (!takeLine(line))
-        return false;
-    if (!line.isEmpty()) {
-        fail(QNetworkReply::ProtocolFailure, malformedError);
-        return false;
-    }
-    m_phase = Phase::ChunkSize;
-    return true;
-}
-
-bool HttpExchange::readTrailer()
-{
-    QByteArray line;
-    if (!takeLine(line))
-        return false;
-    m_headerBytes += line.size() + crlf.size();
-    if (m_headerBytes > maxHeaderBytes || ++m_headerFields > maxHeaderFields + 1) {
-        fail(QNetworkReply::ProtocolFailure, headerTooLargeError.arg(maxHeaderBytes));
-        return false;
-    }
-    if (line.isEmpty())
-        finish();
-    return !m_finished;
-}
-
-// Takes one line (without its line ending) off the buffer; false, or a failure when the line is
-// longer than any line of this kind can be, while it is incomplete.
-bool HttpExchange::takeLine(QByteArray &line)
-{
-    const qsizetype end = m_buffer.indexOf('\n');
-    if (end < 0 || end > maxChunkSizeLine) {
-        if (m_buffer.size() > maxChunkSizeLine)
-            fail(QNetworkReply::ProtocolFailure, malformedError);
-        return false;
-    }
-    line = m_buffer.first(end);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    m_buffer.remove(0, end + 1);
-    return true;
-}
-
-void HttpExchange::appendBody(QByteArrayView bytes)
-{
-    const qint64 length = m_response.length + bytes.size();
-    if (length > m_bodyLimit) {
-        m_response.oversized = true;
-        m_response.length = length;
-        m_response.body = QByteArray(); // let the memory go now
-        finish();
-        return;
-    }
-    m_response.body.append(bytes);
-    m_response.length = length;
 }
 
 void HttpExchange::fail(QNetworkReply::NetworkError error, const QString &description)
@@ -384,7 +191,14 @@ void HttpExchange::finish()
         return;
     m_finished = true;
     m_idleTimer.stop();
-    m_buffer = QByteArray();
+    if (m_parser) {
+        m_response.statusCode = m_parser->statusCode();
+        m_response.headers = m_parser->headers();
+        m_response.body = m_parser->body();
+        m_response.length = m_parser->length();
+        m_response.oversized = m_parser->oversized();
+        m_parser.reset(); // lets its buffer go
+    }
     if (m_socket) {
         m_socket->disconnect(this);
         m_socket->abort();

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "net/HttpResponseParser.h"
+
 #include <QByteArray>
-#include <QList>
 #include <QNetworkReply>
 #include <QObject>
-#include <QPair>
 #include <QTimer>
 #include <QUrl>
 
@@ -16,13 +16,14 @@ class QTcpSocket;
 /// bounds: the answer's header at most maxHeaderBytes in at most maxHeaderFields fields, its body at
 /// most the caller's limit. Whatever a server sends (an endless body at full speed, a huge header, a
 /// connection dropped before the answer) memory and work stay bounded, and the request is sent once:
-/// no retry, no redirect, no cache, no compression. Lives on the thread that starts it.
+/// no retry, no redirect, no cache, no compression. Lives on the thread that starts it; the answer
+/// is taken apart by an HttpResponseParser.
 class HttpExchange : public QObject
 {
     Q_OBJECT
 
 public:
-    using HeaderList = QList<QPair<QByteArray, QByteArray>>;
+    using HeaderList = HttpResponseParser::HeaderList;
 
     /// Bytes of header (status line, fields and any interim answers) accepted before the answer is refused.
     static constexpr qint64 maxHeaderBytes = 64 * 1024;
@@ -66,38 +67,19 @@ Q_SIGNALS:
     void finished();
 
 private:
-    enum class Phase { Head, Body, ChunkSize, ChunkData, ChunkEnd, Trailer };
-    enum class Framing { Length, Chunked, UntilClose };
-
     void sendRequest();
     void onReadyRead();
     void onDisconnected();
     void onSocketError();
-    bool step();
-    bool readHead();
-    bool readBodyBytes();
-    bool readChunkSize();
-    bool readChunkEnd();
-    bool readTrailer();
-    bool takeLine(QByteArray &line);
-    void appendBody(QByteArrayView bytes);
+    void takeParserOutcome();
     void fail(QNetworkReply::NetworkError error, const QString &description);
     void finish();
 
     QTcpSocket *m_socket = nullptr;
     QTimer m_idleTimer;
     QUrl m_url;
-    QByteArray m_method;
     QByteArray m_request;
-    qint64 m_bodyLimit = 0;
-
-    QByteArray m_buffer; // received, not yet taken apart; bounded by the header limit plus one read
-    qsizetype m_scanFrom = 0;
-    qint64 m_headerBytes = 0;
-    int m_headerFields = 0;
-    Phase m_phase = Phase::Head;
-    Framing m_framing = Framing::UntilClose;
-    qint64 m_remaining = 0; // of the body (Length) or of the current chunk
+    std::optional<HttpResponseParser> m_parser; // from start() on
     bool m_receivedAnything = false;
     bool m_finished = false;
     Response m_response;
