@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <limits>
 #include <optional>
 
@@ -23,6 +24,8 @@ public:
 
     QString filePath() const { return m_filePath; }
     QString lockFilePath() const { return m_filePath + QStringLiteral(".lock"); }
+    /// How long a change waits for the lock while another process changes the file, before it gives up.
+    static constexpr std::chrono::seconds lockPatience{10};
 
     /// What the file holds: empty when there is no file; absent, with `error` set, when a file is
     /// there but cannot be read (it must then not be replaced).

@@ -4,19 +4,16 @@
 #include "common/FileLock.h"
 #include "common/Log.h"
 #include "stats/LoginRecord.h"
+#include "stats/StatisticsData.h"
 #include "stats/StatisticsUpload.h"
 #include "store/Preferences.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrl>
 
 #include <algorithm>
-#include <chrono>
 #include <utility>
-
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -29,41 +26,12 @@ const QString invalidAddressLine = QStringLiteral("⚠️ 统计API地址无效"
 const QString historyBackedUpLine =
     QStringLiteral("⚠️ 联网记录无法读取，原数据已备份到 %1");
 const QString historyNotSavedLine = QStringLiteral("⚠️ 联网记录无法保存: ");
-const QString historyNotMovedLine = QStringLiteral("⚠️ 联网记录无法移出设置文件: ");
-const QString historyMovedLine = QStringLiteral("✅ 联网记录已移到 %1");
 const QString historyBackedUpProblem =
     QStringLiteral("the stored sign-in history could not be read; it was kept in %1");
 const QString historyNotSavedProblem = QStringLiteral("this sign-in could not be added to the history: %1");
 
 // Records older than 365 days of 86,400 seconds are dropped when a record is saved.
 constexpr qint64 retentionSeconds = 365LL * 86'400;
-constexpr int weekDays = 7;
-// A save waits this long for another process's save to finish before it gives up.
-constexpr auto lockPatience = 10s;
-
-// The bytes of a value as earlier versions stored it: data as it is, text as UTF-8, and a hand-edited
-// line that the settings file reads as a list of texts (its commas) joined back together.
-QByteArray storedBytes(const QVariant &value)
-{
-    if (value.typeId() == QMetaType::QByteArray)
-        return value.toByteArray();
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(',')).toUtf8();
-    return value.toString().toUtf8();
-}
-
-// Whether every record of `part` is in `whole` (as often as it is in `part`).
-bool containsAll(const QList<QJsonObject> &whole, const QList<QJsonObject> &part)
-{
-    QHash<QByteArray, int> counts;
-    for (const QJsonObject &record : whole)
-        ++counts[QJsonDocument(record).toJson(QJsonDocument::Compact)];
-    for (const QJsonObject &record : part) {
-        if (--counts[QJsonDocument(record).toJson(QJsonDocument::Compact)] < 0)
-            return false;
-    }
-    return true;
-}
 
 bool isUploadURL(const QUrl &url)
 {
@@ -82,16 +50,13 @@ StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &cloc
 
 StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL,
                                      const QString &historyFolder, QObject *parent)
-    : QObject(parent), m_preferences(preferences), m_clock(clock), m_apiBaseURL(std::move(apiBaseURL)),
-      m_file(historyFolder, QString::fromLatin1(PreferenceKeys::loginRecords.name))
+    : QObject(parent), m_clock(clock), m_apiBaseURL(std::move(apiBaseURL)),
+      m_file(historyFolder, QString::fromLatin1(PreferenceKeys::loginRecords.name)),
+      m_legacyHistory(preferences, m_file, [this](const QByteArray &bytes, QString *error) {
+          return keepUnreadable(bytes, error);
+      })
 {
-    if (!m_preferences.contains(PreferenceKeys::loginRecords) &&
-        !m_preferences.contains(PreferenceKeys::loginRecordsBackup))
-        return;
-    QString error;
-    const FileLock lock(m_file.lockFilePath(), lockPatience);
-    if (!lock.isLocked() || !moveLegacyHistory(&error))
-        Log::write(historyNotMovedLine + (lock.isLocked() ? error : lock.errorString()));
+    m_legacyHistory.moveAtStart();
 }
 
 StatisticsManager::~StatisticsManager()
@@ -163,17 +128,17 @@ bool StatisticsManager::saveLoginRecord(const QString &username, qint64 timestam
 bool StatisticsManager::appendRecords(const QList<QJsonObject> &records)
 {
     // Lock, read again, append, prune, write: another process may have saved since this one last read.
-    const FileLock lock(m_file.lockFilePath(), lockPatience);
+    const FileLock lock(m_file.lockFilePath(), LoginHistoryFile::lockPatience);
     if (!lock.isLocked())
         return historyNotSaved(lock.errorString());
     QString error;
-    if (!moveLegacyHistory(&error))
+    if (!m_legacyHistory.move(&error))
         return historyNotSaved(error);
     const std::optional<QByteArray> bytes = m_file.read(&error);
     if (!bytes)
         return historyNotSaved(error); // there, but not readable: never replace what could not be kept
 
-    const qint64 cutoff = now().toSecsSinceEpoch() - retentionSeconds;
+    const qint64 cutoff = m_clock.now().toSecsSinceEpoch() - retentionSeconds;
     qint64 oldest = LoginHistoryFile::noEntries;
     for (const QJsonObject &record : records)
         oldest = std::min(oldest, LoginRecord::timestampOf(record).value_or(0));
@@ -214,60 +179,6 @@ bool StatisticsManager::appendRecords(const QList<QJsonObject> &records)
     return true;
 }
 
-bool StatisticsManager::moveLegacyHistory(QString *error)
-{
-    const PreferenceKey &legacy = PreferenceKeys::loginRecords,
-                        &legacyBackup = PreferenceKeys::loginRecordsBackup;
-    const auto present = [&] {
-        return m_preferences.contains(legacy) || m_preferences.contains(legacyBackup);
-    };
-    if (!present())
-        return true;
-    m_preferences.sync(); // another process may have moved it in the meantime
-    if (!present())
-        return true;
-    const QVariant stored = m_preferences.storedValue(legacy);
-    const QByteArray value = storedBytes(stored);
-    // A value that is not data was edited by hand: keep it as it was, even when it reads as a list.
-    if (stored.isValid() && stored.typeId() != QMetaType::QByteArray && !keepUnreadable(value, error))
-        return false;
-    if (const std::optional<QList<QJsonObject>> records = LoginRecord::listFromJson(value)) {
-        const std::optional<QByteArray> bytes = m_file.read(error);
-        if (!bytes)
-            return false;
-        const std::optional<QList<QJsonObject>> inFile = LoginRecord::listFromJson(*bytes);
-        if (!inFile && !bytes->trimmed().isEmpty() && !keepUnreadable(*bytes, error))
-            return false;
-        // Already in the file when an earlier move was cut off before it could clear the settings.
-        const QList<QJsonObject> kept = inFile.value_or(QList<QJsonObject>());
-        const QList<QJsonObject> moved = containsAll(kept, *records) ? kept : *records + kept;
-        QJsonArray array;
-        for (const QJsonObject &record : moved)
-            array.append(record);
-        if (!m_file.write(QJsonDocument(array).toJson(QJsonDocument::Compact), error))
-            return false;
-    } else if (stored.typeId() == QMetaType::QByteArray && !value.trimmed().isEmpty() &&
-               !keepUnreadable(value, error)) {
-        return false;
-    }
-    const QByteArray oldBackup = storedBytes(m_preferences.storedValue(legacyBackup));
-    if (!oldBackup.isEmpty() && !keepUnreadable(oldBackup, error))
-        return false;
-    m_preferences.remove(legacy);
-    m_preferences.remove(legacyBackup);
-    m_preferences.sync();
-    Log::write(historyMovedLine.arg(m_file.filePath()));
-    return true;
-}
-
-QList<QJsonObject> StatisticsManager::legacyRecords() const
-{
-    if (!m_preferences.contains(PreferenceKeys::loginRecords))
-        return {};
-    return LoginRecord::listFromJson(storedBytes(m_preferences.storedValue(PreferenceKeys::loginRecords)))
-        .value_or(QList<QJsonObject>());
-}
-
 bool StatisticsManager::keepUnreadable(const QByteArray &bytes, QString *error)
 {
     bool isNew = false;
@@ -292,7 +203,7 @@ QList<QJsonObject> StatisticsManager::loadLoginRecords() const
 {
     // A history that could not be moved out of the preference store yet (the data folder is not
     // writable) is still shown.
-    QList<QJsonObject> records = legacyRecords();
+    QList<QJsonObject> records = m_legacyHistory.records();
     records += LoginRecord::listFromJson(m_file.read().value_or(QByteArray())).value_or(QList<QJsonObject>());
     return records + m_unsaved;
 }
@@ -304,89 +215,25 @@ QString StatisticsManager::formatTimestamp(qint64 timestamp, const QString &patt
 
 QDateTime StatisticsManager::now() const
 {
-    // Calendar arithmetic happens in the time zone that is current at the moment of the query.
-    return m_clock.now().toLocalTime();
+    return m_clock.now();
 }
 
 int StatisticsManager::getTodayCount() const
 {
-    return todayCount(loadLoginRecords());
+    return StatisticsData::count(loadLoginRecords(), StatisticsPeriod::today, now());
 }
 
 int StatisticsManager::getWeekCount() const
 {
-    return weekCount(loadLoginRecords());
+    return StatisticsData::count(loadLoginRecords(), StatisticsPeriod::week, now());
 }
 
 int StatisticsManager::getMonthCount() const
 {
-    return monthCount(loadLoginRecords());
+    return StatisticsData::count(loadLoginRecords(), StatisticsPeriod::month, now());
 }
 
 QMap<QString, int> StatisticsManager::getDateDistribution(int days) const
 {
-    return dateDistribution(loadLoginRecords(), days);
-}
-
-int StatisticsManager::todayCount(const QList<QJsonObject> &records) const
-{
-    const QString today = formatTimestamp(now().toSecsSinceEpoch(), datePattern);
-    int count = 0;
-    for (const QJsonObject &record : records) {
-        const QJsonValue date = record.value(LoginRecord::dateKey);
-        count += date.isString() && date.toString() == today ? 1 : 0;
-    }
-    return count;
-}
-
-int StatisticsManager::weekCount(const QList<QJsonObject> &records) const
-{
-    return countSince(records, firstSecondFrom(now().addDays(-weekDays)));
-}
-
-int StatisticsManager::monthCount(const QList<QJsonObject> &records) const
-{
-    return countSince(records, firstSecondFrom(now().addMonths(-1)));
-}
-
-qint64 StatisticsManager::firstSecondFrom(const QDateTime &start) const
-{
-    const qint64 msecs = (start.isValid() ? start : now()).toMSecsSinceEpoch();
-    return msecs / 1000 + (msecs % 1000 > 0 ? 1 : 0);
-}
-
-int StatisticsManager::countSince(const QList<QJsonObject> &records, qint64 first)
-{
-    int count = 0;
-    for (const QJsonObject &record : records) {
-        const std::optional<qint64> timestamp = LoginRecord::timestampOf(record);
-        count += timestamp && *timestamp >= first ? 1 : 0;
-    }
-    return count;
-}
-
-QMap<QString, int> StatisticsManager::dateDistribution(const QList<QJsonObject> &records, int days) const
-{
-    const qint64 first = firstSecondFrom(now().addDays(-days));
-    QMap<QString, int> distribution;
-    // Records come mostly in time order: one local day's bounds serve all of its records, so a day is
-    // formatted once, not once per record.
-    qint64 dayStart = 1, dayEnd = 0;
-    QString day;
-    for (const QJsonObject &record : records) {
-        const std::optional<qint64> timestamp = LoginRecord::timestampOf(record);
-        if (!timestamp || *timestamp < first)
-            continue;
-        if (*timestamp < dayStart || *timestamp >= dayEnd) {
-            const QDate date = QDateTime::fromSecsSinceEpoch(*timestamp, Qt::LocalTime).date();
-            // The first instant of a day that starts in a gap (summer time at midnight) is the gap's end.
-            const QDateTime start(date, QTime(0, 0), Qt::LocalTime),
-                end(date.addDays(1), QTime(0, 0), Qt::LocalTime);
-            dayStart = start.isValid() ? start.toSecsSinceEpoch() : *timestamp;
-            dayEnd = end.isValid() ? end.toSecsSinceEpoch() : *timestamp + 1;
-            day = formatTimestamp(*timestamp, datePattern);
-        }
-        ++distribution[day];
-    }
-    return distribution;
+    return StatisticsData::countPerDay(loadLoginRecords(), days, now());
 }

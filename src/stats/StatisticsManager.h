@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/SharedInstance.h"
+#include "stats/LegacyHistoryMigration.h"
 #include "stats/LoginHistoryFile.h"
 
 #include <QDateTime>
@@ -20,7 +21,8 @@ class Preferences;
 /// to 365 days whenever a record is saved; every query reads it afresh. Several processes (the tray
 /// application, the daemon, netlatchctl) save into it at the same time: each save takes the file's
 /// lock, reads the list again, appends, prunes and replaces the file, so no sign-in is lost. A
-/// history left in the preference store by an earlier version is moved into the file once.
+/// history left in the preference store by an earlier version is moved into the file once
+/// (LegacyHistoryMigration). The figures are StatisticsData's, over what this reads.
 /// Lives on the main thread; the upload runs on the main thread's event loop and touches nothing
 /// but the log when it completes.
 class StatisticsManager : public QObject, public SharedInstance<StatisticsManager>
@@ -71,6 +73,8 @@ public:
 
     /// `timestamp` (seconds since 1970) in the current time zone, in the date pattern `pattern`.
     static QString formatTimestamp(qint64 timestamp, const QString &pattern);
+    /// The moment the figures are taken at: the clock's time.
+    QDateTime now() const;
 
     /// Records whose stored "date" is today's date.
     int getTodayCount() const;
@@ -81,12 +85,6 @@ public:
     /// Sign-ins per local day from `days` calendar days ago until now; days without sign-ins have no entry.
     QMap<QString, int> getDateDistribution(int days) const;
 
-    // The same figures over a list already read, so that a screen full of figures reads the history once.
-    int todayCount(const QList<QJsonObject> &records) const;
-    int weekCount(const QList<QJsonObject> &records) const;
-    int monthCount(const QList<QJsonObject> &records) const;
-    QMap<QString, int> dateDistribution(const QList<QJsonObject> &records, int days) const;
-
 Q_SIGNALS:
     /// Nothing is on its way any more: every report has completed and every sign-in is written.
     void settled();
@@ -95,22 +93,13 @@ private:
     static QJsonObject makeRecord(const QString &username, qint64 timestamp);
     void saveUnsavedRecords();
     bool appendRecords(const QList<QJsonObject> &records);
-    /// Moves a history left in the preference store into the file; the caller holds the lock.
-    bool moveLegacyHistory(QString *error);
-    /// The history an earlier version left in the preference store, while it is still there.
-    QList<QJsonObject> legacyRecords() const;
     bool keepUnreadable(const QByteArray &bytes, QString *error);
     bool historyNotSaved(const QString &reason);
-    QDateTime now() const;
-    /// The first whole second at or after `start`; from now when the calendar could not produce `start`.
-    qint64 firstSecondFrom(const QDateTime &start) const;
-    /// Records whose timestamp is an integer at or after `start`.
-    static int countSince(const QList<QJsonObject> &records, qint64 first);
 
-    Preferences &m_preferences;
     const Clock &m_clock;
     const QString m_apiBaseURL;
     const LoginHistoryFile m_file;
+    LegacyHistoryMigration m_legacyHistory;
     int m_pendingUploads = 0;
     QList<QJsonObject> m_unsaved; ///< recorded sign-ins waiting for the event loop to write them
     QStringList m_problems;
