@@ -1,6 +1,6 @@
 #include "autologin/AutoLoginManager.h"
 
-#include "auth/HTTPAuthService.h"
+#include "auth/SignInAttempt.h"
 #include "autologin/AutoLoginStatusLine.h"
 #include "autologin/SystemEvents.h"
 #include "common/Clock.h"
@@ -133,7 +133,6 @@ AutoLoginManager::~AutoLoginManager()
     // A lookup still running refers to the probe and posts back here: let it end first.
     m_lookups.waitForDone();
     // The centre outlives the engine; its observers must not call into a destroyed engine.
-    withdrawOutcomeObservers();
     m_center.removeObserver(m_anySuccessObserver);
 }
 
@@ -459,44 +458,25 @@ bool AutoLoginManager::signIn(bool reconnect)
     }
     StatusBarNotifications::showNotification(m_banners, startTitle, startBody);
 
-    // One pair of observers at a time: a pair still waiting for an earlier sign-in is replaced, and
-    // whichever outcome arrives first withdraws both, so that a later sign-in made elsewhere (the
-    // menu or the settings window) never reaches a stale observer and shows a wrong banner.
-    withdrawOutcomeObservers();
-    m_signInIsReconnect = reconnect;
-    m_successObserver = m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) {
-        StatusBarNotifications::showNotification(m_banners, successTitle, successBody);
-        Log::write(successLog);
-        withdrawOutcomeObservers();
-        signInEnded();
-    });
-    m_failureObserver = m_center.addObserver(Notifications::LoginFailed, [this](const QVariantMap &userInfo) {
-        const QVariant message = userInfo.value(Notifications::MessageKey);
-        const QString body = message.typeId() == QMetaType::QString ? message.toString() : defaultFailureBody;
-        StatusBarNotifications::showNotification(m_banners, failureTitle, body);
-        const bool reconnect = m_signInIsReconnect;
-        withdrawOutcomeObservers();
-        if (reconnect)
-            reconnectFailed();
-        signInEnded();
-    });
-    m_authService.login(*credentials.username, *credentials.password);
+    const auto reportOutcome = [this, reconnect](const SignInAttempt::Outcome &outcome) {
+        if (outcome.succeeded) {
+            StatusBarNotifications::showNotification(m_banners, successTitle, successBody);
+            Log::write(successLog);
+        } else {
+            StatusBarNotifications::showNotification(m_banners, failureTitle,
+                                                     outcome.message.value_or(defaultFailureBody));
+            if (reconnect)
+                reconnectFailed();
+        }
+        // A check that signed in ends with the sign-in's outcome.
+        if (m_checkRunning)
+            checkEnded();
+    };
+    // One sign-in at a time: a new one replaces an attempt still waiting for its outcome, so that a later
+    // sign-in made elsewhere (the menu or the settings window) never reaches it and shows a wrong banner.
+    m_signIn = std::make_unique<SignInAttempt>(m_authService, m_center);
+    m_signIn->start(*credentials.username, *credentials.password, reportOutcome);
     return true;
-}
-
-void AutoLoginManager::signInEnded()
-{
-    if (m_checkRunning)
-        checkEnded();
-}
-
-void AutoLoginManager::withdrawOutcomeObservers()
-{
-    for (std::optional<NotificationCenter::Token> *observer : {&m_successObserver, &m_failureObserver}) {
-        if (*observer)
-            m_center.removeObserver(**observer);
-        observer->reset();
-    }
 }
 
 std::optional<QString> AutoLoginManager::getCurrentWiFiSSID()

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class BannerCenter;
@@ -23,6 +24,7 @@ class HTTPAuthService;
 class KeychainHelper;
 class Preferences;
 class QTimer;
+class SignInAttempt;
 class SystemEvents;
 
 /// Signs the computer into the campus portal by itself. A few seconds after an event that may have
@@ -154,9 +156,6 @@ private:
     void finishCheck(bool online, bool reconnect);
     /// False when no sign-in was started (no usable account).
     bool signIn(bool reconnect);
-    /// A check that signed in ends with the sign-in's outcome.
-    void signInEnded();
-    void withdrawOutcomeObservers();
 
     void writeListeningLine();
     void refreshNetworkState();
@@ -206,12 +205,10 @@ private:
 
     // Reconnecting after the portal dropped the session.
     ReconnectThrottle m_reconnect;
-    bool m_signInIsReconnect = false;
     NotificationCenter::Token m_anySuccessObserver;
 
-    // The one-shot observers of the engine's own sign-in outcome.
-    std::optional<NotificationCenter::Token> m_successObserver;
-    std::optional<NotificationCenter::Token> m_failureObserver;
+    // The engine's own latest sign-in; the next one replaces it.
+    std::unique_ptr<SignInAttempt> m_signIn;
 
     SystemEvents &m_events;
     KeychainHelper &m_keychain;

@@ -1,10 +1,10 @@
 #include "cli/LoginCommand.h"
 
 #include "auth/HTTPAuthService.h"
+#include "auth/SignInAttempt.h"
 #include "cli/KeyringHint.h"
 #include "cli/PasswordInput.h"
 #include "common/Log.h"
-#include "common/NotificationCenter.h"
 #include "platform/AppServices.h"
 #include "stats/StatisticsManager.h"
 #include "store/KeychainHelper.h"
@@ -133,19 +133,18 @@ int LoginCommand::signIn(const Account &account)
     // A success starts the statistics upload and the history's write: let both finish (the upload has
     // its own time-outs) before exiting.
     StatisticsManager &statistics = AppServices::statisticsManager();
-    const auto succeeded = center.addObserver(Notifications::LoginSuccess, [&statistics](const QVariantMap &) {
-        if (!statistics.isBusy())
+    const auto exitOnOutcome = [&statistics](const SignInAttempt::Outcome &outcome) {
+        if (!outcome.succeeded)
+            QCoreApplication::exit(Failure);
+        else if (!statistics.isBusy())
             QCoreApplication::exit(Success);
         else
             QObject::connect(&statistics, &StatisticsManager::settled, &statistics,
                              [] { QCoreApplication::exit(Success); });
-    });
-    const auto failed = center.addObserver(Notifications::LoginFailed,
-                                           [](const QVariantMap &) { QCoreApplication::exit(Failure); });
-    service.login(account.username, account.password);
+    };
+    SignInAttempt attempt(service, center);
+    attempt.start(account.username, account.password, exitOnOutcome);
     const int exitCode = QCoreApplication::exec();
-    center.removeObserver(succeeded);
-    center.removeObserver(failed);
     QObject::disconnect(printing);
     return exitCode;
 }

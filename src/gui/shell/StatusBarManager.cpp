@@ -1,7 +1,6 @@
 #include "gui/shell/StatusBarManager.h"
 
-#include "auth/HTTPAuthService.h"
-#include "common/NotificationCenter.h"
+#include "auth/SignInAttempt.h"
 #include "desktop/TrayHost.h"
 #include "gui/AppContext.h"
 #include "gui/settings/SettingsWindowView.h"
@@ -11,10 +10,9 @@
 #include <QCursor>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
-
-#include <memory>
 
 namespace {
 const QString startTitle = QStringLiteral("正在登录");
@@ -144,32 +142,17 @@ void StatusBarManager::quickLogin()
     BannerCenter &banners = m_context.banners;
     showNotification(banners, startTitle, startBody);
 
-    // Registered before the sign-in starts, so that an immediate outcome is not missed. Whichever
-    // outcome comes first withdraws both: the other one would otherwise wait for somebody else's
-    // sign-in and report it as this one.
-    NotificationCenter &center = m_context.notifications;
-    const auto tokens = std::make_shared<std::array<NotificationCenter::Token, 2>>();
-    const auto withdraw = [&center, tokens] {
-        center.removeObserver((*tokens)[0]);
-        center.removeObserver((*tokens)[1]);
+    // Each click is a sign-in of its own with its own banner. The attempt is the tray's child, so that
+    // its observers go with the tray, and it goes once it has reported.
+    auto *attempt = new SignInAttempt(m_context.authService, m_context.notifications, this);
+    const auto reportOutcome = [attempt, &banners](const SignInAttempt::Outcome &outcome) {
+        delete attempt;
+        if (outcome.succeeded)
+            showNotification(banners, successTitle, successBody);
+        else
+            showNotification(banners, failureTitle, outcome.message.value_or(defaultFailureBody));
     };
-    QPointer<StatusBarManager> self(this);
-    (*tokens)[0] =
-        center.addObserver(Notifications::LoginSuccess, [self, &banners, withdraw](const QVariantMap &) {
-            withdraw();
-            if (self)
-                showNotification(banners, successTitle, successBody);
-        });
-    (*tokens)[1] =
-        center.addObserver(Notifications::LoginFailed, [self, &banners, withdraw](const QVariantMap &info) {
-            withdraw();
-            const QVariant message = info.value(Notifications::MessageKey);
-            if (self)
-                showNotification(banners, failureTitle,
-                                 message.typeId() == QMetaType::QString ? message.toString()
-                                                                        : defaultFailureBody);
-        });
-    m_context.authService.login(*credentials.username, *credentials.password);
+    attempt->start(*credentials.username, *credentials.password, reportOutcome);
 }
 
 void StatusBarManager::showMainWindow()
