@@ -5,7 +5,6 @@
 #include "cli/KeyringHint.h"
 #include "cli/PasswordInput.h"
 #include "common/Log.h"
-#include "platform/AppServices.h"
 #include "stats/StatisticsManager.h"
 #include "store/KeychainHelper.h"
 
@@ -70,7 +69,7 @@ int LoginCommand::run(const QStringList &arguments)
 }
 
 std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCommandLineParser &parser,
-                                                                      int &exitCode)
+                                                                      int &exitCode) const
 {
     exitCode = UsageError;
     if (!parser.isSet(usernameOption)) {
@@ -103,9 +102,9 @@ std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCom
     return account;
 }
 
-std::optional<LoginCommand::Account> LoginCommand::storedAccount(int &exitCode)
+std::optional<LoginCommand::Account> LoginCommand::storedAccount(int &exitCode) const
 {
-    KeychainHelper &keychain = AppServices::keychain();
+    KeychainHelper &keychain = m_context.keychain();
     const Credentials credentials = keychain.loadCredentials();
     // A keyring that cannot be read (absent, not answering, locked) is a failure, not a missing account.
     if (!keychain.isStoreAvailable()) {
@@ -120,9 +119,9 @@ std::optional<LoginCommand::Account> LoginCommand::storedAccount(int &exitCode)
     return Account{*credentials.username, *credentials.password};
 }
 
-int LoginCommand::signIn(const Account &account)
+int LoginCommand::signIn(const Account &account) const
 {
-    HTTPAuthService &service = AppServices::authService();
+    HTTPAuthService &service = m_context.authService();
     NotificationCenter &center = NotificationCenter::defaultCenter();
 
     QTextStream out(stdout);
@@ -132,7 +131,7 @@ int LoginCommand::signIn(const Account &account)
     // The outcome's status line is published before its notification, so it is printed first.
     // A success starts the statistics upload and the history's write: let both finish (the upload has
     // its own time-outs) before exiting.
-    StatisticsManager &statistics = AppServices::statisticsManager();
+    StatisticsManager &statistics = m_context.statistics();
     const auto exitOnOutcome = [&statistics](const SignInAttempt::Outcome &outcome) {
         if (!outcome.succeeded)
             QCoreApplication::exit(Failure);

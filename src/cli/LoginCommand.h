@@ -30,9 +30,9 @@ private:
 
     /// The account to sign in with, or absent after the problem was printed; `exitCode` then says how
     /// the command ends.
-    static std::optional<Account> accountFromOptions(const QCommandLineParser &parser, int &exitCode);
+    std::optional<Account> accountFromOptions(const QCommandLineParser &parser, int &exitCode) const;
     /// The account kept in the keyring, or absent after the problem was printed (a usage error when
     /// none is stored, a failure when the keyring cannot be read).
-    static std::optional<Account> storedAccount(int &exitCode);
-    static int signIn(const Account &account);
+    std::optional<Account> storedAccount(int &exitCode) const;
+    int signIn(const Account &account) const;
 };
