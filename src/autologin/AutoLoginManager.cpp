@@ -1,7 +1,7 @@
 #include "autologin/AutoLoginManager.h"
 
+#include "auth/HTTPAuthService.h"
 #include "auth/SignInAttempt.h"
-#include "autologin/AutoLoginStatusLine.h"
 #include "autologin/SystemEvents.h"
 #include "common/Clock.h"
 #include "common/Log.h"
@@ -9,7 +9,6 @@
 #include "store/KeychainHelper.h"
 #include "store/Preferences.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 
 
@@ -20,9 +19,6 @@ const QString enabledLog = QStringLiteral("✅ 自动联网已启用");
 const QString disabledLog = QStringLiteral("✅ 自动联网已禁用");
 const QString monitoringStartedLog = QStringLiteral("✅ 自动联网监听已启动");
 const QString monitoringStoppedLog = QStringLiteral("✅ 自动联网监听已停止");
-const QString wifiMonitoringStartedLog = QStringLiteral("✅ WiFi切换检测已启动（每%1秒检查一次）");
-const QString wifiSwitchLog = QStringLiteral("🔍 检测到WiFi切换: %1 → %2");
-const QString noSSID = QStringLiteral("无");
 
 // Triggers
 const QString systemWakeLog = QStringLiteral("🔄 系统已唤醒，检查是否需要自动联网...");
@@ -77,25 +73,6 @@ const QString reconnectSuspendedBody =
 
 constexpr double millisecondsPerSecond = 1000.0;
 
-// A double in its default decimal form, which always shows a fraction ("5.0", "2.5").
-QString decimalText(double value)
-{
-    QString text = QString::number(value, 'g', 15);
-    if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
-        text += QStringLiteral(".0");
-    return text;
-}
-
-void dropTimer(QTimer *&timer)
-{
-    if (!timer)
-        return;
-    timer->stop();
-    // The timer may be the one whose tick led here.
-    timer->deleteLater();
-    timer = nullptr;
-}
-
 } // namespace
 
 AutoLoginManager::AutoLoginManager(NetworkProbe &probe, SystemEvents &events, KeychainHelper &keychain,
@@ -113,37 +90,24 @@ AutoLoginManager::AutoLoginManager(NetworkProbe &probe, SystemEvents &events, Ke
     , m_preferences(preferences)
     , m_clock(clock)
     , m_durationScale(durationScale)
+    , m_statusCache(m_networkStatus, clock)
+    , m_statusLine(*this, m_statusCache, clock, scaled(AutoLoginStatusLine::countdownInterval), this)
+    , m_wifiSwitch(*this, m_statusCache, scaled(WiFiSwitchDetector::defaultWifiCheckInterval), this)
+    , m_networkStatus(probe, NetworkStatusQuery::CampusLog::OnChange)
 {
-    // One lookup at a time is all the engine asks for; a second thread lets a check's lookup run
-    // while a slow status refresh is still waiting on a hung service.
-    m_lookups.setMaxThreadCount(2);
+    connect(&m_networkStatus, &NetworkStatusQuery::refreshed, this, &AutoLoginManager::networkStateRefreshed);
+    connect(&m_wifiSwitch, &WiFiSwitchDetector::wifiSwitched, this, &AutoLoginManager::wifiSwitched);
     // Whoever signs in successfully (the menu, the settings window, the engine) ends a reconnect pause.
     m_anySuccessObserver =
         m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) { m_reconnect.resume(); });
-    // The program's engine is never destroyed: a lookup still waiting on a hung service when the
-    // program quits must end before the program's static state goes away under it.
-    if (QCoreApplication *application = QCoreApplication::instance())
-        connect(application, &QCoreApplication::aboutToQuit, this, [this] { m_lookups.waitForDone(); });
     if (m_isEnabled)
         startMonitoring();
 }
 
 AutoLoginManager::~AutoLoginManager()
 {
-    // A lookup still running refers to the probe and posts back here: let it end first.
-    m_lookups.waitForDone();
     // The centre outlives the engine; its observers must not call into a destroyed engine.
     m_center.removeObserver(m_anySuccessObserver);
-}
-
-template <typename Result>
-void AutoLoginManager::inBackground(std::function<Result()> job, std::function<void(const Result &)> then)
-{
-    m_lookups.start([this, job = std::move(job), then = std::move(then)] {
-        const Result result = job();
-        // Dropped with the engine's pending events if the engine is destroyed first.
-        QMetaObject::invokeMethod(this, [then, result] { then(result); }, Qt::QueuedConnection);
-    });
 }
 
 void AutoLoginManager::enableAutoLogin()
@@ -189,12 +153,10 @@ void AutoLoginManager::startMonitoring()
     m_connectivityObserver =
         connect(&m_events, &SystemEvents::internetAccessLost, this, &AutoLoginManager::internetAccessLost);
     m_events.start();
-    startWiFiMonitoring();
-    // The Wi-Fi switch detector compares with the network joined now, which the first answer tells.
-    m_wifiBaselinePending = true;
-    refreshNetworkState();
-    m_statusLineLog.reset();
-    startCountdownTimer();
+    m_wifiSwitch.startWiFiMonitoring();
+    m_statusCache.refreshNetworkState();
+    m_statusLine.resetLog();
+    m_statusLine.startCountdownTimer();
     Log::write(monitoringStartedLog);
 }
 
@@ -207,8 +169,8 @@ void AutoLoginManager::stopMonitoring()
         *observer = {};
     }
     m_events.stop();
-    dropTimer(m_wifiCheckTimer);
-    dropTimer(m_countdownTimer);
+    m_wifiSwitch.stopWiFiMonitoring();
+    m_statusLine.stopCountdownTimer();
     Log::write(monitoringStoppedLog);
 }
 
@@ -220,9 +182,9 @@ void AutoLoginManager::handleTrigger(const Trigger &trigger)
     if (!trigger.reconnect)
         m_reconnect.resume();
     Log::write(trigger.arrivalLog);
-    m_nextCheckTime = m_clock.now().addMSecs(qRound64(trigger.delay * millisecondsPerSecond));
-    m_nextCheckReason = trigger.reason;
-    startCountdownTimer();
+    m_statusLine.setNextCheck(m_clock.now().addMSecs(qRound64(trigger.delay * millisecondsPerSecond)),
+                              trigger.reason);
+    m_statusLine.startCountdownTimer();
     // Every trigger runs its own check: none is merged with, or cancelled by, another.
     QTimer::singleShot(scaled(trigger.delay), this, [this, check = DueCheck{trigger.startLine, trigger.reconnect}] {
         if (check.reconnect)
@@ -255,126 +217,38 @@ void AutoLoginManager::checkEnded()
     runNextCheck();
 }
 
-void AutoLoginManager::startWiFiMonitoring()
+void AutoLoginManager::networkStateRefreshed(const NetworkStatus &status)
 {
-    dropTimer(m_wifiCheckTimer);
-    m_wifiCheckTimer = startRepeatingTimer(m_wifiCheckInterval, &AutoLoginManager::checkWiFiChange);
-    Log::write(wifiMonitoringStartedLog.arg(decimalText(m_wifiCheckInterval)));
-}
-
-void AutoLoginManager::checkWiFiChange()
-{
-    if (!m_isEnabled)
-        return;
-    updateStatusCache();
-}
-
-bool AutoLoginManager::detectWiFiSwitch(const std::optional<QString> &current)
-{
-    if (m_wifiBaselinePending) {
-        m_wifiBaselinePending = false;
-        m_lastWiFiSSID = current;
-        return false;
-    }
-    if (current == m_lastWiFiSSID)
-        return false;
-    Log::write(wifiSwitchLog.arg(m_lastWiFiSSID.value_or(noSSID), current.value_or(noSSID)));
-    m_reconnect.resume();
-    if (current && NetworkProbe::isSchoolSSID(*current))
-        handleTrigger({schoolWiFiLog.arg(*current), schoolWiFiDelay, schoolWiFiReason + *current, {}});
-    m_lastWiFiSSID = current;
-    return true;
-}
-
-void AutoLoginManager::startCountdownTimer()
-{
-    dropTimer(m_countdownTimer);
-    m_countdownTimer = startRepeatingTimer(countdownInterval, &AutoLoginManager::updateCountdownStatus);
-    updateCountdownStatus();
-}
-
-void AutoLoginManager::updateCountdownStatus()
-{
-    if (!m_isEnabled)
-        return;
-    if (m_nextCheckTime && m_nextCheckReason) {
-        const qint64 remainingMs = m_clock.now().msecsTo(*m_nextCheckTime);
-        if (remainingMs > 0) {
-            Log::write(AutoLoginStatusLine::countdown(*m_nextCheckReason, remainingMs / qint64(millisecondsPerSecond)));
-            return;
-        }
-        m_nextCheckTime.reset();
-        m_nextCheckReason.reset();
-        Log::write(AutoLoginStatusLine::due());
-        // Listening again: its first line goes out even if it reads as before the countdown.
-        m_statusLineLog.reset();
-        return;
-    }
-    updateStatusCache();
-    // Before the first lookup has answered nothing is known; that answer writes the first line.
-    if (m_lastStatusUpdateTime)
-        writeListeningLine();
-}
-
-void AutoLoginManager::writeListeningLine()
-{
-    m_statusLineLog.write(AutoLoginStatusLine::listening(m_cachedWiFiSSID, m_cachedIsSchoolWiFi, m_cachedHasNetwork));
-}
-
-void AutoLoginManager::updateStatusCache()
-{
-    if (m_lastStatusUpdateTime) {
-        // A wall clock set back must not freeze the cache until it catches up again.
-        const qint64 elapsedMs = m_lastStatusUpdateTime->msecsTo(m_clock.now());
-        if (elapsedMs >= 0 && elapsedMs < qRound64(statusCacheLifetime * millisecondsPerSecond))
-            return;
-    }
-    refreshNetworkState();
-}
-
-void AutoLoginManager::refreshNetworkState()
-{
-    if (m_refreshPending)
-        return;
-    m_refreshPending = true;
-    const QDateTime lookedUpAt = m_clock.now();
-    NetworkProbe *probe = &m_probe;
-    inBackground<NetworkState>([probe] { return NetworkState{probe->getCurrentWiFiSSID(), probe->isInternetReachable()}; },
-                               [this, lookedUpAt](const NetworkState &state) { networkStateRefreshed(state, lookedUpAt); });
-}
-
-void AutoLoginManager::networkStateRefreshed(const NetworkState &state, const QDateTime &lookedUpAt)
-{
-    m_refreshPending = false;
-    const bool firstAnswer = !m_lastStatusUpdateTime;
-    const bool hadNetwork = !firstAnswer && m_cachedHasNetwork;
-    m_cachedWiFiSSID = state.ssid;
-    m_cachedIsSchoolWiFi = m_probe.isSchoolWiFi(state.ssid, &m_campusLog);
-    m_cachedHasNetwork = state.hasNetwork;
-    m_lastStatusUpdateTime = lookedUpAt;
+    const bool firstAnswer = !m_statusCache.isKnown();
+    const bool hadNetwork = !firstAnswer && m_statusCache.status().internetReachable;
+    m_statusCache.store(status);
     Q_EMIT statusCacheUpdated();
-    if (firstAnswer && m_isEnabled && m_countdownTimer && !m_nextCheckTime)
-        writeListeningLine();
-    if (!m_isEnabled || detectWiFiSwitch(state.ssid))
+    if (firstAnswer)
+        m_statusLine.networkStatusKnown();
+    if (!m_isEnabled || m_wifiSwitch.detectWiFiSwitch(status.ssid))
         return;
     // Only the change counts, never the state: an account the portal refuses cannot loop.
-    if (hadNetwork && !state.hasNetwork)
+    if (hadNetwork && !status.internetReachable)
         reconnectAfterDrop();
+}
+
+void AutoLoginManager::wifiSwitched(const std::optional<QString> &ssid)
+{
+    m_reconnect.resume();
+    if (ssid && NetworkProbe::isSchoolSSID(*ssid))
+        handleTrigger({schoolWiFiLog.arg(*ssid), schoolWiFiDelay, schoolWiFiReason + *ssid, {}});
 }
 
 void AutoLoginManager::internetAccessLost()
 {
-    // Reported by the system's own check, possibly before the next lookup sees it; a loss the
-    // lookups have seen already has had its trigger.
-    if (!m_lastStatusUpdateTime || !m_cachedHasNetwork)
-        return;
-    m_cachedHasNetwork = false;
-    reconnectAfterDrop();
+    // Reported by the system's own check.
+    if (m_statusCache.internetAccessLost())
+        reconnectAfterDrop();
 }
 
 void AutoLoginManager::reconnectAfterDrop()
 {
-    if (!m_isEnabled || !m_cachedIsSchoolWiFi || !m_preferences.autoReconnect())
+    if (!m_isEnabled || !m_statusCache.status().campusNetwork || !m_preferences.autoReconnect())
         return;
     if (const std::optional<double> delay = m_reconnect.schedule(m_clock.now()))
         handleTrigger({reconnectLog, *delay, reconnectReason, {}, true});
@@ -398,14 +272,10 @@ void AutoLoginManager::runCheck(bool reconnect)
 {
     m_checkRunning = true;
     Log::write(checkBeginLog);
-    m_nextCheckTime.reset();
-    m_nextCheckReason.reset();
-    dropTimer(m_countdownTimer);
-    NetworkProbe *probe = &m_probe;
-    inBackground<std::optional<QString>>([probe] { return probe->getCurrentWiFiSSID(); },
-                                         [this, reconnect](const std::optional<QString> &ssid) {
-                                             continueCheck(ssid, reconnect);
-                                         });
+    m_statusLine.clearNextCheck();
+    m_statusLine.stopCountdownTimer();
+    m_networkStatus.lookUpSSID(
+        [this, reconnect](const std::optional<QString> &ssid) { continueCheck(ssid, reconnect); });
 }
 
 void AutoLoginManager::continueCheck(const std::optional<QString> &ssid, bool reconnect)
@@ -419,9 +289,7 @@ void AutoLoginManager::continueCheck(const std::optional<QString> &ssid, bool re
     }
     Log::write(schoolWiFiConnectedLog + ssid.value_or(ssidUnknown));
     Log::write(checkingNetworkLog);
-    NetworkProbe *probe = &m_probe;
-    inBackground<bool>([probe] { return probe->isInternetReachable(); },
-                       [this, reconnect](const bool &online) { finishCheck(online, reconnect); });
+    m_networkStatus.probeInternet([this, reconnect](bool online) { finishCheck(online, reconnect); });
 }
 
 void AutoLoginManager::finishCheck(bool online, bool reconnect)
@@ -502,12 +370,4 @@ void AutoLoginManager::checkLocationPermission()
 std::chrono::milliseconds AutoLoginManager::scaled(double seconds) const
 {
     return std::chrono::milliseconds(qRound64(seconds * millisecondsPerSecond * m_durationScale));
-}
-
-QTimer *AutoLoginManager::startRepeatingTimer(double seconds, void (AutoLoginManager::*tick)())
-{
-    auto *timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, tick);
-    timer->start(scaled(seconds));
-    return timer;
 }

@@ -1,20 +1,20 @@
 #pragma once
 
+#include "autologin/AutoLoginStatusLine.h"
 #include "autologin/NetworkProbe.h"
+#include "autologin/NetworkStatusCache.h"
+#include "autologin/NetworkStatusQuery.h"
 #include "autologin/ReconnectThrottle.h"
-#include "common/LogOnChange.h"
+#include "autologin/WiFiSwitchDetector.h"
 #include "common/NotificationCenter.h"
 #include "common/SharedInstance.h"
 
-#include <QDateTime>
 #include <QMetaObject>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
 
 #include <chrono>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,7 +23,6 @@ class Clock;
 class HTTPAuthService;
 class KeychainHelper;
 class Preferences;
-class QTimer;
 class SignInAttempt;
 class SystemEvents;
 
@@ -34,10 +33,10 @@ class SystemEvents;
 /// by banners. While switched on it keeps a status line in the system log.
 ///
 /// Lives on the main thread, which it never makes wait: the SSID lookups and connectivity probes,
-/// which can block on the system's services for seconds, run on worker threads of the engine's own
-/// and hand their answers back. The listening machinery looks the network up at most once per
-/// statusCacheLifetime and shares that one answer between the status line, the Wi-Fi switch
-/// detector and the reconnect trigger.
+/// which can block on the system's services for seconds, run on the worker threads of its network
+/// status query and hand their answers back. The listening machinery looks the network up at most
+/// once per statusCacheLifetime and shares that one answer (the status cache) between the status
+/// line, the Wi-Fi switch detector and the reconnect trigger.
 class AutoLoginManager : public QObject, public SharedInstance<AutoLoginManager>
 {
     Q_OBJECT
@@ -51,12 +50,6 @@ public:
     static constexpr double sessionActiveDelay = 3.0;
     static constexpr double applicationActiveDelay = 3.0;
     static constexpr double schoolWiFiDelay = 3.0;
-    /// Period of the Wi-Fi switch detector, in seconds.
-    static constexpr double defaultWifiCheckInterval = 5.0;
-    /// Period of the status line, in seconds.
-    static constexpr double countdownInterval = 1.0;
-    /// The status line probes the network at most this often, in seconds.
-    static constexpr double statusCacheLifetime = 5.0;
 
     /// Only one engine may run per user: the name of the InstanceLock every front end takes first.
     static inline const QString instanceLockName = QStringLiteral("netlatch-autologin.lock");
@@ -83,21 +76,6 @@ public:
     /// Removes every observer and timer. Scheduled checks and the status fields stay.
     void stopMonitoring();
 
-    /// Restarts the Wi-Fi switch detector's timer.
-    void startWiFiMonitoring();
-    /// One tick of the Wi-Fi switch detector: refreshes the shared network state (at most once per
-    /// statusCacheLifetime), whose answer detects a switch; joining a campus network schedules a check.
-    void checkWiFiChange();
-
-    /// Restarts the once-a-second status line and writes it once at once.
-    void startCountdownTimer();
-    /// Writes the status line: the countdown to the pending check, or the listening form.
-    void updateCountdownStatus();
-    /// Starts a refresh of the status line's SSID, campus test and probe result, unless one is under
-    /// way or the last is younger than statusCacheLifetime. The answer arrives later on the main
-    /// thread; the status line shows it from then on.
-    void updateStatusCache();
-
     /// Decides whether to sign in: on a campus network and without internet. Runs whether or not
     /// automatic sign-in is switched on. Waits for a check still running; its lookups run off the
     /// main thread, and the decision and the sign-in follow when they answer.
@@ -111,13 +89,11 @@ public:
     static bool checkNetworkConnection(const QString &urlString, double timeout, const QString &portalAddress);
     void checkLocationPermission();
 
-    /// The status line's cached values, for display.
-    std::optional<QString> cachedWiFiSSID() const { return m_cachedWiFiSSID; }
-    bool cachedHasNetwork() const { return m_cachedHasNetwork; }
-
-    /// When the pending check is due and why it was scheduled; for display only.
-    std::optional<QDateTime> nextCheckTime() const { return m_nextCheckTime; }
-    std::optional<QString> nextCheckReason() const { return m_nextCheckReason; }
+    /// The listening machinery's parts: the network as last looked up, the status line (with the
+    /// pending check's due time and reason) and the Wi-Fi switch detector.
+    const NetworkStatusCache &statusCache() const { return m_statusCache; }
+    AutoLoginStatusLine &statusLine() { return m_statusLine; }
+    WiFiSwitchDetector &wifiSwitchDetector() { return m_wifiSwitch; }
 
 Q_SIGNALS:
     /// A refresh of the status cache has answered (the cached values may be the same as before).
@@ -131,12 +107,6 @@ private:
         QString reason;
         QString startLine; // empty: none
         bool reconnect = false;
-    };
-
-    struct NetworkState
-    {
-        std::optional<QString> ssid;
-        bool hasNetwork = false;
     };
 
     struct DueCheck
@@ -157,21 +127,16 @@ private:
     /// False when no sign-in was started (no usable account).
     bool signIn(bool reconnect);
 
-    void writeListeningLine();
-    void refreshNetworkState();
-    void networkStateRefreshed(const NetworkState &state, const QDateTime &lookedUpAt);
-    /// Joining a campus network schedules a check; true when the SSID changed.
-    bool detectWiFiSwitch(const std::optional<QString> &current);
+    /// A refresh of the status cache has answered: the cache keeps it, then the status line, the
+    /// Wi-Fi switch detector and the reconnect trigger take it in turn.
+    void networkStateRefreshed(const NetworkStatus &status);
+    /// Joining a campus network schedules a check.
+    void wifiSwitched(const std::optional<QString> &ssid);
     void internetAccessLost();
     void reconnectAfterDrop();
     void reconnectFailed();
 
-    /// Runs `job` on the lookup thread and `then` with its result on the main thread (not at all when
-    /// the engine is gone by then).
-    template <typename Result>
-    void inBackground(std::function<Result()> job, std::function<void(const Result &)> then);
     std::chrono::milliseconds scaled(double seconds) const;
-    QTimer *startRepeatingTimer(double seconds, void (AutoLoginManager::*tick)());
 
     // The engine's state, in the order the system describes it.
     bool m_isEnabled;
@@ -181,27 +146,11 @@ private:
     QMetaObject::Connection m_sessionActiveObserver;
     QMetaObject::Connection m_connectivityObserver;
     NetworkProbe &m_probe; // holds the location manager
-    QTimer *m_wifiCheckTimer = nullptr;
-    QTimer *m_countdownTimer = nullptr;
-    std::optional<QString> m_lastWiFiSSID;
-    const double m_wifiCheckInterval = defaultWifiCheckInterval;
-    std::optional<QDateTime> m_nextCheckTime;
-    std::optional<QString> m_nextCheckReason;
-    std::optional<QString> m_cachedWiFiSSID;
-    bool m_cachedIsSchoolWiFi = false;
-    bool m_cachedHasNetwork = false;
-    std::optional<QDateTime> m_lastStatusUpdateTime;
 
     // Checks wait here while another runs, up to the outcome of its sign-in: their lookups answer
     // later, and two at once would mix their log lines and sign in twice.
     std::deque<DueCheck> m_dueChecks;
     bool m_checkRunning = false;
-
-    // The shared network lookup.
-    bool m_refreshPending = false;
-    bool m_wifiBaselinePending = false; // the next answer sets lastWiFiSSID without a switch
-    LogOnChange m_statusLineLog;
-    LogOnChange m_campusLog;
 
     // Reconnecting after the portal dropped the session.
     ReconnectThrottle m_reconnect;
@@ -218,5 +167,10 @@ private:
     Preferences &m_preferences;
     const Clock &m_clock;
     const double m_durationScale;
-    QThreadPool m_lookups; // last: destroyed (and waited for) first
+
+    // The listening machinery, over the network status query it shares with the check.
+    NetworkStatusCache m_statusCache;
+    AutoLoginStatusLine m_statusLine;
+    WiFiSwitchDetector m_wifiSwitch;
+    NetworkStatusQuery m_networkStatus; // last: destroyed (and its lookups waited for) first
 };

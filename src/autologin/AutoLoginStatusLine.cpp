@@ -1,5 +1,10 @@
 #include "autologin/AutoLoginStatusLine.h"
 
+#include "autologin/AutoLoginManager.h"
+#include "autologin/NetworkStatusCache.h"
+#include "common/Clock.h"
+#include "common/Log.h"
+
 namespace {
 const QString countdownLine = QStringLiteral("⏱️ 下次自动联网检测: %1 | 剩余时间: %2秒");
 const QString minutesForm = QStringLiteral("%1分%2");
@@ -11,28 +16,82 @@ const QString otherWiFi = QStringLiteral("⚠️ 非学校WiFi");
 const QString connected = QStringLiteral("✅ 已连接");
 const QString notConnected = QStringLiteral("❌ 未连接");
 constexpr qint64 secondsPerMinute = 60;
-} // namespace
+constexpr qint64 millisecondsPerSecond = 1000;
 
-QString AutoLoginStatusLine::remainingTime(qint64 seconds)
+// A pending check `seconds` (whole, already truncated) away: "2", or from a minute on "1分15".
+QString remainingTime(qint64 seconds)
 {
     if (seconds < secondsPerMinute)
         return QString::number(seconds);
     return minutesForm.arg(seconds / secondsPerMinute).arg(seconds % secondsPerMinute);
 }
+} // namespace
 
-QString AutoLoginStatusLine::countdown(const QString &reason, qint64 seconds)
+AutoLoginStatusLine::AutoLoginStatusLine(const AutoLoginManager &engine, NetworkStatusCache &cache,
+                                         const Clock &clock, std::chrono::milliseconds tick, QObject *parent)
+    : QObject(parent), m_engine(engine), m_cache(cache), m_clock(clock)
 {
-    // One arg() call, so that a '%' in an SSID within the reason stays as it is.
-    return countdownLine.arg(reason, remainingTime(seconds));
+    m_countdownTimer.setInterval(tick);
+    connect(&m_countdownTimer, &QTimer::timeout, this, &AutoLoginStatusLine::updateCountdownStatus);
 }
 
-QString AutoLoginStatusLine::due()
+void AutoLoginStatusLine::startCountdownTimer()
 {
-    return dueLine;
+    m_countdownTimer.start();
+    updateCountdownStatus();
 }
 
-QString AutoLoginStatusLine::listening(const std::optional<QString> &ssid, bool isSchoolWiFi, bool hasNetwork)
+void AutoLoginStatusLine::stopCountdownTimer()
 {
-    return listeningLine.arg(ssid.value_or(unknownSSID), isSchoolWiFi ? schoolWiFi : otherWiFi,
-                             hasNetwork ? connected : notConnected);
+    m_countdownTimer.stop();
+}
+
+void AutoLoginStatusLine::setNextCheck(const QDateTime &time, const QString &reason)
+{
+    m_nextCheckTime = time;
+    m_nextCheckReason = reason;
+}
+
+void AutoLoginStatusLine::clearNextCheck()
+{
+    m_nextCheckTime.reset();
+    m_nextCheckReason.reset();
+}
+
+void AutoLoginStatusLine::updateCountdownStatus()
+{
+    if (!m_engine.isEnabled())
+        return;
+    if (m_nextCheckTime && m_nextCheckReason) {
+        const qint64 remainingMs = m_clock.now().msecsTo(*m_nextCheckTime);
+        if (remainingMs > 0) {
+            // One arg() call, so that a '%' in an SSID within the reason stays as it is.
+            const qint64 seconds = remainingMs / millisecondsPerSecond;
+            Log::write(countdownLine.arg(*m_nextCheckReason, remainingTime(seconds)));
+            return;
+        }
+        clearNextCheck();
+        Log::write(dueLine);
+        // Listening again: its first line goes out even if it reads as before the countdown.
+        m_statusLineLog.reset();
+        return;
+    }
+    m_cache.updateStatusCache();
+    // Before the first lookup has answered nothing is known; that answer writes the first line.
+    if (m_cache.isKnown())
+        writeListeningLine();
+}
+
+void AutoLoginStatusLine::networkStatusKnown()
+{
+    if (m_engine.isEnabled() && m_countdownTimer.isActive() && !m_nextCheckTime)
+        writeListeningLine();
+}
+
+void AutoLoginStatusLine::writeListeningLine()
+{
+    const NetworkStatus &status = m_cache.status();
+    m_statusLineLog.write(listeningLine.arg(status.ssid.value_or(unknownSSID),
+                                            status.campusNetwork ? schoolWiFi : otherWiFi,
+                                            status.internetReachable ? connected : notConnected));
 }

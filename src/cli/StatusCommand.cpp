@@ -1,32 +1,29 @@
 #include "cli/StatusCommand.h"
 
-#include "autologin/NetworkProbe.h"
+#include "autologin/NetworkStatusQuery.h"
 #include "common/Log.h"
 #include "platform/AppServices.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
-
-#include <optional>
 
 namespace {
 
 constexpr int labelWidth = 16;
 
-struct NetworkStatus
+// The status as the engine would look it up, waited for in the command's own event loop.
+NetworkStatus readStatus()
 {
-    std::optional<QString> ssid;
-    bool campusNetwork = false;
-    bool internetReachable = false;
-};
-
-NetworkStatus readStatus(NetworkProbe &probe)
-{
+    NetworkStatusQuery query(AppServices::networkProbe());
     NetworkStatus status;
-    status.ssid = probe.getCurrentWiFiSSID();
-    status.campusNetwork = probe.isSchoolWiFi(status.ssid);
-    status.internetReachable = probe.isInternetReachable();
+    QObject::connect(&query, &NetworkStatusQuery::refreshed, &query, [&status](const NetworkStatus &answer) {
+        status = answer;
+        QCoreApplication::exit(Command::Success);
+    });
+    query.refresh();
+    QCoreApplication::exec();
     return status;
 }
 
@@ -79,7 +76,7 @@ int StatusCommand::run(const QStringList &arguments)
     }
 
     Log::setStderrCopy(parser.isSet(verbose));
-    const NetworkStatus status = readStatus(AppServices::networkProbe());
+    const NetworkStatus status = readStatus();
     QTextStream out(stdout);
     if (parser.isSet(json))
         out << QJsonDocument(toJson(status)).toJson(QJsonDocument::Indented);

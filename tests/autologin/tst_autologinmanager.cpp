@@ -81,7 +81,7 @@ class TestAutoLoginManager : public QObject
     {
         QSignalSpy refreshed(&engine, &AutoLoginManager::statusCacheUpdated);
         clock.advanceSeconds(5);
-        engine.checkWiFiChange();
+        engine.wifiSwitchDetector().checkWiFiChange();
         return refreshed.wait(20000) || refreshed.size() > 0;
     }
 
@@ -146,8 +146,8 @@ private Q_SLOTS:
         for (const char *ssid : {"larkmead_staff", "larkmead_student", "", "cafe"}) {
             joinWiFi(ssid);
             QVERIFY(tick(*engine, m_clock));
-            if (!reason && engine->nextCheckReason()) // before its check runs and clears them
-                reason = engine->nextCheckReason(), due = engine->nextCheckTime();
+            if (!reason && engine->statusLine().nextCheckReason()) // before its check runs and clears them
+                reason = engine->statusLine().nextCheckReason(), due = engine->statusLine().nextCheckTime();
         }
         engine->disableAutoLogin();
         QVERIFY(!m_preferences.boolValue(PreferenceKeys::autoLoginEnabled));
@@ -195,10 +195,10 @@ private Q_SLOTS:
               {5000, listening.arg(u"✅ 已连接"_s), 2}, {-60000, listening.arg(u"✅ 已连接"_s), 3}}) {
             m_clock.set(start.addMSecs(msecs));
             const qsizetype before = refreshed.size();
-            engine->updateCountdownStatus();
+            engine->statusLine().updateCountdownStatus();
             QTRY_COMPARE(refreshed.size(), refreshes);
             if (refreshes > before) // the line written when the refresh began showed the old values
-                engine->updateCountdownStatus();
+                engine->statusLine().updateCountdownStatus();
             QCOMPARE(log.lines().last(), line);
         }
         QCOMPARE(m_probeRequests.load(), 3); // when the engine was made, 5 s later and after the clock went back
@@ -295,7 +295,7 @@ private Q_SLOTS:
                    triggers == count(QRegularExpression(u"自动联网检测结束"_s)) &&
                    m_banners.banners.count(startBanner) == outcomes;
         };
-        QTRY_VERIFY(engine->cachedWiFiSSID().has_value());
+        QTRY_VERIFY(engine->statusCache().status().ssid.has_value());
         for (const QString &step : steps.split(u' ')) {
             if (step == u"up" || step == u"down") {
                 m_probeStatus = step == u"up" ? 204 : 503;
@@ -345,8 +345,8 @@ private Q_SLOTS:
         QFETCH(QStringList, written);
         m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
         auto engine = makeEngine(100); // the test drives the ticks itself
-        QTRY_VERIFY(engine->cachedWiFiSSID().has_value());
-        engine->updateCountdownStatus();
+        QTRY_VERIFY(engine->statusCache().status().ssid.has_value());
+        engine->statusLine().updateCountdownStatus();
         QTemporaryFile copy;
         QVERIFY(copy.open());
         const int savedStderr = ::dup(STDERR_FILENO);
@@ -359,10 +359,10 @@ private Q_SLOTS:
                 m_probeStatus = 204;
             m_clock.advanceSeconds(1);
             if (second % 5 == 0) {
-                engine->checkWiFiChange();
+                engine->wifiSwitchDetector().checkWiFiChange();
                 QTRY_COMPARE(refreshed.size(), second / 5);
             }
-            engine->updateCountdownStatus();
+            engine->statusLine().updateCountdownStatus();
         }
         Log::setStderrCopy(false);
         ::dup2(savedStderr, STDERR_FILENO);

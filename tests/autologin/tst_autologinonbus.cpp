@@ -130,7 +130,7 @@ private Q_SLOTS:
         HTTPAuthService auth(u"127.0.0.2:9"_s, m_center, HTTPAuthService::RecordSuccess());
         LogCapture log;
         auto engine = makeEngine(probe, events, auth);
-        QTRY_VERIFY(engine->cachedHasNetwork());
+        QTRY_VERIFY(engine->statusCache().status().internetReachable);
 
         m_signalsSeen = 0;
         for (const uint value : values)
@@ -139,7 +139,7 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents();
         QCOMPARE(log.lines().count(reconnectLine), reconnects);
         if (reconnects)
-            QCOMPARE(engine->nextCheckReason(), u"网络连接断开"_s);
+            QCOMPARE(engine->statusLine().nextCheckReason(), u"网络连接断开"_s);
     }
 
     // Names held, no answers: every lookup waits out its D-Bus time-outs on the engine's lookup

@@ -1,7 +1,6 @@
 #include "gui/settings/AutoLoginSettingsView.h"
 
 #include "autologin/AutoLoginManager.h"
-#include "autologin/NetworkProbe.h"
 #include "gui/AppContext.h"
 #include "gui/widgets/BusyButton.h"
 #include "gui/widgets/Card.h"
@@ -18,7 +17,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTime>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 const QString paneTitle = QStringLiteral("自动联网");
@@ -66,7 +64,7 @@ QLabel *statusTitle(const QString &text, QWidget *parent)
 } // namespace
 
 AutoLoginSettingsView::AutoLoginSettingsView(AppContext &context, QWidget *parent)
-    : ScrollingPane(paneTitle, parent), m_context(context)
+    : ScrollingPane(paneTitle, parent), m_context(context), m_networkStatus(context.networkProbe)
 {
     column()->addWidget(createSwitchCard());
     column()->addWidget(createStatusCard());
@@ -74,8 +72,8 @@ AutoLoginSettingsView::AutoLoginSettingsView(AppContext &context, QWidget *paren
 
     m_refreshTimer.setInterval(refreshIntervalMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, &AutoLoginSettingsView::refresh);
-    connect(&m_wifiWatcher, &QFutureWatcherBase::finished, this, &AutoLoginSettingsView::wifiLookedUp);
-    connect(&m_probeWatcher, &QFutureWatcherBase::finished, this, &AutoLoginSettingsView::probed);
+    connect(&m_networkStatus, &NetworkStatusQuery::wifiLookedUp, this, &AutoLoginSettingsView::wifiLookedUp);
+    connect(&m_networkStatus, &NetworkStatusQuery::refreshed, this, &AutoLoginSettingsView::refreshed);
 }
 
 QWidget *AutoLoginSettingsView::createSwitchCard()
@@ -209,35 +207,23 @@ void AutoLoginSettingsView::setAutoLoginEnabled(bool enabled)
 
 void AutoLoginSettingsView::refresh()
 {
-    if (m_isRefreshing)
+    if (isRefreshing())
         return;
-    setRefreshing(true);
+    m_refreshButton->setBusy(true, refreshingTitle);
     addLog(refreshStartedLog);
-    NetworkProbe &probe = m_context.networkProbe;
-    m_wifiWatcher.setFuture(QtConcurrent::run([&probe] {
-        WifiLookup lookup;
-        lookup.ssid = probe.getCurrentWiFiSSID();
-        lookup.isSchoolWiFi = probe.isConnectedToSchoolWiFi();
-        return lookup;
-    }));
+    m_networkStatus.refresh();
 }
 
-void AutoLoginSettingsView::wifiLookedUp()
+void AutoLoginSettingsView::wifiLookedUp(const std::optional<QString> &ssid, bool campusNetwork)
 {
-    const WifiLookup lookup = m_wifiWatcher.result();
-    m_currentWiFi = lookup.ssid;
-    m_isSchoolWiFi = lookup.isSchoolWiFi;
-    m_wifiValue->setText(m_currentWiFi.value_or(notObtained));
+    m_wifiValue->setText(ssid.value_or(notObtained));
     Theme::setTextColour(m_wifiValue,
-                         m_isSchoolWiFi ? Theme::success(palette()) : Theme::secondaryText(palette()));
-
-    NetworkProbe &probe = m_context.networkProbe;
-    m_probeWatcher.setFuture(QtConcurrent::run([&probe] { return probe.isInternetReachable(); }));
+                         campusNetwork ? Theme::success(palette()) : Theme::secondaryText(palette()));
 }
 
-void AutoLoginSettingsView::probed()
+void AutoLoginSettingsView::refreshed(const NetworkStatus &status)
 {
-    const bool hasNetwork = m_probeWatcher.result();
+    const bool hasNetwork = status.internetReachable;
     const QColor colour = hasNetwork ? Theme::success(palette()) : Theme::failure(palette());
     m_networkDot->setPixmap(
         SymbolIcon::pixmap(QStringLiteral("circle.fill"), dotSize, colour, devicePixelRatioF()));
@@ -246,16 +232,10 @@ void AutoLoginSettingsView::probed()
     m_lastRefreshValue->setText(mediumTime(QTime::currentTime()));
     m_lastRefreshTitle->show();
     m_lastRefreshValue->show();
-    setRefreshing(false);
-    addLog(refreshDoneLog.arg(m_currentWiFi.value_or(notObtained),
-                              m_isSchoolWiFi ? schoolSuffix : notSchoolSuffix,
+    m_refreshButton->setBusy(false, refreshingTitle);
+    addLog(refreshDoneLog.arg(status.ssid.value_or(notObtained),
+                              status.campusNetwork ? schoolSuffix : notSchoolSuffix,
                               hasNetwork ? connectedText : disconnectedText));
-}
-
-void AutoLoginSettingsView::setRefreshing(bool refreshing)
-{
-    m_isRefreshing = refreshing;
-    m_refreshButton->setBusy(refreshing, refreshingTitle);
 }
 
 void AutoLoginSettingsView::addLog(const QString &message)

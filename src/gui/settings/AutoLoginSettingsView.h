@@ -1,8 +1,8 @@
 #pragma once
 
+#include "autologin/NetworkStatusQuery.h"
 #include "gui/widgets/ScrollingPane.h"
 
-#include <QFutureWatcher>
 #include <QStringList>
 #include <QTimer>
 
@@ -16,7 +16,8 @@ class ToggleSwitch;
 
 /// The "自动联网" pane: the automatic sign-in switches, the current Wi-Fi network and internet
 /// reachability with a log of refreshes, and which process runs the engine. While shown it refreshes
-/// every minute; the SSID lookup and the probe run on the thread pool, never on the main thread.
+/// every minute; the SSID lookup and the probe run on the network status query's threads, never on
+/// the main thread.
 class AutoLoginSettingsView : public ScrollingPane
 {
     Q_OBJECT
@@ -31,7 +32,7 @@ public:
     /// the log follow when both answers are in. Does nothing while a refresh is still running.
     void refresh();
 
-    bool isRefreshing() const { return m_isRefreshing; }
+    bool isRefreshing() const { return m_networkStatus.isRefreshing(); }
     /// The log, newest line first.
     const QStringList &refreshLogs() const { return m_refreshLogs; }
     const QTimer &refreshTimer() const { return m_refreshTimer; }
@@ -41,32 +42,20 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    struct WifiLookup
-    {
-        std::optional<QString> ssid;
-        bool isSchoolWiFi = false;
-    };
-
     QWidget *createSwitchCard();
     QWidget *createStatusCard();
     QWidget *createLogCard();
 
     void setAutoLoginEnabled(bool enabled);
-    void wifiLookedUp();
-    void probed();
-    void setRefreshing(bool refreshing);
+    void wifiLookedUp(const std::optional<QString> &ssid, bool campusNetwork);
+    void refreshed(const NetworkStatus &status);
     void addLog(const QString &message);
     void clearLogs();
     QString engineOwnerText() const;
 
     AppContext &m_context;
     QTimer m_refreshTimer;
-    QFutureWatcher<WifiLookup> m_wifiWatcher;
-    QFutureWatcher<bool> m_probeWatcher;
-
-    std::optional<QString> m_currentWiFi;
-    bool m_isSchoolWiFi = false;
-    bool m_isRefreshing = false;
+    NetworkStatusQuery m_networkStatus;
     QStringList m_refreshLogs;
 
     ToggleSwitch *m_autoLoginSwitch = nullptr;

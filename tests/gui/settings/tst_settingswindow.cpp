@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScopeGuard>
-#include <QThreadPool>
 #include <QtTest>
 
 class TestSettingsWindow : public QObject
@@ -67,8 +66,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        m_pane.reset();
-        QThreadPool::globalInstance()->waitForDone(); // no lookup outlives its fixture
+        m_pane.reset(); // its lookups end with it: none outlives its fixture
         m_t.reset();
     }
 
@@ -315,7 +313,6 @@ private Q_SLOTS:
         QVERIFY(pane->isRefreshing());
         m_pane.reset();
         QTRY_COMPARE(m_t->probesAnswered.load(), 1);
-        QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::sendPostedEvents(); // the probe's answer, had anything kept listening
         QCoreApplication::processEvents();
     }
@@ -345,10 +342,7 @@ private Q_SLOTS:
         LinuxWifiClient wifi(QDBusConnection::systemBus());
         NetworkProbe probe(wifi, m_t->location, m_t->preferences, m_t->portal.url(), m_t->portal.address());
         // The pane and its lookups end before the probe and the client they use.
-        const auto done = qScopeGuard([this] {
-            m_pane.reset();
-            QThreadPool::globalInstance()->waitForDone();
-        });
+        const auto done = qScopeGuard([this] { m_pane.reset(); });
         AppContext &context = m_t->context();
         AppContext overNetworkManager{
             context.preferences,   context.keychain, context.authService, context.statistics, probe,
