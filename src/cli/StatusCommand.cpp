@@ -2,7 +2,6 @@
 
 #include "autologin/NetworkStatusQuery.h"
 #include "common/Log.h"
-#include "platform/AppServices.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -14,9 +13,9 @@ namespace {
 constexpr int labelWidth = 16;
 
 // The status as the engine would look it up, waited for in the command's own event loop.
-NetworkStatus readStatus()
+NetworkStatus readStatus(NetworkProbe &probe)
 {
-    NetworkStatusQuery query(AppServices::networkProbe());
+    NetworkStatusQuery query(probe);
     NetworkStatus status;
     QObject::connect(&query, &NetworkStatusQuery::refreshed, &query, [&status](const NetworkStatus &answer) {
         status = answer;
@@ -76,7 +75,7 @@ int StatusCommand::run(const QStringList &arguments)
     }
 
     Log::setStderrCopy(parser.isSet(verbose));
-    const NetworkStatus status = readStatus();
+    const NetworkStatus status = readStatus(m_context.networkProbe());
     QTextStream out(stdout);
     if (parser.isSet(json))
         out << QJsonDocument(toJson(status)).toJson(QJsonDocument::Indented);
