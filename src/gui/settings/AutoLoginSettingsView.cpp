@@ -60,7 +60,7 @@ QString mediumTime(const QTime &time)
 QLabel *statusTitle(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    Theme::setTextColour(label, Theme::secondaryText(label->palette()));
+    Theme::setTextTone(label, Theme::Tone::Secondary);
     return label;
 }
 } // namespace
@@ -142,11 +142,11 @@ QWidget *AutoLoginSettingsView::createStatusCard()
     card->contentLayout()->addWidget(m_refreshButton, 0, Qt::AlignLeft);
 
     // The state before the first refresh: nothing known, no network.
-    Theme::setTextColour(m_wifiValue, Theme::secondaryText(palette()));
+    Theme::setTextTone(m_wifiValue, Theme::Tone::Secondary);
     m_networkDot->setPixmap(SymbolIcon::pixmap(QStringLiteral("circle.fill"), dotSize,
                                                Theme::failure(palette()), devicePixelRatioF()));
     m_networkValue->setText(disconnectedText);
-    Theme::setTextColour(m_networkValue, Theme::failure(palette()));
+    Theme::setTextTone(m_networkValue, Theme::Tone::Failure);
     return card;
 }
 
@@ -155,7 +155,7 @@ QWidget *AutoLoginSettingsView::createLogCard()
     auto *card = new Card;
     auto *header = new QHBoxLayout;
     auto *heading = new QLabel(logHeading, card);
-    Theme::makeTitle(heading, Theme::headlinePointSize);
+    Theme::style(heading, Theme::Text::headline);
     auto *clearButton = new QPushButton(clearTitle, card);
     clearButton->setObjectName(QStringLiteral("clearLogButton"));
     connect(clearButton, &QPushButton::clicked, this, &AutoLoginSettingsView::clearLogs);
@@ -228,8 +228,7 @@ void AutoLoginSettingsView::wifiLookedUp()
     m_currentWiFi = lookup.ssid;
     m_isSchoolWiFi = lookup.isSchoolWiFi;
     m_wifiValue->setText(m_currentWiFi.value_or(notObtained));
-    Theme::setTextColour(m_wifiValue,
-                         m_isSchoolWiFi ? Theme::success(palette()) : Theme::secondaryText(palette()));
+    Theme::setTextTone(m_wifiValue, m_isSchoolWiFi ? Theme::Tone::Success : Theme::Tone::Secondary);
 
     NetworkProbe &probe = m_context.networkProbe;
     m_probeWatcher.setFuture(QtConcurrent::run([&probe] { return probe.isInternetReachable(); }));
@@ -242,7 +241,7 @@ void AutoLoginSettingsView::probed()
     m_networkDot->setPixmap(
         SymbolIcon::pixmap(QStringLiteral("circle.fill"), dotSize, colour, devicePixelRatioF()));
     m_networkValue->setText(hasNetwork ? connectedText : disconnectedText);
-    Theme::setTextColour(m_networkValue, colour);
+    Theme::setTextTone(m_networkValue, hasNetwork ? Theme::Tone::Success : Theme::Tone::Failure);
     m_lastRefreshValue->setText(mediumTime(QTime::currentTime()));
     m_lastRefreshTitle->show();
     m_lastRefreshValue->show();

@@ -141,7 +141,7 @@ QWidget *GeneralSettingsView::createDockCard()
         m_hideDockIcon->setEnabled(false);
         auto *note = new QLabel(dockUnsupportedNote, card);
         note->setObjectName(QStringLiteral("dockUnsupportedNote"));
-        Theme::makeSecondary(note);
+        Theme::style(note, Theme::Text::caption, Theme::Tone::Secondary);
         card->contentLayout()->addWidget(note);
     }
 
