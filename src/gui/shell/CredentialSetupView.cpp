@@ -3,6 +3,7 @@
 #include "auth/HTTPAuthService.h"
 #include "gui/AppContext.h"
 #include "gui/widgets/AccentButton.h"
+#include "gui/widgets/Alert.h"
 #include "gui/widgets/SymbolView.h"
 #include "gui/widgets/Theme.h"
 #include "gui/widgets/ToggleSwitch.h"
@@ -188,11 +189,8 @@ void CredentialSetupView::updateButton()
 void CredentialSetupView::showError(const QString &message)
 {
     if (!m_alert) {
-        m_alert = new QMessageBox(QMessageBox::Warning, alertTitle, message, QMessageBox::NoButton, this);
-        m_alert->setObjectName(QStringLiteral("verificationAlert"));
-        m_alert->addButton(alertButton, QMessageBox::RejectRole);
-        m_alert->setWindowModality(Qt::WindowModal);
-        m_alert->setAttribute(Qt::WA_DeleteOnClose);
+        m_alert = Alert::create(this, QStringLiteral("verificationAlert"), QMessageBox::Warning, alertTitle,
+                                message, Alert::Style::Plain, {{alertButton, QMessageBox::RejectRole}});
     }
     m_alert->setText(message);
     m_alert->open();
