@@ -29,14 +29,11 @@ const QString usageText =
                    "应用会在菜单栏保留图标，方便随时访问。");
 const QString closingLine = QStringLiteral("期待您的反馈！");
 constexpr int outlineWidth = 2;
-constexpr int productNamePointSize = 22;
 
 QLabel *sectionTitle(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setWeight(QFont::DemiBold);
-    label->setFont(font);
+    Theme::style(label, Theme::Text::emphasis);
     return label;
 }
 } // namespace
@@ -51,11 +48,11 @@ AboutSettingsView::AboutSettingsView(QWidget *parent) : ScrollingPane({}, parent
     header->addWidget(image, 0, Qt::AlignHCenter);
     auto *name = new QLabel(productName, this);
     name->setObjectName(QStringLiteral("productName"));
-    Theme::makeTitle(name, productNamePointSize);
+    Theme::style(name, Theme::Text::productName);
     header->addWidget(name, 0, Qt::AlignHCenter);
     auto *version = new QLabel(versionPrefix + VersionManager::currentVersion, this);
     version->setObjectName(QStringLiteral("version"));
-    Theme::makeSecondary(version);
+    Theme::style(version, Theme::Text::caption, Theme::Tone::Secondary);
     header->addWidget(version, 0, Qt::AlignHCenter);
     column()->addLayout(header);
 
@@ -86,7 +83,7 @@ AboutSettingsView::AboutSettingsView(QWidget *parent) : ScrollingPane({}, parent
     column()->addWidget(card);
 
     auto *closing = new QLabel(closingLine, this);
-    Theme::makeSecondary(closing);
+    Theme::style(closing, Theme::Text::caption, Theme::Tone::Secondary);
     column()->addWidget(closing, 0, Qt::AlignHCenter);
 }
 

@@ -58,7 +58,7 @@ QString mediumTime(const QTime &time)
 QLabel *statusTitle(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    Theme::setTextColour(label, Theme::secondaryText(label->palette()));
+    Theme::setTextTone(label, Theme::Tone::Secondary);
     return label;
 }
 } // namespace
@@ -140,11 +140,11 @@ QWidget *AutoLoginSettingsView::createStatusCard()
     card->contentLayout()->addWidget(m_refreshButton, 0, Qt::AlignLeft);
 
     // The state before the first refresh: nothing known, no network.
-    Theme::setTextColour(m_wifiValue, Theme::secondaryText(palette()));
+    Theme::setTextTone(m_wifiValue, Theme::Tone::Secondary);
     m_networkDot->setPixmap(SymbolIcon::pixmap(QStringLiteral("circle.fill"), dotSize,
                                                Theme::failure(palette()), devicePixelRatioF()));
     m_networkValue->setText(disconnectedText);
-    Theme::setTextColour(m_networkValue, Theme::failure(palette()));
+    Theme::setTextTone(m_networkValue, Theme::Tone::Failure);
     return card;
 }
 
@@ -153,7 +153,7 @@ QWidget *AutoLoginSettingsView::createLogCard()
     auto *card = new Card;
     auto *header = new QHBoxLayout;
     auto *heading = new QLabel(logHeading, card);
-    Theme::makeTitle(heading, Theme::headlinePointSize);
+    Theme::style(heading, Theme::Text::headline);
     auto *clearButton = new QPushButton(clearTitle, card);
     clearButton->setObjectName(QStringLiteral("clearLogButton"));
     connect(clearButton, &QPushButton::clicked, this, &AutoLoginSettingsView::clearLogs);
@@ -217,8 +217,7 @@ void AutoLoginSettingsView::refresh()
 void AutoLoginSettingsView::wifiLookedUp(const std::optional<QString> &ssid, bool campusNetwork)
 {
     m_wifiValue->setText(ssid.value_or(notObtained));
-    Theme::setTextColour(m_wifiValue,
-                         campusNetwork ? Theme::success(palette()) : Theme::secondaryText(palette()));
+    Theme::setTextTone(m_wifiValue, campusNetwork ? Theme::Tone::Success : Theme::Tone::Secondary);
 }
 
 void AutoLoginSettingsView::refreshed(const NetworkStatus &status)
@@ -228,7 +227,7 @@ void AutoLoginSettingsView::refreshed(const NetworkStatus &status)
     m_networkDot->setPixmap(
         SymbolIcon::pixmap(QStringLiteral("circle.fill"), dotSize, colour, devicePixelRatioF()));
     m_networkValue->setText(hasNetwork ? connectedText : disconnectedText);
-    Theme::setTextColour(m_networkValue, colour);
+    Theme::setTextTone(m_networkValue, hasNetwork ? Theme::Tone::Success : Theme::Tone::Failure);
     m_lastRefreshValue->setText(mediumTime(QTime::currentTime()));
     m_lastRefreshTitle->show();
     m_lastRefreshValue->show();

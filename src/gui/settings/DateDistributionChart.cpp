@@ -16,14 +16,6 @@ constexpr int labelWidth = 80;
 constexpr int countWidth = 30;
 constexpr qreal barRadius = 4;
 constexpr qreal boxRadius = 8;
-
-QFont smallFont(const QFont &base, bool semibold)
-{
-    QFont font = base;
-    font.setPointSize(Theme::captionPointSize + 1);
-    font.setWeight(semibold ? QFont::DemiBold : QFont::Normal);
-    return font;
-}
 } // namespace
 
 DateDistributionChart::DateDistributionChart(QWidget *parent) : QWidget(parent)
@@ -55,7 +47,7 @@ QString DateDistributionChart::formatDateLabel(const QString &day)
 QSize DateDistributionChart::sizeHint() const
 {
     if (m_bars.isEmpty())
-        return {200, QFontMetrics(smallFont(font(), false)).height() + 2 * padding};
+        return {200, QFontMetrics(Theme::font(Theme::Text::caption)).height() + 2 * padding};
     const int rows = int(m_bars.size());
     return {200, 2 * padding + rows * rowHeight + (rows - 1) * rowSpacing};
 }
@@ -65,7 +57,7 @@ void DateDistributionChart::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     if (m_bars.isEmpty()) {
-        painter.setFont(smallFont(font(), false));
+        painter.setFont(Theme::font(Theme::Text::caption));
         painter.setPen(Theme::secondaryText(palette()));
         painter.drawText(rect().adjusted(padding, 0, -padding, 0), Qt::AlignVCenter | Qt::AlignLeft,
                          emptyText);
@@ -80,7 +72,7 @@ void DateDistributionChart::paintEvent(QPaintEvent *)
     int top = padding;
     for (const Bar &bar : m_bars) {
         const QRect row(padding, top, width() - 2 * padding, rowHeight);
-        painter.setFont(smallFont(font(), false));
+        painter.setFont(Theme::font(Theme::Text::caption));
         painter.setPen(Theme::secondaryText(palette()));
         painter.drawText(QRect(row.left(), row.top(), labelWidth, rowHeight),
                          Qt::AlignVCenter | Qt::AlignLeft, formatDateLabel(bar.day));
@@ -88,7 +80,7 @@ void DateDistributionChart::paintEvent(QPaintEvent *)
         painter.setBrush(Theme::accent(palette()));
         painter.drawRoundedRect(QRectF(barLeft, row.top(), barSpace * bar.fraction, rowHeight), barRadius,
                                 barRadius);
-        painter.setFont(smallFont(font(), true));
+        painter.setFont(Theme::font(Theme::Text::captionEmphasis));
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(QRect(row.right() - countWidth, row.top(), countWidth, rowHeight),
                          Qt::AlignVCenter | Qt::AlignRight, QString::number(bar.count));

@@ -3,6 +3,7 @@
 #include "auth/HTTPAuthService.h"
 #include "desktop/LaunchAtLogin.h"
 #include "gui/AppContext.h"
+#include "gui/widgets/Alert.h"
 #include "gui/widgets/BusyButton.h"
 #include "gui/widgets/Card.h"
 #include "gui/widgets/SettingRow.h"
@@ -14,7 +15,6 @@
 #include "store/Preferences.h"
 
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,8 +52,6 @@ const QString confirmResetTitle = QStringLiteral("确认重置");
 const QString confirmResetMessage = QStringLiteral("确定要清除所有保存的凭据吗？清除后将退出程序。");
 const QString cancelTitle = QStringLiteral("取消");
 constexpr int statusIconSize = 14;
-constexpr int alertIconSize = 40;
-constexpr int alertMinimumWidth = 340;
 } // namespace
 
 GeneralSettingsView::GeneralSettingsView(AppContext &context, QWidget *parent)
@@ -141,7 +139,7 @@ QWidget *GeneralSettingsView::createDockCard()
         m_hideDockIcon->setEnabled(false);
         auto *note = new QLabel(dockUnsupportedNote, card);
         note->setObjectName(QStringLiteral("dockUnsupportedNote"));
-        Theme::makeSecondary(note);
+        Theme::style(note, Theme::Text::caption, Theme::Tone::Secondary);
         card->contentLayout()->addWidget(note);
     }
 
@@ -257,14 +255,12 @@ void GeneralSettingsView::setLaunchAtLogin(bool enabled)
 
 void GeneralSettingsView::confirmReset()
 {
-    QMessageBox *alert = createAlert(QStringLiteral("resetAlert"), QMessageBox::Warning, confirmResetTitle,
-                                     confirmResetMessage);
-    alert->addButton(cancelTitle, QMessageBox::RejectRole);
-    QPushButton *confirm = alert->addButton(resetButtonTitle, QMessageBox::DestructiveRole);
-    confirm->setObjectName(QStringLiteral("confirmResetButton"));
-    Theme::makeDestructive(confirm);
-    connect(confirm, &QPushButton::clicked, this, &GeneralSettingsView::reset);
-    alert->open();
+    Alert::create(this, QStringLiteral("resetAlert"), QMessageBox::Warning, confirmResetTitle,
+                  confirmResetMessage, Alert::Style::Titled,
+                  {{cancelTitle, QMessageBox::RejectRole},
+                   {resetButtonTitle, QMessageBox::DestructiveRole, Alert::Emphasis::Destructive,
+                    QStringLiteral("confirmResetButton"), [this] { reset(); }}})
+        ->open();
 }
 
 void GeneralSettingsView::reset()
@@ -278,28 +274,10 @@ void GeneralSettingsView::reset()
                        QCoreApplication::instance(), [&context] { context.quit(); });
 }
 
-QMessageBox *GeneralSettingsView::createAlert(const QString &objectName, QMessageBox::Icon icon,
-                                              const QString &title, const QString &message)
-{
-    auto *alert = new QMessageBox(icon, title, QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()),
-                                  QMessageBox::NoButton, this);
-    alert->setInformativeText(message);
-    if (icon == QMessageBox::Information) {
-        alert->setIconPixmap(SymbolIcon::pixmap(QStringLiteral("checkmark.circle.fill"), alertIconSize,
-                                                Theme::success(palette()), devicePixelRatioF()));
-    }
-    // Wide enough for a sentence on one or two lines rather than a narrow column.
-    if (auto *grid = qobject_cast<QGridLayout *>(alert->layout()))
-        grid->addItem(new QSpacerItem(alertMinimumWidth, 0), grid->rowCount(), 0, 1, grid->columnCount());
-    alert->setObjectName(objectName);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    return alert;
-}
-
 void GeneralSettingsView::showAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,
                                     const QString &message)
 {
-    QMessageBox *alert = createAlert(objectName, icon, title, message);
-    Theme::makePrimary(alert->addButton(okTitle, QMessageBox::AcceptRole));
-    alert->open();
+    Alert::create(this, objectName, icon, title, message, Alert::Style::Titled,
+                  {{okTitle, QMessageBox::AcceptRole, Alert::Emphasis::Primary}})
+        ->open();
 }

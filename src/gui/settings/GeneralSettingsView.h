@@ -44,9 +44,6 @@ private:
     void setLaunchAtLogin(bool enabled);
     void confirmReset();
     void reset();
-    /// An alert with the title in bold above the message; it deletes itself when closed.
-    QMessageBox *createAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,
-                             const QString &message);
     /// Shows a one-button alert ("确定") without blocking the event loop.
     void showAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,
                    const QString &message);

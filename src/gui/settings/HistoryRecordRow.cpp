@@ -18,6 +18,6 @@ HistoryRecordRow::HistoryRecordRow(const HistoryRecord &record, QWidget *parent)
     row->addWidget(clock);
     row->addWidget(new QLabel(record.date, this), 1);
     auto *time = new QLabel(record.time, this);
-    Theme::makeSecondary(time);
+    Theme::style(time, Theme::Text::caption, Theme::Tone::Secondary);
     row->addWidget(time);
 }

@@ -68,9 +68,7 @@ QWidget *SettingsWindowView::createSidebar()
     sidebar->setObjectName(QStringLiteral("sidebar"));
     sidebar->setFixedWidth(sidebarWidth);
     sidebar->setAutoFillBackground(true);
-    QPalette palette = sidebar->palette();
-    palette.setColor(QPalette::Window, Theme::controlBackground(palette));
-    sidebar->setPalette(palette);
+    Theme::setBackgroundTone(sidebar, Theme::Tone::ControlBackground);
 
     auto *column = new QVBoxLayout(sidebar);
     column->setContentsMargins(10, 16, 10, 12);

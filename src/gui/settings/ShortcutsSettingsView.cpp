@@ -31,13 +31,13 @@ ShortcutsSettingsView::ShortcutsSettingsView(GlobalShortcutsManager &shortcuts, 
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->setSpacing(16);
     auto *heading = new QLabel(title, this);
-    Theme::makeTitle(heading);
+    Theme::style(heading, Theme::Text::title);
     layout->addWidget(heading);
     if (!m_shortcuts.canRegisterHotKeys()) {
         auto *note = new QLabel(waylandNote, this);
         note->setObjectName(QStringLiteral("waylandNote"));
         note->setWordWrap(true);
-        Theme::makeSecondary(note);
+        Theme::style(note, Theme::Text::caption, Theme::Tone::Secondary);
         layout->addWidget(note);
     }
 
@@ -83,7 +83,7 @@ ShortcutsSettingsView::Row ShortcutsSettingsView::addShortcutCard(const QString 
     texts->setSpacing(2);
     texts->addWidget(new QLabel(rowTitle, card));
     auto *descriptionLabel = new QLabel(description, card);
-    Theme::makeSecondary(descriptionLabel);
+    Theme::style(descriptionLabel, Theme::Text::caption, Theme::Tone::Secondary);
     texts->addWidget(descriptionLabel);
     row->addLayout(texts);
     row->addStretch();
@@ -95,9 +95,7 @@ ShortcutsSettingsView::Row ShortcutsSettingsView::addShortcutCard(const QString 
 
     auto *refused = new QLabel(refusedNote, card);
     refused->setObjectName(name + QStringLiteral("RefusedNote"));
-    QPalette colours = refused->palette();
-    colours.setColor(QPalette::WindowText, Theme::attention(colours));
-    refused->setPalette(colours);
+    Theme::setTextTone(refused, Theme::Tone::Attention);
     refused->setAlignment(Qt::AlignRight);
     refused->hide();
     card->contentLayout()->addWidget(refused);

@@ -11,7 +11,6 @@
 namespace {
 constexpr int symbolSize = 40;
 constexpr int symbolBoxWidth = 60;
-constexpr int valuePointSize = 24;
 constexpr qreal radius = 12;
 } // namespace
 
@@ -31,10 +30,10 @@ StatisticsCard::StatisticsCard(const QString &title, const QString &iconName, co
     auto *texts = new QVBoxLayout;
     texts->setSpacing(2);
     auto *titleLabel = new QLabel(title, this);
-    Theme::makeSecondary(titleLabel);
+    Theme::style(titleLabel, Theme::Text::caption, Theme::Tone::Secondary);
     texts->addWidget(titleLabel);
     m_value->setObjectName(QStringLiteral("statisticsCardValue"));
-    Theme::makeTitle(m_value, valuePointSize);
+    Theme::style(m_value, Theme::Text::figure);
     texts->addWidget(m_value);
     row->addLayout(texts, 1);
 }

@@ -11,11 +11,9 @@ StatisticsRow::StatisticsRow(const QString &label, QWidget *parent)
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     auto *labelText = new QLabel(label, this);
-    Theme::setTextColour(labelText, Theme::secondaryText(labelText->palette()));
+    Theme::setTextTone(labelText, Theme::Tone::Secondary);
     row->addWidget(labelText, 1);
-    QFont font = m_value->font();
-    font.setWeight(QFont::DemiBold);
-    m_value->setFont(font);
+    Theme::style(m_value, Theme::Text::emphasis);
     row->addWidget(m_value);
 }
 

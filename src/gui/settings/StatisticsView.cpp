@@ -115,7 +115,7 @@ QWidget *StatisticsView::createSection(const QString &heading, QWidget *box, con
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(16);
     auto *headline = new QLabel(heading, section);
-    Theme::makeTitle(headline, Theme::headlinePointSize);
+    Theme::style(headline, Theme::Text::headline);
     layout->addWidget(headline);
     layout->addWidget(box);
     return section;

@@ -3,6 +3,7 @@
 #include "auth/HTTPAuthService.h"
 #include "gui/AppContext.h"
 #include "gui/widgets/AccentButton.h"
+#include "gui/widgets/Alert.h"
 #include "gui/widgets/SymbolView.h"
 #include "gui/widgets/Theme.h"
 #include "gui/widgets/ToggleSwitch.h"
@@ -37,7 +38,7 @@ constexpr int buttonHeight = 44;
 QLabel *fieldLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    Theme::style(label, Theme::subheadlineSize + 1, QFont::Normal, Theme::Tone::Secondary);
+    Theme::style(label, Theme::Text::detail, Theme::Tone::Secondary);
     return label;
 }
 } // namespace
@@ -53,7 +54,7 @@ CredentialSetupView::CredentialSetupView(AppContext &context, QWidget *parent)
     layout->setSpacing(0);
 
     auto *title = new QLabel(heading, this);
-    Theme::style(title, 24, QFont::Bold);
+    Theme::style(title, Theme::Text::formTitle);
     title->setAlignment(Qt::AlignCenter);
     layout->addWidget(title);
     layout->addSpacing(14);
@@ -62,12 +63,12 @@ CredentialSetupView::CredentialSetupView(AppContext &context, QWidget *parent)
     layout->addWidget(symbol, 0, Qt::AlignHCenter);
     layout->addSpacing(10);
     auto *bodyTitle = new QLabel(heading, this);
-    Theme::style(bodyTitle, Theme::title2Size, QFont::DemiBold);
+    Theme::style(bodyTitle, Theme::Text::formHeadline);
     bodyTitle->setAlignment(Qt::AlignCenter);
     layout->addWidget(bodyTitle);
     layout->addSpacing(6);
     auto *body = new QLabel(explanation, this);
-    Theme::style(body, Theme::subheadlineSize + 1, QFont::Normal, Theme::Tone::Secondary);
+    Theme::style(body, Theme::Text::detail, Theme::Tone::Secondary);
     body->setAlignment(Qt::AlignCenter);
     body->setWordWrap(true);
     layout->addWidget(body);
@@ -188,11 +189,8 @@ void CredentialSetupView::updateButton()
 void CredentialSetupView::showError(const QString &message)
 {
     if (!m_alert) {
-        m_alert = new QMessageBox(QMessageBox::Warning, alertTitle, message, QMessageBox::NoButton, this);
-        m_alert->setObjectName(QStringLiteral("verificationAlert"));
-        m_alert->addButton(alertButton, QMessageBox::RejectRole);
-        m_alert->setWindowModality(Qt::WindowModal);
-        m_alert->setAttribute(Qt::WA_DeleteOnClose);
+        m_alert = Alert::create(this, QStringLiteral("verificationAlert"), QMessageBox::Warning, alertTitle,
+                                message, Alert::Style::Plain, {{alertButton, QMessageBox::RejectRole}});
     }
     m_alert->setText(message);
     m_alert->open();

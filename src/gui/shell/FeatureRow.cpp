@@ -10,8 +10,6 @@
 namespace {
 constexpr int iconSize = 18;
 constexpr int iconColumnWidth = 24;
-constexpr qreal titleSize = 14;
-constexpr qreal descriptionSize = 12;
 } // namespace
 
 FeatureRow::FeatureRow(const QString &icon, const QString &title, const QString &description, QWidget *parent)
@@ -31,9 +29,9 @@ FeatureRow::FeatureRow(const QString &icon, const QString &title, const QString 
     auto *text = new QVBoxLayout;
     text->setSpacing(4);
     auto *titleLabel = new QLabel(title, this);
-    Theme::style(titleLabel, titleSize, QFont::Medium);
+    Theme::style(titleLabel, Theme::Text::itemTitle);
     auto *descriptionLabel = new QLabel(description, this);
-    Theme::style(descriptionLabel, descriptionSize, QFont::Normal, Theme::Tone::Secondary);
+    Theme::style(descriptionLabel, Theme::Text::detail, Theme::Tone::Secondary);
     descriptionLabel->setWordWrap(true);
     text->addWidget(titleLabel);
     text->addWidget(descriptionLabel);

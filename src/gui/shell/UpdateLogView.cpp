@@ -47,7 +47,7 @@ UpdateLogView::UpdateLogView(AppContext &context, QWidget *parent) : QWidget(par
     layout->setSpacing(0);
 
     auto *title = new QLabel(heading, this);
-    Theme::style(title, 28, QFont::Bold);
+    Theme::style(title, Theme::Text::screenTitle);
     title->setAlignment(Qt::AlignCenter);
     title->setContentsMargins(0, 20, 0, 16);
     layout->addWidget(title);
@@ -83,9 +83,9 @@ QWidget *UpdateLogView::makeContent()
     auto *versionLine = new QHBoxLayout;
     versionLine->setSpacing(10);
     auto *name = new QLabel(productName, content);
-    Theme::style(name, 32, QFont::Bold);
+    Theme::style(name, Theme::Text::heroTitle);
     auto *version = new QLabel(VersionManager::currentVersion, content);
-    Theme::style(version, 24, QFont::DemiBold, Theme::Tone::Accent);
+    Theme::style(version, Theme::Text::version, Theme::Tone::Accent);
     versionLine->addWidget(name, 0, Qt::AlignBaseline);
     versionLine->addWidget(version, 0, Qt::AlignBaseline);
     versionLine->addStretch();
@@ -103,7 +103,7 @@ void UpdateLogView::addSection(QVBoxLayout *layout, const QString &heading, cons
     auto *section = new QVBoxLayout;
     section->setSpacing(12);
     auto *title = new QLabel(heading);
-    Theme::style(title, Theme::headlineSize + 2, QFont::DemiBold);
+    Theme::style(title, Theme::Text::sectionHeading);
     section->addWidget(title);
     for (const QStringList &row : rows)
         section->addWidget(new FeatureRow(row.at(0), row.at(1), row.at(2)));

@@ -38,15 +38,17 @@ WelcomeView::WelcomeView(AppContext &context, QWidget *parent)
 
     m_pages->addWidget(makePage(
         Artwork::logo, {150, 150},
-        {makeText(welcomeTitle, 32, QFont::Bold, false), makeText(welcomeSubtitle, 20, QFont::Normal, true),
-         makeText(introLine1 + QLatin1Char('\n') + introLine2, 16, QFont::Normal, true)},
+        {makeText(welcomeTitle, Theme::Text::heroTitle, Theme::Tone::Primary),
+         makeText(welcomeSubtitle, Theme::Text::subtitle, Theme::Tone::Secondary),
+         makeText(introLine1 + QLatin1Char('\n') + introLine2, Theme::Text::lead, Theme::Tone::Secondary)},
         continueTitle));
-    m_pages->addWidget(
-        makePage(Artwork::menubar, {400, 250},
-                 {makeText(trayTip, 17, QFont::Medium, false), makeText(trayHint, 13, QFont::Normal, true)},
-                 continueTitle));
-    m_pages->addWidget(
-        makePage(Artwork::avatar, {120, 120}, {makeText(feedback, 15, QFont::Normal, true)}, startTitle));
+    m_pages->addWidget(makePage(Artwork::menubar, {400, 250},
+                                {makeText(trayTip, Theme::Text::tip, Theme::Tone::Primary),
+                                 makeText(trayHint, Theme::Text::footnote, Theme::Tone::Secondary)},
+                                continueTitle));
+    m_pages->addWidget(makePage(Artwork::avatar, {120, 120},
+                                {makeText(feedback, Theme::Text::message, Theme::Tone::Secondary)},
+                                startTitle));
 }
 
 int WelcomeView::currentPage() const
@@ -84,10 +86,10 @@ QWidget *WelcomeView::makePage(const QString &image, QSize imageSize, const QLis
     return page;
 }
 
-QWidget *WelcomeView::makeText(const QString &text, qreal size, QFont::Weight weight, bool secondary)
+QWidget *WelcomeView::makeText(const QString &text, const Theme::TextStyle &style, Theme::Tone tone)
 {
     auto *label = new QLabel(text);
-    Theme::style(label, size, weight, secondary ? Theme::Tone::Secondary : Theme::Tone::Primary);
+    Theme::style(label, style, tone);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     return label;

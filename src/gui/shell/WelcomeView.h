@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/Theme.h"
+
 #include <QWidget>
 
 struct AppContext;
@@ -26,7 +28,7 @@ Q_SIGNALS:
 private:
     QWidget *makePage(const QString &image, QSize imageSize, const QList<QWidget *> &texts,
                       const QString &buttonTitle);
-    QWidget *makeText(const QString &text, qreal size, QFont::Weight weight, bool secondary);
+    static QWidget *makeText(const QString &text, const Theme::TextStyle &style, Theme::Tone tone);
     void startPressed();
 
     AppContext &m_context;

@@ -9,7 +9,6 @@
 #include <QPainter>
 
 namespace {
-constexpr qreal labelSize = 16;
 constexpr int symbolSize = 16;
 constexpr qreal dimmedOpacity = 0.6;
 } // namespace
@@ -34,7 +33,7 @@ AccentButton::AccentButton(const QString &text, const QString &symbol, QWidget *
         row->addWidget(m_spinner);
     }
     m_label = new QLabel(text, this);
-    Theme::style(m_label, labelSize, QFont::Medium, Theme::Tone::OnAccent);
+    Theme::style(m_label, Theme::Text::button, Theme::Tone::OnAccent);
     row->addWidget(m_label);
     row->addStretch();
     for (QWidget *child : findChildren<QWidget *>())

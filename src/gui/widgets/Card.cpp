@@ -13,7 +13,7 @@ Card::Card(const QString &heading, QWidget *parent) : QFrame(parent)
     layout->setSpacing(10);
     if (!heading.isEmpty()) {
         m_heading = new QLabel(heading, this);
-        Theme::makeTitle(m_heading, Theme::headlinePointSize);
+        Theme::style(m_heading, Theme::Text::headline);
         layout->addWidget(m_heading);
     }
     m_content = new QVBoxLayout;

@@ -19,7 +19,7 @@ ScrollingPane::ScrollingPane(const QString &title, QWidget *parent) : QScrollAre
     if (!title.isEmpty()) {
         auto *heading = new QLabel(title, content);
         heading->setObjectName(QStringLiteral("paneTitle"));
-        Theme::makeTitle(heading);
+        Theme::style(heading, Theme::Text::title);
         outer->addWidget(heading);
     }
     m_column = new QVBoxLayout;

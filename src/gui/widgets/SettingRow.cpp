@@ -14,14 +14,12 @@ SettingRow::SettingRow(const QString &title, const QString &description, QWidget
     row->setSpacing(16);
     auto *texts = new QVBoxLayout;
     texts->setSpacing(3);
-    QFont font = m_title->font();
-    font.setWeight(QFont::DemiBold);
-    m_title->setFont(font);
+    Theme::style(m_title, Theme::Text::emphasis);
     texts->addWidget(m_title);
     if (!description.isEmpty()) {
         auto *detail = new QLabel(description, this);
         detail->setWordWrap(true);
-        Theme::makeSecondary(detail);
+        Theme::style(detail, Theme::Text::caption, Theme::Tone::Secondary);
         texts->addWidget(detail);
     }
     row->addLayout(texts, 1);

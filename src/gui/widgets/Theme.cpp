@@ -2,15 +2,13 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QFont>
 #include <QFontDatabase>
 #include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QMap>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QStyle>
-#include <QLabel>
-
-#include <functional>
 
 namespace Theme {
 
@@ -102,7 +100,7 @@ void apply(QApplication &application)
     QFont font = application.font();
     // Chinese text falls back to a CJK family when the desktop font has no such glyphs.
     font.setFamilies({font.family(), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei")});
-    font.setPointSize(bodyPointSize);
+    font.setPointSizeF(Text::body.size);
     application.setFont(font);
     application.setStyleSheet(QStringLiteral(
         "QLineEdit { background: palette(base); border: 1px solid rgba(128, 128, 128, 0.45);"
@@ -116,16 +114,26 @@ void apply(QApplication &application)
         "QPushButton[role=\"destructive\"]:pressed { background: #a81d17; }"));
 }
 
-QFont font(qreal size, QFont::Weight weight)
+QFont font(const TextStyle &style)
 {
     QFont font = QApplication::font();
-    font.setPixelSize(qRound(size));
-    font.setWeight(weight);
+    if (style.unit == TextStyle::Unit::Pixel)
+        font.setPixelSize(qRound(style.size));
+    else
+        font.setPointSizeF(style.size);
+    font.setWeight(style.weight);
+    return font;
+}
+
+QFont monospaceFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSizeF(Text::caption.size);
     return font;
 }
 
 namespace {
-QColor toneColour(Tone tone, const QPalette &palette)
+QColor colour(Tone tone, const QPalette &palette)
 {
     switch (tone) {
     case Tone::Secondary:
@@ -134,57 +142,87 @@ QColor toneColour(Tone tone, const QPalette &palette)
         return accent(palette);
     case Tone::OnAccent:
         return Qt::white;
+    case Tone::Success:
+        return success(palette);
+    case Tone::Failure:
+        return failure(palette);
+    case Tone::Attention:
+        return attention(palette);
+    case Tone::Separator:
+        return separator(palette);
+    case Tone::ControlBackground:
+        return controlBackground(palette);
     case Tone::Primary:
         break;
     }
     return palette.color(QPalette::WindowText);
 }
 
-// The palette a widget would have without colours of its own: its parent's, or the desktop's.
-QPalette surroundings(const QWidget *widget)
-{
-    return widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette(widget);
-}
-
-void applyTone(QLabel *label, Tone tone)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, toneColour(tone, surroundings(label)));
-    label->setPalette(palette);
-}
-
-// Runs `apply` on a widget now and again whenever its palette changes (the desktop switching between
-// light and dark reaches it through its window): a colour set on the widget would otherwise outlive
-// the palette it was taken from.
-class PaletteFollower : public QObject
+// The tones of one widget's palette roles, set on the widget again whenever its palette changes (the
+// desktop switching between light and dark reaches it through its window): a colour set once would
+// outlive the palette it was taken from. It lives as the widget's child, one per widget.
+class ToneKeeper : public QObject
 {
 public:
-    PaletteFollower(QWidget *widget, std::function<void()> apply) : QObject(widget), m_apply(std::move(apply))
+    static void set(QWidget *widget, QPalette::ColorRole role, Tone tone)
     {
-        m_apply();
-        widget->installEventFilter(this);
+        ToneKeeper *keeper = nullptr;
+        for (QObject *child : widget->children()) {
+            if ((keeper = dynamic_cast<ToneKeeper *>(child)))
+                break;
+        }
+        if (!keeper)
+            keeper = new ToneKeeper(widget);
+        keeper->m_tones.insert(role, tone);
+        keeper->apply();
     }
 
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
-            m_apply();
+            apply();
         return false;
     }
 
 private:
-    std::function<void()> m_apply;
+    explicit ToneKeeper(QWidget *widget) : QObject(widget), m_widget(widget)
+    {
+        widget->installEventFilter(this);
+    }
+
+    void apply()
+    {
+        // The palette the widget would have without colours of its own: its parent's, or the desktop's.
+        const QPalette surroundings =
+            m_widget->parentWidget() ? m_widget->parentWidget()->palette() : QApplication::palette(m_widget);
+        QPalette palette = m_widget->palette();
+        for (auto it = m_tones.cbegin(); it != m_tones.cend(); ++it)
+            palette.setColor(it.key(), colour(it.value(), surroundings));
+        m_widget->setPalette(palette);
+    }
+
+    QWidget *m_widget;
+    QMap<QPalette::ColorRole, Tone> m_tones;
 };
 } // namespace
 
-void style(QLabel *label, qreal size, QFont::Weight weight, Tone tone)
+void setTextTone(QLabel *label, Tone tone)
 {
-    label->setFont(font(size, weight));
-    if (tone == Tone::Primary)
-        return;
     // Inside a button a label would otherwise draw in the button's text colour.
     label->setForegroundRole(QPalette::WindowText);
-    new PaletteFollower(label, [label, tone] { applyTone(label, tone); });
+    ToneKeeper::set(label, QPalette::WindowText, tone);
+}
+
+void setBackgroundTone(QWidget *widget, Tone tone)
+{
+    ToneKeeper::set(widget, QPalette::Window, tone);
+}
+
+void style(QLabel *label, const TextStyle &style, Tone tone)
+{
+    label->setFont(font(style));
+    if (tone != Tone::Primary)
+        setTextTone(label, tone);
 }
 
 void fadeIn(QWidget *widget)
@@ -211,11 +249,7 @@ QWidget *divider(QWidget *parent)
     auto *line = new QWidget(parent);
     line->setFixedHeight(1);
     line->setAutoFillBackground(true);
-    new PaletteFollower(line, [line] {
-        QPalette palette = line->palette();
-        palette.setColor(QPalette::Window, separator(surroundings(line)));
-        line->setPalette(palette);
-    });
+    setBackgroundTone(line, Tone::Separator);
     return line;
 }
 
@@ -240,39 +274,6 @@ void makeDestructive(QPushButton *button)
     button->setProperty("role", QStringLiteral("destructive"));
     button->setCursor(Qt::PointingHandCursor);
     repolish(button);
-}
-
-void setTextColour(QLabel *label, const QColor &colour)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-}
-
-QFont monospaceFont()
-{
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPointSize(captionPointSize + 1);
-    return font;
-}
-
-void makeSecondary(QLabel *label)
-{
-    QFont font = label->font();
-    font.setPointSize(captionPointSize + 1);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondaryText(palette));
-    label->setPalette(palette);
-    label->setObjectName(label->objectName().isEmpty() ? QStringLiteral("secondaryLabel") : label->objectName());
-}
-
-void makeTitle(QLabel *label, int pointSize)
-{
-    QFont font = label->font();
-    font.setPointSize(pointSize);
-    font.setBold(true);
-    label->setFont(font);
 }
 
 } // namespace Theme

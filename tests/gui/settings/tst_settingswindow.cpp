@@ -8,8 +8,10 @@
 #include "gui/settings/AutoLoginSettingsView.h"
 #include "gui/settings/GeneralSettingsView.h"
 #include "gui/settings/SettingsWindowView.h"
+#include "gui/widgets/Theme.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QLabel>
@@ -378,6 +380,35 @@ private Q_SLOTS:
         QCOMPARE(m_quits, 1);
         m_pane.reset();
         QCOMPARE(m_t->notifications.observerCount(Notifications::SwitchToAboutSection), 0);
+    }
+
+    // A window that is open when the desktop switches from light to dark takes the dark colours, not the
+    // light ones it was opened with.
+    void followsDesktopPalette()
+    {
+        const QPalette desktop = QApplication::palette();
+        const auto restore = qScopeGuard([&desktop] { QApplication::setPalette(desktop); });
+        QApplication::setPalette(Theme::lightPalette());
+        auto *window = new SettingsWindowView(m_t->context());
+        m_pane.reset(window);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+
+        QApplication::setPalette(Theme::darkPalette()); // reaches the window through the event loop
+        const QPalette dark = Theme::darkPalette();
+        QTRY_COMPARE(window->palette().color(QPalette::Window), dark.color(QPalette::Window));
+        const QList<QLabel *> labels = window->findChildren<QLabel *>();
+        for (const auto &[text, colour] :
+             {std::pair{QStringLiteral("使用已保存的账号密码进行登录"), Theme::secondaryText(dark)},
+              std::pair{QStringLiteral("当前WiFi："), Theme::secondaryText(dark)},
+              std::pair{QStringLiteral("未连接"), Theme::failure(dark)}}) {
+            const auto label =
+                std::find_if(labels.begin(), labels.end(), [&](QLabel *l) { return l->text() == text; });
+            QVERIFY2(label != labels.end(), qPrintable(text));
+            QCOMPARE((*label)->palette().color(QPalette::WindowText), colour);
+        }
+        QCOMPARE(window->findChild<QWidget *>("sidebar")->palette().color(QPalette::Window),
+                 Theme::controlBackground(dark));
     }
 };
 
