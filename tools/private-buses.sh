@@ -3,7 +3,7 @@
 # the array pids (every process started here is added to it) and $tag (the prefix of its messages).
 
 start_bus() { # name; the bus answers at unix:path=$scratch/<name>_bus
-    dbus-daemon --session --nofork --address="unix:path=$scratch/$1_bus" --print-address=3 \
+    dbus-daemon --config-file="$(dirname "${BASH_SOURCE[0]}")/private-bus.conf" --nofork --address="unix:path=$scratch/$1_bus" --print-address=3 \
         3>"$scratch/$1_address" 2>>"$scratch/dbus.log" &
     pids+=($!)
     for _ in $(seq 100); do [ -s "$scratch/$1_address" ] && return 0; sleep 0.1; done

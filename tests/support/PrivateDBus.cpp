@@ -10,8 +10,10 @@ static constexpr int StartupTimeoutMs = 15000;
 
 PrivateDBus::PrivateDBus(Role role) : m_role(role)
 {
-    // A session-type configuration for both roles: it lets the mocks own the system services' names.
-    QProcess &daemon = start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address=1"_s});
+    // A session-type configuration for both roles (it lets the mocks own the system services' names)
+    // without service folders, so nothing installed on the machine is activated.
+    QProcess &daemon = start(u"dbus-daemon"_s, {u"--config-file=" NETLATCH_PRIVATE_BUS_CONF ""_s, u"--nofork"_s,
+                                                u"--print-address=1"_s});
     while (!daemon.canReadLine() && daemon.waitForReadyRead(StartupTimeoutMs)) {
     }
     qputenv(role == Role::System ? "DBUS_SYSTEM_BUS_ADDRESS" : "DBUS_SESSION_BUS_ADDRESS",

@@ -12,11 +12,13 @@ export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$sc
     XDG_CACHE_HOME="$scratch/cache" XDG_RUNTIME_DIR="$scratch/run"
 unset GNOME_KEYRING_CONTROL DBUS_SESSION_BUS_ADDRESS
 
-# An unlock prompt would wait for a person on the test's X server. The bus, which starts the
-# prompter, gets no display, so a prompt fails at once; the command gets the display back.
+# The bus activates nothing installed (tools/private-bus.conf), so no prompter can start: an unlock
+# prompt fails at once instead of waiting for a person on the test's X server. The bus gets no
+# display either way; the command gets it back.
 export NETLATCH_TEST_DISPLAY="${DISPLAY-}"
 status=0
-env -u DISPLAY -u WAYLAND_DISPLAY dbus-run-session -- sh -c '
+conf="$(cd "$(dirname "$0")/../../tools" && pwd)/private-bus.conf"
+env -u DISPLAY -u WAYLAND_DISPLAY dbus-run-session --config-file="$conf" -- sh -c '
     # With an empty password no login keyring would be created, and storing would need a prompt.
     printf "netlatch-test" | gnome-keyring-daemon --unlock --components=secrets >/dev/null
     # Makes the unlocked daemon take its place on the bus before the command runs.
