@@ -170,10 +170,10 @@ private Q_SLOTS:
     // check signs in, so the later ones find the internet and stop without reading the account.
     void eachTriggerRunsItsOwnCheck()
     {
-        m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
-        auto engine = makeEngine();
+        auto engine = makeEngine(); // switched on afterwards: no start-up check
         QSignalSpy signIn(&*m_auth, &HTTPAuthService::isAuthenticatingChanged);
         QSignalSpy refreshed(engine.get(), &AutoLoginManager::statusCacheUpdated);
+        engine->enableAutoLogin();
         QTRY_COMPARE(refreshed.size(), 1);
         LogCapture log;
         for (const char *signal : {"screensDidWake", "sessionDidBecomeActive", "applicationDidBecomeActive", "systemDidWake"})
@@ -281,9 +281,9 @@ private Q_SLOTS:
         QFETCH(QString, steps);
         QFETCH(QList<int>, delays);
         QFETCH(int, pauseBanners);
-        m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
         m_preferences.setBool(PreferenceKeys::autoReconnect, true);
         auto engine = makeEngine(0.001);
+        engine->enableAutoLogin();
         LogCapture log;
         const auto count = [&log](const QRegularExpression &pattern) { return log.lines().filter(pattern).size(); };
         const auto settled = [&] {
@@ -343,8 +343,8 @@ private Q_SLOTS:
     {
         QFETCH(int, internetAt);
         QFETCH(QStringList, written);
-        m_preferences.setBool(PreferenceKeys::autoLoginEnabled, true);
         auto engine = makeEngine(100); // the test drives the ticks itself
+        engine->enableAutoLogin();
         QTRY_VERIFY(engine->statusCache().status().ssid.has_value());
         engine->statusLine().updateCountdownStatus();
         QTemporaryFile copy;
