@@ -165,7 +165,7 @@ QString fishScript(const std::vector<std::unique_ptr<Command>> &commands)
     out << "# fish completion for netlatchctl (made by 'netlatchctl completion fish')\n"
         << "function __netlatchctl_after --description 'the arguments typed so far are exactly these'\n"
         << "    set -l tokens (commandline -opc)\n"
-        << "    test \"$(string match -v -- '-*' $tokens[2..-1])\" = \"$argv\"\n"
+        << "    test \"$(string match -v -- '-*' $tokens[2..-1] | string join ' ')\" = \"$argv\"\n"
         << "end\n"
         << complete << " -f\n"
         << complete << " -n __fish_use_subcommand -s h -l help -d 'Show this help'\n"

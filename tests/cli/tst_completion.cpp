@@ -41,6 +41,8 @@ private Q_SLOTS:
                                               QRegularExpression::MultilineOption);
         static const QRegularExpression option(u"(?:^  |, )(--?[\\w-]+)"_s, QRegularExpression::MultilineOption);
         for (const QString &line : commands.split(u'\n')) {
+            if (line.at(2).isSpace()) // a summary's wrapped part
+                continue;
             const QString command = line.simplified().section(u' ', 0, 0);
             next[QString()] << command;
             next[command];
