@@ -10,6 +10,7 @@
 using namespace Qt::StringLiterals;
 using Mode = WifiClient::InterfaceMode;
 using Interface = WifiClient::Interface;
+using SSIDsByName = QMap<QString, QString>;
 const auto station = FakeWifiClient::station;
 
 class TestNetworkProbe : public QObject
@@ -37,27 +38,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<Interface>>("interfaces");
         QTest::addColumn<std::optional<Interface>>("defaultInterface");
-        QTest::addColumn<QMap<QString, QString>>("secondSource");
+        QTest::addColumn<SSIDsByName>("secondSource");
         QTest::addColumn<std::optional<QString>>("ssid");
         const Interface hotspot{{}, Mode::HostAccessPoint, "hotspot", true};
         QTest::newRow("list") << QList<Interface>{{u"en0"_s, Mode::None, {}, true}, hotspot, station(u"en1"_s, {}),
                                                   station(u"en2"_s, "larkmead_staff"), station(u"en3"_s, "other")}
-                              << std::optional(station(u"en3"_s, "other")) << QMap<QString, QString>()
+                              << std::optional(station(u"en3"_s, "other")) << SSIDsByName()
                               << std::optional(u"larkmead_staff"_s);
         QTest::newRow("default interface") << QList<Interface>{station(u"wlan0"_s, {})}
                                            << std::optional(Interface{u"wlan1"_s, Mode::IBSS, "larkmead_student", true})
-                                           << QMap<QString, QString>() << std::optional(u"larkmead_student"_s);
+                                           << SSIDsByName() << std::optional(u"larkmead_student"_s);
         QTest::newRow("second source, empty") << QList<Interface>() << std::optional(hotspot)
-                                              << QMap<QString, QString>{{u"wlp2"_s, QString()}} << std::optional(QString());
+                                              << SSIDsByName{{u"wlp2"_s, QString()}} << std::optional(QString());
         QTest::newRow("none") << QList<Interface>() << std::optional(station(u"wlan0"_s, {}))
-                              << QMap<QString, QString>() << std::optional<QString>();
+                              << SSIDsByName() << std::optional<QString>();
     }
 
     void sourcesAreAskedInOrder()
     {
         QFETCH(QList<Interface>, interfaces);
         QFETCH(std::optional<Interface>, defaultInterface);
-        QFETCH(QMap<QString, QString>, secondSource);
+        QFETCH(SSIDsByName, secondSource);
         m_wifi->interfaceList = interfaces;
         m_wifi->defaultInterfaceValue = defaultInterface;
         m_wifi->interfaceNames = QStringList{u"wlp1"_s, u"wlp2"_s};
