@@ -228,25 +228,6 @@ private Q_SLOTS:
         QVERIFY2(err.trimmed().endsWith("✅ 自动联网监听已停止"), qPrintable(err));
     }
 
-    // Reconnecting and wired networks are switched apart from automatic sign-in, remembered, and
-    // shown by status.
-    void switches()
-    {
-        for (const auto &[arguments, shown] :
-             {std::pair(QStringList{"autologin", "reconnect", "off"}, "Reconnect when the portal drops the session: off"),
-              {{"autologin", "status"}, "Reconnect when the portal drops the session: off"},
-              {{"autologin", "reconnect", "on"}, "Reconnect when the portal drops the session: on"},
-              {{"autologin", "wired", "on"}, "Wired networks too, where the portal answers: on"},
-              {{"autologin"}, "Wired networks too, where the portal answers: on"},
-              {{"autologin", "wired", "off"}, "Wired networks too, where the portal answers: off"}}) {
-            const ProgramRun run = ctl(arguments);
-            QCOMPARE(run.exitCode, 0);
-            QVERIFY2(run.out.contains(QString::fromUtf8(shown)), qPrintable(run.out));
-        }
-        QCOMPARE(ctl({"autologin", "reconnect", "maybe"}).exitCode, 2);
-        QCOMPARE(ctl({"autologin", "wired"}).exitCode, 2);
-    }
-
     // The password lives in the keyring and in the request to the portal, and nowhere else.
     void thePasswordLeaksIntoNoOutputAndNoFile()
     {
