@@ -31,11 +31,26 @@ else
   echo "skipped: this build has no tray application (netlatch), so no desktop entry or metainfo either"
 fi
 
-echo "== the systemd user unit starts an installed program"
-unit=/usr/lib/systemd/user/netlatch.service
-program=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
-[ -x "$program" ] || { echo "$unit starts $program, which is not installed" >&2; exit 1; }
-echo "$unit: ExecStart=$program"
+echo "== the systemd units start an installed program and pass systemd-analyze"
+for unit in /usr/lib/systemd/user/netlatch.service /usr/lib/systemd/system/netlatch-daemon.service; do
+  program=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
+  [ -x "$program" ] || { echo "$unit starts $program, which is not installed" >&2; exit 1; }
+  echo "$unit: ExecStart=$program"
+done
+systemd-analyze verify /usr/lib/systemd/system/netlatch-daemon.service
+systemd-analyze security --offline=true --threshold=20 /usr/lib/systemd/system/netlatch-daemon.service | tail -1
+if ! systemctl is-enabled --quiet netlatch-daemon.service 2>/dev/null; then
+  echo "netlatch-daemon.service: not enabled, as shipped"
+else
+  echo "netlatch-daemon.service is enabled by the package; it must not be" >&2; exit 1
+fi
+
+echo "== shell completions"
+for file in /usr/share/bash-completion/completions/netlatchctl /usr/share/zsh/vendor-completions/_netlatchctl \
+            /usr/share/fish/vendor_completions.d/netlatchctl.fish; do
+  [ -s "$file" ] || { echo "$file is missing" >&2; exit 1; }
+done
+bash -n /usr/share/bash-completion/completions/netlatchctl
 
 echo "== manual pages"
 for page in $(dpkg -L netlatch | sed -n 's|^/usr/share/man/man1/\(.*\)\.1\.gz$|\1|p'); do

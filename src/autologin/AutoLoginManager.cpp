@@ -31,6 +31,8 @@ const QString screensWakeReason = QStringLiteral("屏幕唤醒");
 const QString sessionActiveReason = QStringLiteral("Mac解锁（会话激活）");
 const QString applicationActiveReason = QStringLiteral("Mac解锁/应用激活");
 const QString schoolWiFiReason = QStringLiteral("切换到学校WiFi: ");
+const QString startupLog = QStringLiteral("🔄 自动联网已启动，检查是否需要自动联网...");
+const QString startupReason = QStringLiteral("启动时检查");
 const QString screensWakeStartLine = QStringLiteral("🔍 开始执行自动联网检测（屏幕唤醒触发）...");
 const QString unlockStartLine = QStringLiteral("🔍 开始执行自动联网检测（Mac解锁触发）...");
 
@@ -48,6 +50,8 @@ const QString stateConnected = QStringLiteral("已连接");
 const QString stateNotConnected = QStringLiteral("未连接");
 const QString alreadyOnlineLog = QStringLiteral("✅ 已有网络连接，无需自动联网");
 const QString endOnlineLog = QStringLiteral("🔍 ========== 自动联网检测结束（已有网络） ==========");
+const QString notVouchedLog =
+    QStringLiteral("⚠️ 无法获取WiFi SSID，且网络检测未被重定向到认证服务器，无法确认是校园网，跳过自动联网");
 const QString signInStartLog = QStringLiteral("🚀 开始自动联网...");
 const QString endSignInLog = QStringLiteral("🔍 ========== 自动联网检测结束（开始登录） ==========");
 
@@ -100,8 +104,11 @@ AutoLoginManager::AutoLoginManager(NetworkProbe &probe, SystemEvents &events, Ke
     // Whoever signs in successfully (the menu, the settings window, the engine) ends a reconnect pause.
     m_anySuccessObserver =
         m_center.addObserver(Notifications::LoginSuccess, [this](const QVariantMap &) { m_reconnect.resume(); });
-    if (m_isEnabled)
+    if (m_isEnabled) {
         startMonitoring();
+        // A machine that starts (or a daemon started) on a signed-out campus network has no wake to wait for.
+        handleTrigger({startupLog, startupDelay, startupReason, {}});
+    }
 }
 
 AutoLoginManager::~AutoLoginManager()
@@ -289,15 +296,27 @@ void AutoLoginManager::continueCheck(const std::optional<QString> &ssid, bool re
     }
     Log::write(schoolWiFiConnectedLog + ssid.value_or(ssidUnknown));
     Log::write(checkingNetworkLog);
-    m_networkStatus.probeInternet([this, reconnect](bool online) { finishCheck(online, reconnect); });
+    const bool ssidReadable = ssid.has_value();
+    m_networkStatus.probeInternet([this, ssidReadable, reconnect](ConnectivityProbe::Answer answer) {
+        finishCheck(answer, ssidReadable, reconnect);
+    });
 }
 
-void AutoLoginManager::finishCheck(bool online, bool reconnect)
+void AutoLoginManager::finishCheck(ConnectivityProbe::Answer answer, bool ssidReadable, bool reconnect)
 {
+    const bool online = answer == ConnectivityProbe::Answer::Reachable;
     Log::write(networkStateLog + (online ? stateConnected : stateNotConnected));
     if (online) {
         Log::write(alreadyOnlineLog);
         Log::write(endOnlineLog);
+        checkEnded();
+        return;
+    }
+    // Without an SSID (a wired network) only the portal itself vouches for the network: a home network
+    // that has lost its internet must never receive the campus password.
+    if (!ssidReadable && answer != ConnectivityProbe::Answer::PortalRedirect) {
+        Log::write(notVouchedLog);
+        Log::write(endNotSchoolWiFiLog);
         checkEnded();
         return;
     }

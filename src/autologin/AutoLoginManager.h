@@ -26,10 +26,11 @@ class Preferences;
 class SignInAttempt;
 class SystemEvents;
 
-/// Signs the computer into the campus portal by itself. A few seconds after an event that may have
-/// cut the portal session (system or screens woke, session or application became active, a campus
-/// Wi-Fi network joined, the internet lost on a campus network) it checks that the computer is on a
-/// campus network without internet, and only then signs in with the stored account, telling the user
+/// Signs the computer into the campus portal by itself. A few seconds after it starts and after each
+/// event that may have cut the portal session (system or screens woke, session or application became
+/// active, a campus Wi-Fi network joined, the internet lost on a campus network) it checks that the
+/// computer is on a campus network without internet (on a network without an SSID: that the portal
+/// itself answers the probe), and only then signs in with the stored account, telling the user
 /// by banners. While switched on it keeps a status line in the system log.
 ///
 /// Lives on the main thread, which it never makes wait: the SSID lookups and connectivity probes,
@@ -50,11 +51,13 @@ public:
     static constexpr double sessionActiveDelay = 3.0;
     static constexpr double applicationActiveDelay = 3.0;
     static constexpr double schoolWiFiDelay = 3.0;
+    static constexpr double startupDelay = systemWakeDelay;
 
     /// Only one engine may run per user: the name of the InstanceLock every front end takes first.
     static inline const QString instanceLockName = QStringLiteral("netlatch-autologin.lock");
 
-    /// Reads "autoLoginEnabled" and, when it is set, starts listening at once. `durationScale`
+    /// Reads "autoLoginEnabled" and, when it is set, starts listening at once and schedules a first
+    /// check after startupDelay. `durationScale`
     /// multiplies every timer's duration (tests shorten them; the program keeps 1.0); times measured
     /// on `clock` (the status line, the status cache) are not scaled.
     AutoLoginManager(NetworkProbe &probe, SystemEvents &events, KeychainHelper &keychain,
@@ -123,7 +126,7 @@ private:
     void checkEnded();
     void runCheck(bool reconnect);
     void continueCheck(const std::optional<QString> &ssid, bool reconnect);
-    void finishCheck(bool online, bool reconnect);
+    void finishCheck(ConnectivityProbe::Answer answer, bool ssidReadable, bool reconnect);
     /// False when no sign-in was started (no usable account).
     bool signIn(bool reconnect);
 

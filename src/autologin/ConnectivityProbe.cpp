@@ -30,7 +30,7 @@ struct ProbeRequest
     QUrl url;
     milliseconds timeout;
     QUrl portal;
-    std::promise<bool> result;
+    std::promise<ConnectivityProbe::Answer> result;
     QPointer<HttpExchange> exchange; // touched on the worker thread only
 };
 
@@ -49,6 +49,13 @@ bool isRedirect(int status)
 bool leadsToPortal(const QUrl &target, const QUrl &portal)
 {
     return !portal.host().isEmpty() && target.host() == portal.host() && target.port(80) == portal.port(80);
+}
+
+// Only the portal's own address, scheme included, vouches for the network.
+ConnectivityProbe::Answer portalAnswer(const QUrl &target, const QUrl &portal)
+{
+    return target.scheme() == portal.scheme() ? ConnectivityProbe::Answer::PortalRedirect
+                                              : ConnectivityProbe::Answer::Unreachable;
 }
 
 // Lives on the probe thread; every member runs there. Each probe hop has a connection of its own,
@@ -81,15 +88,17 @@ private:
                 const QUrl target = exchange->url().resolved(QUrl::fromEncoded(location));
                 if (leadsToPortal(target, request->portal)) {
                     Log::write(portalRedirectLog + target.toString());
-                    request->result.set_value(false);
+                    request->result.set_value(portalAnswer(target, request->portal));
                 } else if (isWebURL(target)) {
                     send(request, target, redirects + 1);
                 } else {
-                    request->result.set_value(false);
+                    request->result.set_value(ConnectivityProbe::Answer::Unreachable);
                 }
                 return;
             }
-            request->result.set_value(response.error == QNetworkReply::NoError && status >= 200 && status <= 299);
+            const bool success = response.error == QNetworkReply::NoError && status >= 200 && status <= 299;
+            request->result.set_value(success ? ConnectivityProbe::Answer::Reachable
+                                              : ConnectivityProbe::Answer::Unreachable);
         });
         exchange->start("HEAD", url, {}, {}, 0, static_cast<int>(request->timeout.count()));
     }
@@ -145,20 +154,26 @@ milliseconds toMilliseconds(double seconds)
 
 bool ConnectivityProbe::isReachable(const QString &urlString, double timeout, const QString &portalAddress)
 {
+    return probe(urlString, timeout, portalAddress) == Answer::Reachable;
+}
+
+ConnectivityProbe::Answer ConnectivityProbe::probe(const QString &urlString, double timeout,
+                                                   const QString &portalAddress)
+{
     const QUrl url(urlString, QUrl::StrictMode);
     if (!isWebURL(url))
-        return false;
+        return Answer::Unreachable;
 
     auto request = std::make_shared<ProbeRequest>();
     request->url = url;
     request->timeout = toMilliseconds(timeout);
     request->portal = QUrl(QStringLiteral("http://") + portalAddress);
-    std::future<bool> result = request->result.get_future();
+    std::future<Answer> result = request->result.get_future();
 
     ProbeWorker *worker = probeThread().worker();
     QMetaObject::invokeMethod(worker, [worker, request] { worker->start(request); }, Qt::QueuedConnection);
     if (result.wait_for(request->timeout + waitMargin) == std::future_status::ready)
         return result.get();
     QMetaObject::invokeMethod(worker, [worker, request] { worker->cancel(request); }, Qt::QueuedConnection);
-    return false;
+    return Answer::Unreachable;
 }

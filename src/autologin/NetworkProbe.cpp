@@ -205,7 +205,12 @@ bool NetworkProbe::checkNetworkConnection(const QString &urlString, double timeo
 
 bool NetworkProbe::isInternetReachable() const
 {
-    return checkNetworkConnection(m_probeURL, probeTimeout, m_portalAddress);
+    return probeInternet() == ConnectivityProbe::Answer::Reachable;
+}
+
+ConnectivityProbe::Answer NetworkProbe::probeInternet() const
+{
+    return ConnectivityProbe::probe(m_probeURL, probeTimeout, m_portalAddress);
 }
 
 void NetworkProbe::checkLocationPermission()

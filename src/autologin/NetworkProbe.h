@@ -1,5 +1,6 @@
 #pragma once
 
+#include "autologin/ConnectivityProbe.h"
 #include "common/LogOnChange.h"
 
 #include <QObject>
@@ -43,8 +44,9 @@ public:
     /// the system's Wi-Fi services for a few of their time-outs: the engine calls it off the main thread.
     std::optional<QString> getCurrentWiFiSSID();
 
-    /// True when the current SSID is a campus network; an unreadable SSID counts as one only when
-    /// "skipWiFiCheckForAutoLogin" is set. Looks the SSID up afresh each time.
+    /// True when the current SSID is a campus network; an unreadable SSID (a wired network) counts as
+    /// one only when "skipWiFiCheckForAutoLogin" is set, and the engine then still wants the portal to
+    /// answer the probe before it signs in. Looks the SSID up afresh each time.
     bool isConnectedToSchoolWiFi();
 
     /// The campus test on an SSID already looked up (absent: unreadable), with its log lines; those
@@ -58,6 +60,8 @@ public:
 
     /// checkNetworkConnection with this build's probe URL, portal and time-out.
     bool isInternetReachable() const;
+    /// The same probe, telling an answer from the portal itself apart from other failures.
+    ConnectivityProbe::Answer probeInternet() const;
 
     /// Logs the location permission and asks for it when it was never asked.
     void checkLocationPermission();

@@ -32,10 +32,10 @@ void NetworkStatusQuery::lookUpSSID(std::function<void(const std::optional<QStri
     inBackground<std::optional<QString>>([probe] { return probe->getCurrentWiFiSSID(); }, std::move(then));
 }
 
-void NetworkStatusQuery::probeInternet(std::function<void(bool)> then)
+void NetworkStatusQuery::probeInternet(std::function<void(ConnectivityProbe::Answer)> then)
 {
     NetworkProbe *probe = &m_probe;
-    inBackground<bool>([probe] { return probe->isInternetReachable(); }, std::move(then));
+    inBackground<ConnectivityProbe::Answer>([probe] { return probe->probeInternet(); }, std::move(then));
 }
 
 void NetworkStatusQuery::refresh()
@@ -49,8 +49,8 @@ void NetworkStatusQuery::refresh()
         status.campusNetwork =
             m_probe.isSchoolWiFi(ssid, m_campusLogging == CampusLog::OnChange ? &m_campusLog : nullptr);
         Q_EMIT wifiLookedUp(status.ssid, status.campusNetwork);
-        probeInternet([this, status](bool reachable) mutable {
-            status.internetReachable = reachable;
+        probeInternet([this, status](ConnectivityProbe::Answer answer) mutable {
+            status.internetReachable = answer == ConnectivityProbe::Answer::Reachable;
             m_refreshing = false;
             Q_EMIT refreshed(status);
         });

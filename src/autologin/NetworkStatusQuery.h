@@ -1,5 +1,6 @@
 #pragma once
 
+#include "autologin/ConnectivityProbe.h"
 #include "autologin/NetworkStatus.h"
 #include "common/LogOnChange.h"
 
@@ -39,7 +40,7 @@ public:
     /// when the query is gone by then).
     void lookUpSSID(std::function<void(const std::optional<QString> &)> then);
     /// One connectivity probe off the main thread, answered as lookUpSSID is.
-    void probeInternet(std::function<void(bool)> then);
+    void probeInternet(std::function<void(ConnectivityProbe::Answer)> then);
 
 Q_SIGNALS:
     /// A refresh's SSID and campus test are in; its probe is still on its way.

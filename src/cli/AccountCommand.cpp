@@ -13,6 +13,11 @@ const QString setAction = QStringLiteral("set");
 const QString showAction = QStringLiteral("show");
 const QString clearAction = QStringLiteral("clear");
 
+const QCommandLineOption usernameOption(QStringLiteral("username"), QStringLiteral("The account name (set)."),
+                                        QStringLiteral("NAME"));
+const QCommandLineOption passwordStdinOption(QStringLiteral("password-stdin"),
+                                             QStringLiteral("Read the password from standard input, one line (set)."));
+
 const QString usernamePrompt = QStringLiteral("Account name: ");
 const QString passwordPrompt = QStringLiteral("Password: ");
 
@@ -42,7 +47,7 @@ int fail(KeychainHelper &keychain, const QString &message)
     QTextStream err(stderr);
     err << message;
     if (!keychain.isStoreAvailable())
-        err << keyringUnavailableHint;
+        err << (keychain.storeProblem().isEmpty() ? keyringUnavailableHint : keychain.storeProblem() + u'\n');
     return Command::Failure;
 }
 
@@ -58,22 +63,18 @@ QString AccountCommand::summary() const
     return QStringLiteral("Store, show or remove the portal account in the keyring");
 }
 
+Command::Syntax AccountCommand::syntax() const
+{
+    return {QStringLiteral("Keeps the campus portal account in the desktop keyring (Secret Service)."),
+            {{setAction, QStringLiteral("Store the account, asking for what the options leave out")},
+             {showAction, QStringLiteral("Print the stored account name and whether a password is stored")},
+             {clearAction, QStringLiteral("Remove the stored account")}},
+            {usernameOption, passwordStdinOption}};
+}
+
 int AccountCommand::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Keeps the campus portal account in the desktop keyring (Secret Service).\n"
-                       "  set    store the account, asking for what the options leave out\n"
-                       "  show   print the stored account name and whether a password is stored\n"
-                       "  clear  remove the stored account"));
-    parser.addPositionalArgument(QStringLiteral("action"), QStringLiteral("set, show or clear"));
-    const QCommandLineOption usernameOption(QStringLiteral("username"), QStringLiteral("The account name (set)."),
-                                            QStringLiteral("name"));
-    const QCommandLineOption passwordStdinOption(
-        QStringLiteral("password-stdin"),
-        QStringLiteral("Read the password from standard input, one line (set)."));
-    parser.addOption(usernameOption);
-    parser.addOption(passwordStdinOption);
     int exitCode = Success;
     if (!parseArguments(parser, arguments, exitCode))
         return exitCode;

@@ -12,6 +12,7 @@ const QString onArgument = QStringLiteral("on");
 const QString offArgument = QStringLiteral("off");
 const QString statusArgument = QStringLiteral("status");
 const QString reconnectArgument = QStringLiteral("reconnect");
+const QString wiredArgument = QStringLiteral("wired");
 
 /// The PID of the user's running auto-login engine, or 0 when none runs.
 qint64 runningEnginePid()
@@ -21,12 +22,15 @@ qint64 runningEnginePid()
     return lock.tryLock() ? 0 : lock.ownerPid();
 }
 
-void printState(QTextStream &out, bool enabled, bool reconnect, qint64 enginePid)
+void printState(QTextStream &out, bool enabled, bool reconnect, bool wired, qint64 enginePid)
 {
     out << "Automatic sign-in: " << (enabled ? "on" : "off") << "\n";
-    // Reconnecting is part of automatic sign-in: it never runs while that is off.
-    out << "Reconnect when the portal drops the session: " << (reconnect ? "on" : "off")
-        << (reconnect && !enabled ? " (waits for automatic sign-in)" : "") << "\n";
+    // Reconnecting and wired networks are parts of automatic sign-in: neither runs while that is off.
+    const char *waits = enabled ? "" : " (waits for automatic sign-in)";
+    out << "Reconnect when the portal drops the session: " << (reconnect ? "on" : "off") << (reconnect ? waits : "")
+        << "\n";
+    out << "Wired networks too, where the portal answers: " << (wired ? "on" : "off") << (wired ? waits : "")
+        << "\n";
     if (enginePid > 0)
         out << "Auto-login engine: running (PID " << enginePid << ")\n";
     else
@@ -42,41 +46,52 @@ QString AutoLoginCommand::name() const
 
 QString AutoLoginCommand::summary() const
 {
-    return QStringLiteral("Switch automatic sign-in (or its reconnecting) on or off, or show whether it is on");
+    return QStringLiteral("Switch automatic sign-in (or its reconnecting, or wired networks) on or off, or show it");
+}
+
+Command::Syntax AutoLoginCommand::syntax() const
+{
+    return {summary() + u'.',
+            {{QStringLiteral("on|off|status"), QStringLiteral("Switch automatic sign-in on or off, or show it (the default)")},
+             {QStringLiteral("reconnect on|off"),
+              QStringLiteral("Sign in again when the portal drops the session on a campus network (on unless "
+                             "switched off)")},
+             {QStringLiteral("wired on|off"),
+              QStringLiteral("Sign in on networks without a Wi-Fi name too (wired), only where the probe is "
+                             "redirected to the portal itself")}},
+            {}};
 }
 
 int AutoLoginCommand::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(summary());
-    parser.addPositionalArgument(
-        QStringLiteral("on|off|status|reconnect on|off"),
-        QStringLiteral("Switch automatic sign-in on, off, or show it (default: status); 'reconnect on|off' "
-                       "switches signing in again when the portal drops the session on a campus network"));
     int exitCode = Success;
     if (!parseArguments(parser, arguments, exitCode))
         return exitCode;
     const QStringList positional = parser.positionalArguments();
     const QString action = positional.value(0, statusArgument);
-    const bool reconnect = action == reconnectArgument;
-    const QString value = reconnect ? positional.value(1) : action;
-    if (positional.size() > (reconnect ? 2 : 1) ||
-        (value != onArgument && value != offArgument && (reconnect || value != statusArgument))) {
+    const bool part = action == reconnectArgument || action == wiredArgument;
+    const QString value = part ? positional.value(1) : action;
+    if (positional.size() > (part ? 2 : 1) ||
+        (value != onArgument && value != offArgument && (part || value != statusArgument))) {
         return usageError(arguments.value(0),
-                          QStringLiteral("expected 'on', 'off', 'status' or 'reconnect on|off', got '%1'")
+                          QStringLiteral("expected 'on', 'off', 'status', 'reconnect on|off' or 'wired on|off', got '%1'")
                               .arg(positional.join(QLatin1Char(' '))));
     }
 
     Preferences &preferences = m_context.preferences();
     if (value != statusArgument) {
-        preferences.setBool(reconnect ? PreferenceKeys::autoReconnect : PreferenceKeys::autoLoginEnabled,
-                            value == onArgument);
+        const PreferenceKey &key = action == reconnectArgument ? PreferenceKeys::autoReconnect
+            : action == wiredArgument                           ? PreferenceKeys::skipWiFiCheckForAutoLogin
+                                                                : PreferenceKeys::autoLoginEnabled;
+        preferences.setBool(key, value == onArgument);
         preferences.sync(); // a running daemon picks the change up from the file
     }
     const bool enabled = preferences.boolValue(PreferenceKeys::autoLoginEnabled);
     const qint64 enginePid = runningEnginePid();
     QTextStream out(stdout);
-    printState(out, enabled, preferences.autoReconnect(), enginePid);
+    printState(out, enabled, preferences.autoReconnect(),
+               preferences.boolValue(PreferenceKeys::skipWiFiCheckForAutoLogin), enginePid);
     if (enabled && enginePid == 0) {
         out << "Start the daemon with 'systemctl --user start netlatch.service' (or run 'netlatchctl daemon') "
                "to sign in automatically.\n";

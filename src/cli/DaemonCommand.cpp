@@ -21,15 +21,24 @@ QString DaemonCommand::name() const
 
 QString DaemonCommand::summary() const
 {
-    return QStringLiteral("Run automatic sign-in in the foreground (for the systemd user service)");
+    return QStringLiteral("Run automatic sign-in in the foreground (for the systemd services)");
+}
+
+namespace {
+const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Copy the diagnostic log to stderr"));
+} // namespace
+
+Command::Syntax DaemonCommand::syntax() const
+{
+    return {QStringLiteral("Runs automatic sign-in in the foreground until SIGTERM or Ctrl+C: for the systemd "
+                           "user service, or the system service of a machine without a desktop."),
+            {},
+            {verbose}};
 }
 
 int DaemonCommand::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(summary());
-    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Copy the diagnostic log to stderr"));
-    parser.addOption(verbose);
     int exitCode = Success;
     if (!parseArguments(parser, arguments, exitCode))
         return exitCode;

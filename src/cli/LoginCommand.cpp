@@ -13,9 +13,13 @@
 #include <QTextStream>
 
 namespace {
-const QString usernameOption = QStringLiteral("username");
-const QString passwordStdinOption = QStringLiteral("password-stdin");
-const QString verboseOption = QStringLiteral("verbose");
+const QCommandLineOption usernameOption(QStringLiteral("username"),
+                                        QStringLiteral("The portal account name (without it, the account stored with "
+                                                       "'netlatchctl account set' is used)."),
+                                        QStringLiteral("NAME"));
+const QCommandLineOption passwordStdinOption(QStringLiteral("password-stdin"),
+                                             QStringLiteral("Read the password from standard input."));
+const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Copy every diagnostic line to stderr."));
 
 const QString passwordWithoutUsernameError =
     QStringLiteral("--password-stdin goes with --username; without both, the stored account is used");
@@ -43,18 +47,17 @@ QString LoginCommand::summary() const
     return QStringLiteral("Sign in at the campus portal now");
 }
 
+Command::Syntax LoginCommand::syntax() const
+{
+    return {QStringLiteral("Signs this computer into the campus portal and prints each status as it changes.\n"
+                           "Exit status: 0 signed in, 1 the sign-in failed, 2 usage error."),
+            {},
+            {usernameOption, passwordStdinOption, verboseOption}};
+}
+
 int LoginCommand::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Signs this computer into the campus portal and prints each status as it changes.\n"
-                       "Exit status: 0 signed in, 1 the sign-in failed, 2 usage error."));
-    parser.addOption({usernameOption,
-                      QStringLiteral("The portal account name (without it, the account stored with "
-                                     "'netlatchctl account set' is used)."),
-                      QStringLiteral("NAME")});
-    parser.addOption({passwordStdinOption, QStringLiteral("Read the password from standard input.")});
-    parser.addOption({verboseOption, QStringLiteral("Copy every diagnostic line to stderr.")});
     int exitCode = Success;
     if (!parseArguments(parser, arguments, exitCode))
         return exitCode;
@@ -108,7 +111,11 @@ std::optional<LoginCommand::Account> LoginCommand::storedAccount(int &exitCode) 
     const Credentials credentials = keychain.loadCredentials();
     // A keyring that cannot be read (absent, not answering, locked) is a failure, not a missing account.
     if (!keychain.isStoreAvailable()) {
-        QTextStream(stderr) << keyringUnreadableMessage << keyringUnavailableHint;
+        const QString problem = keychain.storeProblem();
+        if (problem.isEmpty())
+            QTextStream(stderr) << keyringUnreadableMessage << keyringUnavailableHint;
+        else
+            QTextStream(stderr) << commandLine << ": " << problem << "\n";
         exitCode = Failure;
         return std::nullopt;
     }

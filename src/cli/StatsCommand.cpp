@@ -113,16 +113,23 @@ QString StatsCommand::summary() const
     return QStringLiteral("Show how often this computer signed in");
 }
 
+namespace {
+const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print one JSON object for scripts."));
+} // namespace
+
+Command::Syntax StatsCommand::syntax() const
+{
+    return {QStringLiteral("Shows the recorded sign-ins: the total, today, the last 7 days, the last month, the "
+                           "count per day over the last %1 days and the %2 most recent sign-ins.")
+                .arg(StatisticsData::distributionDays)
+                .arg(StatisticsData::recentLimit),
+            {},
+            {json}};
+}
+
 int StatsCommand::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Shows the recorded sign-ins: the total, today, the last 7 days, the last month, the count per day "
-        "over the last %1 days and the %2 most recent sign-ins.")
-                                         .arg(StatisticsData::distributionDays)
-                                         .arg(StatisticsData::recentLimit));
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print one JSON object for scripts."));
-    parser.addOption(json);
     int exitCode = Success;
     if (!parseArguments(parser, arguments, exitCode))
         return exitCode;

@@ -10,5 +10,6 @@ public:
 
     QString name() const override;
     QString summary() const override;
+    Syntax syntax() const override;
     int run(const QStringList &arguments) override;
 };

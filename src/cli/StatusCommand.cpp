@@ -58,13 +58,19 @@ QString StatusCommand::summary() const
     return QStringLiteral("Show the Wi-Fi network, whether it is a campus network, and internet reachability");
 }
 
+namespace {
+const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print the status as a JSON object"));
+const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Copy the diagnostic log to stderr"));
+} // namespace
+
+Command::Syntax StatusCommand::syntax() const
+{
+    return {summary() + u'.', {}, {json, verbose}};
+}
+
 int StatusCommand::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(summary());
-    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print the status as a JSON object"));
-    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Copy the diagnostic log to stderr"));
-    parser.addOptions({json, verbose});
     int exitCode = Success;
     if (!parseArguments(parser, arguments, exitCode))
         return exitCode;

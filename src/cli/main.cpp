@@ -1,7 +1,9 @@
 #include "cli/AccountCommand.h"
 #include "cli/AutoLoginCommand.h"
 #include "cli/Command.h"
+#include "cli/CompletionCommand.h"
 #include "cli/DaemonCommand.h"
+#include "cli/HelpTable.h"
 #include "cli/LoginCommand.h"
 #include "cli/StatsCommand.h"
 #include "cli/StatusCommand.h"
@@ -20,16 +22,16 @@
 
 namespace {
 
-std::vector<std::unique_ptr<Command>> makeCommands(const CommandContext &context)
+// The one command table: the parser, every --help and the shell completions are made from it.
+void makeCommands(const CommandContext &context, std::vector<std::unique_ptr<Command>> &commands)
 {
-    std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(std::make_unique<AccountCommand>(context));
     commands.push_back(std::make_unique<AutoLoginCommand>(context));
+    commands.push_back(std::make_unique<CompletionCommand>(context, commands));
     commands.push_back(std::make_unique<DaemonCommand>(context));
     commands.push_back(std::make_unique<LoginCommand>(context));
     commands.push_back(std::make_unique<StatsCommand>(context));
     commands.push_back(std::make_unique<StatusCommand>(context));
-    return commands;
 }
 
 void printUsage(QTextStream &out, const std::vector<std::unique_ptr<Command>> &commands)
@@ -37,12 +39,15 @@ void printUsage(QTextStream &out, const std::vector<std::unique_ptr<Command>> &c
     out << "Usage: netlatchctl <command> [options]\n\n"
         << "Signs this computer into the campus network's captive portal.\n\n"
         << "Commands:\n";
+    HelpTable table;
     for (const auto &command : commands)
-        out << "  " << command->name().leftJustified(12) << command->summary() << "\n";
+        table.add(command->name(), command->summary());
+    out << table.text();
+    HelpTable options;
+    options.add(QStringLiteral("-h, --help"), QStringLiteral("Show this help"));
+    options.add(QStringLiteral("-v, --version"), QStringLiteral("Show the version"));
     out << "\nOptions:\n"
-        << "  -h, --help     Show this help\n"
-        << "  -v, --version  Show the version\n\n"
-        << "Run 'netlatchctl <command> --help' for the options of a command.\n";
+        << options.text() << "\nRun 'netlatchctl <command> --help' for the options of a command.\n";
 }
 
 // Qt would turn bytes that are not UTF-8 into U+FFFD: a name would reach the portal mangled.
@@ -59,6 +64,7 @@ const char *firstArgumentNotUtf8(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    AppServices::useServiceDirectories();
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Netlatch"));
     QCoreApplication::setApplicationName(QStringLiteral("netlatchctl"));
@@ -75,7 +81,8 @@ int main(int argc, char *argv[])
                                         &AppServices::authService, &AppServices::statisticsManager,
                                         &AppServices::networkProbe, &AppServices::bannerCenter,
                                         &AppServices::autoLoginManager};
-    const auto commands = makeCommands(context);
+    std::vector<std::unique_ptr<Command>> commands;
+    makeCommands(context, commands);
     const QStringList arguments = QCoreApplication::arguments();
     const QString first = arguments.value(1);
 

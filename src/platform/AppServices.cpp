@@ -10,6 +10,7 @@
 #include "desktop/VersionManager.h"
 #include "desktop/WelcomeManager.h"
 #include "platform/linux/AutostartEntry.h"
+#include "platform/linux/CredentialsDirectorySecretStore.h"
 #include "platform/linux/FreedesktopBannerCenter.h"
 #include "platform/linux/LibsecretSecretStore.h"
 #include "platform/linux/LinuxLocationAuthorization.h"
@@ -18,6 +19,8 @@
 #include "stats/StatisticsManager.h"
 #include "store/KeychainHelper.h"
 #include "store/Preferences.h"
+
+#include <QFile>
 
 namespace AppServices {
 
@@ -30,10 +33,29 @@ Preferences &preferences()
     return Preferences::shared();
 }
 
+void useServiceDirectories()
+{
+    // systemd's folders for a system service; in a desktop session none of them is set.
+    const QString state = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    if (!state.isEmpty()) {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(state));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(state));
+    }
+    const QString runtime = qEnvironmentVariable("RUNTIME_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    if (!runtime.isEmpty() && !qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+}
+
 KeychainHelper &keychain()
 {
-    if (!KeychainHelper::hasShared())
-        KeychainHelper::setShared(new KeychainHelper(*new LibsecretSecretStore));
+    if (!KeychainHelper::hasShared()) {
+        // A service's own credentials come first and stand alone: the desktop keyring is not asked then.
+        const QString credentials = qEnvironmentVariable(CredentialsDirectorySecretStore::directoryVariable);
+        SecretStore *store = CredentialsDirectorySecretStore::holdsAccount(credentials)
+            ? static_cast<SecretStore *>(new CredentialsDirectorySecretStore(credentials))
+            : new LibsecretSecretStore;
+        KeychainHelper::setShared(new KeychainHelper(*store));
+    }
     return KeychainHelper::shared();
 }
 

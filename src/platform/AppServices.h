@@ -17,8 +17,13 @@ class WelcomeManager;
 /// Each instance is created on first use, in dependency order, and lives until the process ends.
 namespace AppServices {
 
+/// Run as a system service (systemd's $STATE_DIRECTORY, $RUNTIME_DIRECTORY), the preferences and the
+/// history live in the state folder and the engine's lock in the runtime folder. Call before anything
+/// else reads a folder.
+void useServiceDirectories();
 Preferences &preferences();
-/// The account store on the desktop's Secret Service (session bus).
+/// The account store: the service's credentials ($CREDENTIALS_DIRECTORY) when they hold the account,
+/// else the desktop's Secret Service (session bus).
 KeychainHelper &keychain();
 /// The banner centre on the desktop's notification server (session bus).
 BannerCenter &bannerCenter();

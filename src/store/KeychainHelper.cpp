@@ -36,6 +36,11 @@ bool KeychainHelper::isStoreAvailable() const
     return m_store.isAvailable();
 }
 
+QString KeychainHelper::storeProblem() const
+{
+    return m_store.unavailableReason();
+}
+
 std::optional<QString> KeychainHelper::loadField(const QString &account) const
 {
     const std::optional<QByteArray> data = m_store.findItem(service, account);

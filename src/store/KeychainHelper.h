@@ -33,6 +33,8 @@ public:
 
     /// Whether the secret store could be used on the last call; for explaining a failure.
     bool isStoreAvailable() const;
+    /// Why the store could not be used, when it can say (see SecretStore::unavailableReason).
+    QString storeProblem() const;
 
 private:
     std::optional<QString> loadField(const QString &account) const;

@@ -27,6 +27,9 @@ public:
     /// locked), so that a caller can tell the user "no store" apart from "nothing stored".
     virtual bool isAvailable() const = 0;
 
+    /// While the store is not available: why, in words for the user; empty when it has nothing to add.
+    virtual QString unavailableReason() const { return {}; }
+
     /// Marks the calls of one operation (a load's two lookups, a save's delete and two adds) while it
     /// lives: they share one time limit, so a store that stops answering costs the operation one
     /// limit, not one per call. An operation inside another joins the outer one.

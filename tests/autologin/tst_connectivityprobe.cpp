@@ -1,5 +1,6 @@
 #include "LocalHttpServer.h"
 #include "autologin/AutoLoginManager.h"
+#include "autologin/ConnectivityProbe.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -11,9 +12,9 @@
 
 using namespace Qt::StringLiterals;
 
-// The site answers /<status> with that status and redirects /to/<status> there. As the portal's host is
-// 127.0.0.1 too when a probe is given the site's address as the portal's, such a redirect leads to the
-// portal; 127.0.0.2 names a portal elsewhere.
+// The site answers /<status> with that status and redirects /to/<status> there (/tls/<status> there
+// over https). As the portal's host is 127.0.0.1 too when a probe is given the site's address as the
+// portal's, such a redirect leads to the portal; 127.0.0.2 names a portal elsewhere.
 class TestConnectivityProbe : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,9 @@ private Q_SLOTS:
     {
         m_site.server().Get(R"(/(\d+))", [](const auto &req, auto &res) { res.status = std::stoi(req.matches[1]); });
         m_site.server().Get(R"(/to/(\d+))", [](const auto &req, auto &res) { res.set_redirect("/" + req.matches[1].str()); });
+        m_site.server().Get(R"(/tls/(\d+))", [this](const auto &req, auto &res) {
+            res.set_redirect("https://" + m_site.address().toStdString() + "/" + req.matches[1].str());
+        });
         QVERIFY(m_site.start());
     }
 
@@ -37,24 +41,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("portalAddress");
-        QTest::addColumn<bool>("reachable");
+        QTest::addColumn<ConnectivityProbe::Answer>("answer");
+        using enum ConnectivityProbe::Answer;
         const QString elsewhere = u"127.0.0.2:18080"_s;
-        QTest::newRow("204") << u"/204"_s << elsewhere << true;
-        QTest::newRow("404") << u"/404"_s << elsewhere << false;
-        QTest::newRow("500") << u"/500"_s << elsewhere << false;
-        QTest::newRow("redirect to 204") << u"/to/204"_s << elsewhere << true;
-        QTest::newRow("redirect to 404") << u"/to/404"_s << elsewhere << false;
-        QTest::newRow("no portal address") << u"/to/204"_s << QString() << true;
-        // Before sign-in the portal answers every request with its sign-in page, which says nothing.
-        QTest::newRow("redirect to the portal") << u"/to/204"_s << m_site.address() << false;
+        QTest::newRow("204") << u"/204"_s << elsewhere << Reachable;
+        QTest::newRow("404") << u"/404"_s << elsewhere << Unreachable;
+        QTest::newRow("500") << u"/500"_s << elsewhere << Unreachable;
+        QTest::newRow("redirect to 204") << u"/to/204"_s << elsewhere << Reachable;
+        QTest::newRow("redirect to 404") << u"/to/404"_s << elsewhere << Unreachable;
+        QTest::newRow("no portal address") << u"/to/204"_s << QString() << Reachable;
+        // Before sign-in the portal answers every request with its sign-in page, which says nothing of
+        // the internet; the redirect itself vouches for the network, but only with the portal's own scheme.
+        QTest::newRow("redirect to the portal") << u"/to/204"_s << m_site.address() << PortalRedirect;
+        QTest::newRow("https to the portal's host and port") << u"/tls/204"_s << m_site.address() << Unreachable;
     }
 
     void finalAnswerDecides()
     {
         QFETCH(QString, path);
         QFETCH(QString, portalAddress);
-        QFETCH(bool, reachable);
-        QCOMPARE(probe(m_site.url(path), portalAddress), reachable);
+        QFETCH(ConnectivityProbe::Answer, answer);
+        QCOMPARE(ConnectivityProbe::probe(m_site.url(path), AutoLoginManager::probeTimeout, portalAddress), answer);
     }
 
     void unparsableURLsAreUnreachable()

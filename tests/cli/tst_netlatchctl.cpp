@@ -1,7 +1,7 @@
 // netlatchctl as a user runs it, inside run-with-keyring.sh: the account in a real, private GNOME
 // Keyring, a sign-in with it at the build's loopback portal and statistics server, the statistics,
 // and the auto-login daemon.
-#include "LocalHttpServer.h"
+#include "BuildPortal.h"
 #include "Netlatchctl.h"
 #include "store/KeychainHelper.h"
 
@@ -15,6 +15,8 @@
 #include <httplib.h>
 
 #include <atomic>
+
+using namespace Qt::StringLiterals;
 #include <csignal>
 
 namespace {
@@ -35,9 +37,9 @@ class TestNetlatchctl : public QObject
 {
     Q_OBJECT
 
-    LocalHttpServer m_portal, m_statistics;
+    BuildPortal m_portal{"张三", password.toStdString()};
+    LocalHttpServer m_statistics;
     bool m_serving = false;
-    std::atomic<int> m_portalRequests = 0;
     std::atomic<int> m_uploads = 0;
     QStringList m_outputs; // everything netlatchctl printed
 
@@ -53,23 +55,8 @@ private Q_SLOTS:
     {
         // No system bus: the daemon sees no Wi-Fi and no sleep events of this machine.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent");
-        httplib::Server &portal = m_portal.server();
-        portal.set_pre_routing_handler([this](const auto &, auto &) {
-            ++m_portalRequests;
-            return httplib::Server::HandlerResponse::Unhandled;
-        });
-        portal.Get("/ac_portal/default/pc.html", [](const auto &, auto &res) {
-            res.set_content("<html>ac_portal login</html>", "text/html");
-        });
-        portal.Post("/ac_portal/login.php", [](const httplib::Request &req, auto &res) {
-            const bool accepted = req.get_param_value("userName") == "张三" &&
-                                  req.get_param_value("pwd") == password.toStdString();
-            res.set_content(accepted ? "{'success':true,'msg':'ok'}"
-                                     : "{'success':false,'msg':'用户名或密码错误'}",
-                            "text/html");
-        });
         m_statistics.server().Post("/api/record-login.php", [this](const auto &, auto &) { ++m_uploads; });
-        m_serving = m_portal.start(18080) && m_statistics.start(18081);
+        m_serving = m_portal.start() && m_statistics.start(buildPort(BuildConfig::statsApiBase));
     }
 
     void init() { QCOMPARE(ctl({"account", "clear"}).exitCode, 0); }
@@ -157,12 +144,55 @@ private Q_SLOTS:
         const QStringList passwordItem{"clear", "service", KeychainHelper::service, "account", "password"};
         QCOMPARE(runProgram("secret-tool", passwordItem).exitCode, 0);
         QVERIFY(ctl({"account", "show"}).out.contains("incomplete"));
-        const int requests = m_portalRequests;
+        const int requests = m_portal.requests;
         const ProgramRun refused = ctl({"login"});
         QCOMPARE(refused.exitCode, 2);
         QVERIFY2(refused.out.isEmpty() && refused.err.contains("netlatchctl account set"),
                  qPrintable(refused.err));
-        QVERIFY(m_portalRequests == requests && m_uploads == 1);
+        QVERIFY(m_portal.requests == requests && m_uploads == 1);
+    }
+
+    // An account given on the command line: the name, and the password as one line of stdin (its ending
+    // no part of it). A usage error sends nothing.
+    void signInWithAGivenAccount_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        const QStringList login{"login", "--username", "张三", "--password-stdin"};
+        const QByteArray line = password.toUtf8() + "\r\n";
+        QTest::newRow("signed in") << login + QStringList{"--verbose"} << line << 0 << "正在连接服务器...\n✓ 登录成功！\n";
+        QTest::newRow("refused") << login << "wrong\n"_ba << 1 << "正在连接服务器...\n用户名或密码错误\n";
+        QTest::newRow("no --username") << login.mid(3) << line << 2 << "";
+        QTest::newRow("name ''") << QStringList{"login", "--username=", "--password-stdin"} << line << 2 << "";
+        QTest::newRow("no --password-stdin") << login.mid(0, 3) << line << 2 << "";
+        QTest::newRow("empty password") << login << "\r\n"_ba << 2 << "";
+        // Bytes that are not UTF-8 would otherwise reach the portal mangled into U+FFFD.
+        QTest::newRow("password not UTF-8") << login << "p\xff\xfe\n"_ba << 2 << "";
+        QTest::newRow("stray argument") << QStringList{"login", "extra"} + login.mid(1) << line << 2 << "";
+    }
+
+    void signInWithAGivenAccount()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(int, exitCode);
+        if (!m_serving)
+            QSKIP("the build's loopback portal or statistics port is taken");
+        const int forms = m_portal.forms;
+        const ProgramRun run = ctl(arguments, input);
+        QCOMPARE(run.exitCode, exitCode);
+        QTEST(run.out, "out");
+        QCOMPARE(m_portal.forms - forms, exitCode == 2 ? 0 : 1);
+    }
+
+    // A name whose bytes are not UTF-8, as a shell passes them ($0 is netlatchctl).
+    void aNameThatIsNotUtf8IsRefused()
+    {
+        const ProgramRun run = runProgram(
+            "sh", {"-c", "exec \"$0\" login --username \"$(printf 'al\\351ice')\" --password-stdin", NETLATCHCTL_PATH}, "pw\n");
+        QVERIFY2(run.exitCode == 2 && run.err.contains("not UTF-8"), qPrintable(run.err));
     }
 
     void daemonRunsOnlyWhenSwitchedOnAndOnlyOnce()
@@ -198,22 +228,6 @@ private Q_SLOTS:
         QVERIFY2(err.trimmed().endsWith("✅ 自动联网监听已停止"), qPrintable(err));
     }
 
-    // Reconnecting is switched apart from automatic sign-in, remembered, and shown by status.
-    void reconnectSwitch()
-    {
-        for (const auto &[arguments, shown] : {std::pair(QStringList{"autologin", "reconnect", "off"}, "off"),
-                                               {{"autologin", "status"}, "off"},
-                                               {{"autologin", "reconnect", "on"}, "on"},
-                                               {{"autologin"}, "on"}}) {
-            const ProgramRun run = ctl(arguments);
-            QCOMPARE(run.exitCode, 0);
-            QVERIFY2(
-                run.out.contains(QStringLiteral("Reconnect when the portal drops the session: ") + shown),
-                qPrintable(run.out));
-        }
-        QCOMPARE(ctl({"autologin", "reconnect", "maybe"}).exitCode, 2);
-    }
-
     // The password lives in the keyring and in the request to the portal, and nowhere else.
     void thePasswordLeaksIntoNoOutputAndNoFile()
     {
@@ -241,13 +255,13 @@ private Q_SLOTS:
         const QDBusMessage locked = service.call(
             "Lock", QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath("/org/freedesktop/secrets/collection/login")}));
         QVERIFY2(locked.type() == QDBusMessage::ReplyMessage, qPrintable(locked.errorMessage()));
-        const int requests = m_portalRequests;
+        const int requests = m_portal.requests;
         const ProgramRun login = ctl({"login"});
         QCOMPARE(login.exitCode, 1);
         QVERIFY2(login.out.isEmpty() && login.err.contains("could not read the keyring") &&
                      login.err.contains("did not answer or is locked"),
                  qPrintable(login.err));
-        QCOMPARE(m_portalRequests.load(), requests);
+        QCOMPARE(m_portal.requests.load(), requests);
         QCOMPARE(ctl({"account", "show"}).exitCode, 1);
     }
 };

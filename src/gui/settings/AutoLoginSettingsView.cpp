@@ -25,6 +25,9 @@ const QString autoLoginDescription =
     QStringLiteral("开启后，电脑唤醒解锁后检测到连接着学校WiFi，且无网络连接时，自动进行联网尝试");
 const QString reconnectTitle = QStringLiteral("断线自动重连");
 const QString reconnectDescription = QStringLiteral("校园网认证掉线时自动重新登录");
+const QString wiredTitle = QStringLiteral("有线网络也自动联网");
+const QString wiredDescription =
+    QStringLiteral("在读不到WiFi名称的网络（如有线网络）上，仅当网络检测被重定向到认证服务器时才自动登录");
 const QString statusHeading = QStringLiteral("当前状态");
 const QString wifiTitle = QStringLiteral("当前WiFi：");
 const QString notObtained = QStringLiteral("未获取");
@@ -85,15 +88,23 @@ QWidget *AutoLoginSettingsView::createSwitchCard()
     card->contentLayout()->addWidget(
         new SettingRow(autoLoginTitle, autoLoginDescription, m_autoLoginSwitch, card));
 
-    m_reconnectSwitch = new ToggleSwitch;
-    m_reconnectSwitch->setObjectName(QStringLiteral("autoReconnectSwitch"));
-    connect(m_reconnectSwitch, &ToggleSwitch::clicked, this, [this](bool on) {
-        m_context.preferences.setBool(PreferenceKeys::autoReconnect, on);
-        m_context.preferences.sync(); // a daemon that runs the engine reads the file
-    });
+    m_reconnectSwitch = preferenceSwitch(PreferenceKeys::autoReconnect, QStringLiteral("autoReconnectSwitch"));
     card->contentLayout()->addWidget(
         new SettingRow(reconnectTitle, reconnectDescription, m_reconnectSwitch, card));
+    m_wiredSwitch = preferenceSwitch(PreferenceKeys::skipWiFiCheckForAutoLogin, QStringLiteral("wiredSwitch"));
+    card->contentLayout()->addWidget(new SettingRow(wiredTitle, wiredDescription, m_wiredSwitch, card));
     return card;
+}
+
+ToggleSwitch *AutoLoginSettingsView::preferenceSwitch(const PreferenceKey &key, const QString &objectName)
+{
+    auto *toggle = new ToggleSwitch;
+    toggle->setObjectName(objectName);
+    connect(toggle, &ToggleSwitch::clicked, this, [this, &key](bool on) {
+        m_context.preferences.setBool(key, on);
+        m_context.preferences.sync(); // a daemon that runs the engine reads the file
+    });
+    return toggle;
 }
 
 QWidget *AutoLoginSettingsView::createStatusCard()
@@ -179,7 +190,8 @@ void AutoLoginSettingsView::showEvent(QShowEvent *event)
                              : m_context.preferences.boolValue(PreferenceKeys::autoLoginEnabled);
     m_autoLoginSwitch->setChecked(enabled);
     m_reconnectSwitch->setChecked(m_context.preferences.autoReconnect());
-    m_reconnectSwitch->setEnabled(enabled);
+    m_wiredSwitch->setChecked(m_context.preferences.boolValue(PreferenceKeys::skipWiFiCheckForAutoLogin));
+    setPartsEnabled(enabled);
     refresh();
     m_refreshTimer.start();
 }
@@ -202,7 +214,14 @@ void AutoLoginSettingsView::setAutoLoginEnabled(bool enabled)
         m_context.preferences.setBool(PreferenceKeys::autoLoginEnabled, enabled);
         m_context.preferences.sync();
     }
+    setPartsEnabled(enabled);
+}
+
+void AutoLoginSettingsView::setPartsEnabled(bool enabled)
+{
+    // Both are parts of automatic sign-in: neither does anything while it is off.
     m_reconnectSwitch->setEnabled(enabled);
+    m_wiredSwitch->setEnabled(enabled);
 }
 
 void AutoLoginSettingsView::refresh()

@@ -13,6 +13,7 @@ class BusyButton;
 class QLabel;
 class QPlainTextEdit;
 class ToggleSwitch;
+struct PreferenceKey;
 
 /// The "自动联网" pane: the automatic sign-in switches, the current Wi-Fi network and internet
 /// reachability with a log of refreshes, and which process runs the engine. While shown it refreshes
@@ -43,10 +44,13 @@ protected:
 
 private:
     QWidget *createSwitchCard();
+    /// A switch that writes the boolean `key` (and saves it at once, for a daemon that reads the file).
+    ToggleSwitch *preferenceSwitch(const PreferenceKey &key, const QString &objectName);
     QWidget *createStatusCard();
     QWidget *createLogCard();
 
     void setAutoLoginEnabled(bool enabled);
+    void setPartsEnabled(bool enabled);
     void wifiLookedUp(const std::optional<QString> &ssid, bool campusNetwork);
     void refreshed(const NetworkStatus &status);
     void addLog(const QString &message);
@@ -60,6 +64,7 @@ private:
 
     ToggleSwitch *m_autoLoginSwitch = nullptr;
     ToggleSwitch *m_reconnectSwitch = nullptr;
+    ToggleSwitch *m_wiredSwitch = nullptr;
     QLabel *m_wifiValue = nullptr;
     QLabel *m_networkDot = nullptr;
     QLabel *m_networkValue = nullptr;

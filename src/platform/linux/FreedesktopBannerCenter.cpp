@@ -1,5 +1,6 @@
 #include "platform/linux/FreedesktopBannerCenter.h"
 
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -20,6 +21,7 @@ const QString soundName = QStringLiteral("message-new-instant");
 constexpr uint newNotification = 0;
 // -1 leaves the display time to the server.
 constexpr int serverDefaultTimeout = -1;
+const QString noSessionBusReason = QStringLiteral("no D-Bus session bus, banners are unavailable (%1)");
 
 QString markupEscaped(QString text)
 {
@@ -34,8 +36,19 @@ FreedesktopBannerCenter::~FreedesktopBannerCenter()
     delete m_capabilityCall;
 }
 
+bool FreedesktopBannerCenter::busConnected(const ErrorHandler &onError)
+{
+    if (m_bus.isConnected())
+        return true;
+    if (!std::exchange(m_toldUnavailable, true) && onError)
+        onError(noSessionBusReason.arg(m_bus.lastError().message()));
+    return false;
+}
+
 void FreedesktopBannerCenter::requestAuthorization(ErrorHandler onError)
 {
+    if (!busConnected(onError))
+        return;
     // Asked once: a failure is told to everyone who asked before the answer.
     if (!m_bodyMarkup && onError)
         m_capabilityErrorHandlers.append(std::move(onError));
@@ -44,6 +57,8 @@ void FreedesktopBannerCenter::requestAuthorization(ErrorHandler onError)
 
 void FreedesktopBannerCenter::post(const QString &title, const QString &body, ErrorHandler onError)
 {
+    if (!busConnected(onError))
+        return;
     Banner banner{title, body, std::move(onError)};
     if (m_bodyMarkup) {
         notify(banner);

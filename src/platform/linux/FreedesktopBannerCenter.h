@@ -13,7 +13,9 @@ class QDBusPendingCallWatcher;
 /// Banners through the desktop's notification server (org.freedesktop.Notifications on the session
 /// bus), called asynchronously so that a slow server never holds up the caller. The server's
 /// capabilities are asked for once; a server that interprets markup in the body gets the body
-/// escaped, so that it shows as written. Banners posted before the answer wait for it.
+/// escaped, so that it shows as written. Banners posted before the answer wait for it. Without a
+/// session bus (a system service) banners are unavailable: the first request or banner says so, the
+/// rest are dropped silently.
 class FreedesktopBannerCenter final : public BannerCenter
 {
 public:
@@ -33,6 +35,8 @@ private:
         ErrorHandler onError;
     };
 
+    /// False without a session bus, after telling `onError` once.
+    bool busConnected(const ErrorHandler &onError);
     void askCapabilities();
     void notify(const Banner &banner);
 
@@ -42,4 +46,5 @@ private:
     std::optional<bool> m_bodyMarkup; // absent until the server has answered
     QList<ErrorHandler> m_capabilityErrorHandlers;
     QList<Banner> m_waiting;
+    bool m_toldUnavailable = false;
 };
