@@ -49,7 +49,7 @@ std::optional<QPair<QByteArray, QByteArray>> fieldOf(QByteArrayView line)
     const qsizetype colon = line.indexOf(':');
     if (colon < 0 || !HttpSyntax::isToken(line.first(colon)))
         return std::nullopt;
-    return QPair{line.first(colon).toByteArray(), line.sliced(colon + 1).trimmed().toByteArray()};
+    return QPair<QByteArray, QByteArray>{line.first(colon).toByteArray(), line.sliced(colon + 1).trimmed().toByteArray()};
 }
 
 // The non-empty elements of every field `name`, which are comma-separated lists.
