@@ -7,10 +7,12 @@
 #include "auth/HTTPAuthService.h"
 #include "autologin/AutoLoginManager.h"
 #include "common/NotificationCenter.h"
+#include "net/HttpExchange.h"
 #include "stats/StatisticsManager.h"
 #include "store/Preferences.h"
 
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,6 +28,10 @@ const QString rewritten = u"检测到VPN重定向，内网地址已被改写。�
 const QString tooLarge = u"响应数据过大，可能是VPN重定向导致的。请关闭VPN后重试。"_s;
 const QString headerTooLarge = u"网络错误: The server's response header is larger than 65536 bytes"_s;
 const QString tooManyFields = u"网络错误: The server's response header has more than 100 fields"_s;
+const QString notHttp = u"网络错误: The server's response is not valid HTTP"_s;
+// The page sets these; only the first is a cookie RFC 6265 allows, and only it may be sent back.
+const QByteArray pageCookies = "Set-Cookie: good=1; Path=/\r\nSet-Cookie: del=a\x7f; Path=/\r\n"
+                               "Set-Cookie: tab=a\tb; Path=/\r\nSet-Cookie: slash=a\\b; Path=/";
 const QString signedIn = u"✓ 登录成功！"_s;
 const QByteArray accepted = "{'success':true,'msg':'ok'}";
 // What a client may take beyond the 10 MiB limit before it stops reading: the kernel's buffers.
@@ -97,6 +103,9 @@ private Q_SLOTS:
         row("307 to localhost", rewritten, 1);
         row("308 within the portal", signedIn, 2);
         row("bare line feeds", signedIn, 1); // sloppy, not hostile: still read
+        row("head ending in LF CRLF", signedIn, 1);
+        row("lengths 2 and 27", notHttp, 1); // which is the answer? neither
+        row("307 to port 99999", rewritten, 1); // not mended into port 80
         row("endless chunks at full speed", tooLarge, 1);
         row("endless header", headerTooLarge, 1);
         row("200,000 header fields", headerTooLarge, 1);
@@ -127,6 +136,13 @@ private Q_SLOTS:
             {u"bare line feeds"_s, [](Connection &c) {
                  c.write("HTTP/1.1 200 OK\nTransfer-Encoding: chunked\n\n5\n{'suc\n16\ncess':true,'msg':'ok'}\n0\n\n");
              }},
+            {u"head ending in LF CRLF"_s, [](Connection &c) {
+                 c.write("HTTP/1.1 200 OK\nContent-Length: 27\n\r\n" + accepted);
+             }},
+            {u"lengths 2 and 27"_s, [](Connection &c) {
+                 c.write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 27\r\n\r\n" + accepted);
+             }},
+            {u"307 to port 99999"_s, [](Connection &c) { c.write(redirect(307, u"http://127.0.0.1:99999/"_s)); }},
             {u"endless chunks at full speed"_s, endlessChunks},
             {u"endless header"_s, endlessHeader},
             {u"200,000 header fields"_s, [](Connection &c) { headerFields(c, 200000); }},
@@ -135,7 +151,7 @@ private Q_SLOTS:
         };
         HostileServer portal([&](const QByteArray &request, Connection &c) {
             if (request.startsWith("GET "))
-                c.write(answer("HTTP/1.1 200 OK", "<html>ac_portal</html>"));
+                c.write(answer("HTTP/1.1 200 OK\r\n" + pageCookies, "<html>ac_portal</html>"));
             else if (request.startsWith("POST /ac_portal/login.php?again "))
                 c.write(answer("HTTP/1.1 200 OK", accepted));
             else
@@ -155,11 +171,32 @@ private Q_SLOTS:
         QCOMPARE(posts(portal), portalPosts);
         QCOMPARE(lookAlike.requests(), QList<QByteArray>()); // the form, password included, went nowhere else
         QCOMPARE(otherPort.requests(), QList<QByteArray>());
+        for (const QByteArray &request : portal.requests()) {
+            if (request.startsWith("POST "))
+                QVERIFY2(request.contains("\r\nCookie: good=1; ac_login_info=passwork\r\n"), request.constData());
+        }
         if (kind.startsWith(u"endless")) {
             QTRY_VERIFY(portal.clientHungUp());
             qInfo("%s: the client took %lld bytes", qPrintable(kind), portal.written());
             QVERIFY2(portal.written() < readBound, qPrintable(QString::number(portal.written())));
         }
+    }
+
+    // A header field holding CR, LF or NUL could smuggle fields or a request of its own: not a byte goes out.
+    void unsafeHeaderIsNeverSent()
+    {
+        HostileServer server([](const QByteArray &, Connection &c) { c.write(answer("HTTP/1.1 204 None")); });
+        const QList<HttpExchange::HeaderList> headers{
+            {{"X", "a\r\nX-Injected: 1"}}, {{"X", "a\nb"}}, {{"X", QByteArray("a\0b", 3)}}, {{"X\r\nY", "1"}}};
+        for (const HttpExchange::HeaderList &header : headers) {
+            HttpExchange exchange;
+            QSignalSpy finished(&exchange, &HttpExchange::finished);
+            exchange.start("GET", QUrl(u"http://"_s + server.address()), header, {}, 100, 5000);
+            QVERIFY(finished.wait());
+            QCOMPARE(exchange.response().error, QNetworkReply::ProtocolInvalidOperationError);
+        }
+        QTest::qWait(100);
+        QCOMPARE(server.requests(), QList<QByteArray>());
     }
 
     // The probe follows redirects, but one to the portal means a campus network not signed in.
