@@ -2,6 +2,7 @@
 #include "LocalHttpServer.h"
 #include "LogCapture.h"
 #include "auth/HTTPAuthService.h"
+#include "auth/SignInAttempt.h"
 #include "common/Log.h"
 #include "common/NotificationCenter.h"
 
@@ -174,7 +175,6 @@ private Q_SLOTS:
               {undecodableLog.arg(1048600)});
         login("10 MiB are read", padded("{'success':false,'msg':'已读取'}", 10485760), "已读取");
         login("one byte more", padded(accepted, 10485761), tooLarge, {oversizedLog});
-        login("redirect loop", "/loop", loop);
         login("sixth redirect", "/hop", "重定向次数过多（超过5次），可能是VPN导致的。请关闭VPN后重试。");
         login("stalls", "stall", timedOut);
 
@@ -243,6 +243,41 @@ private Q_SLOTS:
         portal.opened.release();
         QVERIFY(signIn.waitFor(2));
         QCOMPARE(signIn.events.last(), QStringLiteral("LoginSuccess=first"));
+    }
+
+    void attemptReportsOnlyWhileItLives_data()
+    {
+        QTest::addColumn<QString>("destroyed");
+        QTest::addColumn<QStringList>("reports");
+        QTest::newRow("kept") << "never" << QStringList{"密码错误"};
+        QTest::newRow("destroyed by its report") << "by its report" << QStringList{"密码错误"};
+        QTest::newRow("destroyed before the outcome") << "at once" << QStringList();
+    }
+
+    // An attempt reports its own outcome once and not a later one made elsewhere; destroyed before its
+    // outcome it reports nothing. Either way no observer is left behind.
+    void attemptReportsOnlyWhileItLives()
+    {
+        QFETCH(QString, destroyed);
+        QFETCH(QStringList, reports);
+        Portal portal;
+        SignIn signIn(portal.open(portalPage, "{'success':false,'msg':'密码错误'}"));
+        auto attempt = std::make_unique<SignInAttempt>(signIn.service, signIn.center);
+        QStringList reported;
+        attempt->start(user, password, [&](const SignInAttempt::Outcome &outcome) {
+            if (destroyed == "by its report")
+                attempt.reset();
+            reported << outcome.message.value_or("-");
+        });
+        if (destroyed == "at once")
+            attempt.reset();
+        // Started and ended: its outcome is posted. Then a success from somebody else's sign-in.
+        QVERIFY(signIn.waitFor(1));
+        signIn.center.post(Notifications::LoginSuccess);
+        QCOMPARE(reported, reports);
+        QCOMPARE(signIn.center.observerCount(Notifications::LoginSuccess) +
+                     signIn.center.observerCount(Notifications::LoginFailed),
+                 1 + 1); // the recorder's own
     }
 };
 
