@@ -22,7 +22,6 @@ bool PortalCookieJar::validateCookie(const QNetworkCookie &cookie, const QUrl &u
     QByteArrayView value = raw;
     if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
         value = value.sliced(1, value.size() - 2);
-    return HttpSyntax::isToken(cookie.name()) &&
-           std::all_of(value.begin(), value.end(), isCookieOctet) &&
+    return HttpSyntax::isToken(cookie.name()) && std::all_of(value.begin(), value.end(), isCookieOctet) &&
            QNetworkCookieJar::validateCookie(cookie, url);
 }

@@ -14,7 +14,8 @@ const QByteArray crlf = "\r\n";
 const QString timedOutError = QStringLiteral("Operation timed out");
 const QString cancelledError = QStringLiteral("Operation canceled");
 const QString noTlsError = QStringLiteral("TLS is not available");
-const QString unsafeHeaderError = QStringLiteral("The request's header field \"%1\" holds a line break or NUL");
+const QString unsafeHeaderError =
+    QStringLiteral("The request's header field \"%1\" holds a line break or NUL");
 
 QNetworkReply::NetworkError networkError(QAbstractSocket::SocketError error)
 {

@@ -49,7 +49,8 @@ std::optional<QPair<QByteArray, QByteArray>> fieldOf(QByteArrayView line)
     const qsizetype colon = line.indexOf(':');
     if (colon < 0 || !HttpSyntax::isToken(line.first(colon)))
         return std::nullopt;
-    return QPair<QByteArray, QByteArray>{line.first(colon).toByteArray(), line.sliced(colon + 1).trimmed().toByteArray()};
+    return QPair<QByteArray, QByteArray>{line.first(colon).toByteArray(),
+                                         line.sliced(colon + 1).trimmed().toByteArray()};
 }
 
 // The non-empty elements of every field `name`, which are comma-separated lists.
@@ -249,7 +250,8 @@ bool HttpResponseParser::readFraming()
     const std::optional<qint64> length = contentLength(m_headers);
     if (hasField(m_headers, "Transfer-Encoding")) {
         const QList<QByteArray> codings = listElements(m_headers, "Transfer-Encoding");
-        if (length != -1 || codings.size() != 1 || codings.first().compare("chunked", Qt::CaseInsensitive) != 0) {
+        if (length != -1 || codings.size() != 1 ||
+            codings.first().compare("chunked", Qt::CaseInsensitive) != 0) {
             fail(Error::Malformed);
             return false;
         }

@@ -12,7 +12,8 @@ HttpResponseParser read(QByteArrayView answer, bool bodiless, QByteArrayView pie
 {
     HttpResponseParser parser(limits, bodiless);
     for (qsizetype at = 0, piece = 0; at < answer.size(); ++piece) {
-        const qsizetype size = pieceSizes.isEmpty() ? answer.size() : 1 + uchar(pieceSizes[piece % pieceSizes.size()]);
+        const qsizetype size =
+            pieceSizes.isEmpty() ? answer.size() : 1 + uchar(pieceSizes[piece % pieceSizes.size()]);
         parser.feed(answer.sliced(at, qMin(size, answer.size() - at)));
         at += size;
     }
@@ -41,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(whole.isDone() && pieces.state() == whole.state() && pieces.error() == whole.error());
     require(pieces.statusCode() == whole.statusCode() && pieces.headers() == whole.headers());
     require(pieces.body() == whole.body() && pieces.length() == whole.length());
-    require(whole.body().size() <= limits.bodyBytes && (whole.oversized() || whole.length() == whole.body().size()));
+    require(whole.body().size() <= limits.bodyBytes &&
+            (whole.oversized() || whole.length() == whole.body().size()));
     require(whole.error() == HttpResponseParser::Error::None || !whole.errorString().isEmpty());
     return 0;
 }
