@@ -21,6 +21,7 @@ packages=(
   strace # places a SIGKILL at a write in the history test
   hyperfine curl # bench/sign_in_time.sh
   zsh fish # the completion test runs the generated scripts in each shell
+  clang libclang-rt-14-dev # the libFuzzer targets of scripts/fuzz.sh
 )
 if [ "${1:-}" = package ]; then
   # CPack's DEB generator (dpkg-shlibdeps, file), the checks of scripts/check-package.sh, man(1).

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "auth/LoginOutcome.h"
+#include "auth/PortalCookieJar.h"
 #include "auth/PortalEndpoints.h"
 #include "auth/ResponseLimits.h"
 #include "common/SharedInstance.h"
 
-#include <QNetworkCookieJar>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -89,7 +89,7 @@ private:
     NotificationCenter &m_center;
     RecordSuccess m_recordSuccess;
     double m_durationScale;
-    QNetworkCookieJar m_cookieJar;
+    PortalCookieJar m_cookieJar;
     QPointer<LoginExchange> m_latestExchange;
 
     bool m_isAuthenticating = false;

@@ -108,7 +108,9 @@ bool PortalRequest::followRedirect()
     const QByteArray location = m_exchange->header(locationHeader);
     if (!isRedirect(status) || location.isEmpty())
         return false;
-    const QUrl target = m_url.resolved(QUrl::fromEncoded(location));
+    // Read strictly: a Location that does not parse cleanly becomes an empty URL, which the guard refuses.
+    const QUrl relative = QUrl::fromEncoded(location, QUrl::StrictMode);
+    const QUrl target = relative.isValid() ? m_url.resolved(relative) : QUrl();
     // 307 and 308 send the form again; the others turn the request into a plain GET, as browsers do.
     const bool resendsForm = m_isPost && (status == 307 || status == 308);
     if (!m_redirectDelegate.willPerformRedirection(target, resendsForm ? std::optional(m_url) : std::nullopt))

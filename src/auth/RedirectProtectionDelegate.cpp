@@ -22,9 +22,12 @@ const QString localHostAddress = QStringLiteral("127.0.0.1");
 
 // The portal speaks HTTP. Any other scheme (file:, data:, ftp:) would have the client read a local
 // file or a text made up by whoever sent the redirect, and take it for the portal's answer.
+// A URL that is not whole (no host, a port outside 1-65535, anything QUrl refused) is never
+// mended into one: a default port or host would take the request somewhere nobody named.
 bool isWebURL(const QUrl &url)
 {
-    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    return web && url.isValid() && !url.host().isEmpty() && url.port() != 0;
 }
 
 // Hosts are compared whole: "10.248.98.2.evil.example" or "127.0.0.10" is not the portal or this machine.

@@ -26,7 +26,8 @@ public:
 
     /// Decides one redirect of the request towards `target`: true to follow it, false to refuse it.
     /// `postedTo`, when given, is the URL the redirect answers and whose body the redirect would send
-    /// again: the body never goes to another scheme, host or port.
+    /// again: the body never goes to another scheme, host or port. A target that is not a whole
+    /// http(s) URL (an invalid one, one without a host or with port 0) is refused.
     bool willPerformRedirection(const QUrl &target, const std::optional<QUrl> &postedTo = std::nullopt);
 
     qint64 redirectCount() const { return m_redirectCount; }

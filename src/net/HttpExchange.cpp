@@ -14,6 +14,8 @@ const QByteArray crlf = "\r\n";
 const QString timedOutError = QStringLiteral("Operation timed out");
 const QString cancelledError = QStringLiteral("Operation canceled");
 const QString noTlsError = QStringLiteral("TLS is not available");
+const QString unsafeHeaderError =
+    QStringLiteral("The request's header field \"%1\" holds a line break or NUL");
 
 QNetworkReply::NetworkError networkError(QAbstractSocket::SocketError error)
 {
@@ -43,6 +45,12 @@ QByteArray requestTarget(const QUrl &url)
     return target;
 }
 
+// A CR, LF or NUL in a field would end it early and let the rest pose as fields (or a request) of its own.
+bool isSafeFieldText(const QByteArray &text)
+{
+    return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
+}
+
 QByteArray hostField(const QUrl &url)
 {
     QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
@@ -70,8 +78,15 @@ void HttpExchange::start(const QByteArray &method, const QUrl &url, const Header
     m_parser.emplace(HttpResponseParser::Limits{maxHeaderBytes, maxHeaderFields, bodyLimit},
                      method == "HEAD");
     m_request = method + ' ' + requestTarget(url) + " HTTP/1.1\r\nHost: " + hostField(url) + crlf;
-    for (const auto &[name, value] : headers)
+    for (const auto &[name, value] : headers) {
+        if (!isSafeFieldText(name) || !isSafeFieldText(value)) {
+            m_request.clear();
+            fail(QNetworkReply::ProtocolInvalidOperationError,
+                 unsafeHeaderError.arg(QString::fromLatin1(name.toPercentEncoding())));
+            return;
+        }
         m_request += name + ": " + value + crlf;
+    }
     if (!body.isEmpty() || method == "POST")
         m_request += "Content-Length: " + QByteArray::number(body.size()) + crlf;
     m_request += "Connection: close\r\n\r\n" + body;

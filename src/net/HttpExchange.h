@@ -50,7 +50,8 @@ public:
     ~HttpExchange() override;
 
     /// Sends `method` to `url` (http or https) with `headers` and `body`; Host, Content-Length (when
-    /// there is a body or the method is POST) and "Connection: close" are added. A body longer than
+    /// there is a body or the method is POST) and "Connection: close" are added. A header name or value
+    /// holding CR, LF or NUL ends the exchange before anything is sent. A body longer than
     /// `bodyLimit` ends the exchange as oversized; no progress for `idleTimeoutMs` ends it as timed out.
     void start(const QByteArray &method, const QUrl &url, const HeaderList &headers, const QByteArray &body,
                qint64 bodyLimit, int idleTimeoutMs);

@@ -11,7 +11,11 @@
 /// Takes an HTTP/1.1 answer apart as its bytes arrive, in pieces of any size: the status line (after
 /// any interim answers), the header fields, and the body framed by Content-Length, by chunks (with
 /// their trailer) or by the end of the connection. Holds no more than its bounds allow: a header past
-/// `headerBytes` or `headerFields` fails, a body past `bodyBytes` ends the answer as oversized. Knows
+/// `headerBytes` or `headerFields` fails, a body past `bodyBytes` ends the answer as oversized. Reads
+/// the framing strictly, as RFC 9112 asks of a recipient, so that an answer means one thing only: a
+/// Content-Length that is not all digits or disagrees with another, Transfer-Encoding beside it or
+/// other than chunked, a bad chunk size, a folded or space-before-colon field line, a bare CR or
+/// a status outside 100-599 fail the answer as malformed. Lines end with CRLF or a lone LF. Knows
 /// nothing of sockets or time; whoever holds the connection feeds it and says when the bytes end.
 class HttpResponseParser
 {
@@ -62,11 +66,12 @@ public:
 private:
     bool step();
     bool readHead();
+    bool readFraming();
     bool readBodyBytes();
     bool readChunkSize();
     bool readChunkEnd();
     bool readTrailer();
-    bool takeLine(QByteArray &line);
+    bool takeLine(QByteArray &line, qint64 maxLength, Error tooLong);
     void appendBody(QByteArrayView bytes);
     void complete();
     void fail(Error error);
