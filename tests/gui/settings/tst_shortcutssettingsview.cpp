@@ -7,9 +7,11 @@
 #include "store/Preferences.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -96,15 +98,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         const auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
         QTest::newRow("Ctrl+Shift+L")
-            << quickLogin << int(Qt::Key_L) << ctrlShift << 46u << KeyCombo{37, cmd | shift} << u"⌘ ⇧ L"_s;
+            << quickLogin << int(Qt::Key_L) << ctrlShift << 46u << KeyCombo{37, cmd | shift} << u"Ctrl+Shift+L"_s;
         // Qt names the key by what it types; the capture reads its position.
         QTest::newRow("Ctrl+Shift+1 typed as !") << quickLogin << int(Qt::Key_Exclam) << ctrlShift << 10u
-                                                 << KeyCombo{18, cmd | shift} << u"⌘ ⇧ Key"_s;
+                                                 << KeyCombo{18, cmd | shift} << u"Ctrl+Shift+1"_s;
         QTest::newRow("A on AZERTY, Q position")
             << showWindow << int(Qt::Key_A) << Qt::KeyboardModifiers() << 24u << KeyCombo{12, 0} << u"Q"_s;
         QTest::newRow("Meta+Alt+keypad 5")
             << showWindow << int(Qt::Key_5) << (Qt::MetaModifier | Qt::AltModifier | Qt::KeypadModifier)
-            << 84u << KeyCombo{87, opt | ctrl} << u"⌥ ⌃ Key"_s;
+            << 84u << KeyCombo{87, opt | ctrl} << u"Meta+Alt+Num+5"_s;
+        // Qt has no name for the key at this position: its own text would be garbage.
+        QTest::newRow("Shift+volume up") << showWindow << int(Qt::Key_VolumeUp) << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                         << 123u << KeyCombo{72, shift} << u"Shift+Key"_s;
     }
     void records()
     {
@@ -139,11 +144,11 @@ private Q_SLOTS:
         m_preferences->setData(PreferenceKeys::showWindowShortcut, KeyComboCodable::encode({49, ctrl}));
         open();
         QCOMPARE(recorder(quickLogin)->text(), unset);
-        QCOMPARE(recorder(showWindow)->text(), u"⌃ Space"_s);
+        QCOMPARE(recorder(showWindow)->text(), u"Meta+Space"_s);
         QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
         QVERIFY(m_hotKeys->live.empty());
         QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
-        QCOMPARE(recorder(showWindow)->text(), u"⌃ Space"_s);
+        QCOMPARE(recorder(showWindow)->text(), u"Meta+Space"_s);
         QVERIFY(!m_shortcuts->isRecording());
         QCOMPARE(m_hotKeys->liveRegistrations().size(), 1);
         m_field->setFocus();
@@ -161,7 +166,7 @@ private Q_SLOTS:
         QCOMPARE(recorder(showWindow)->text(), recording);
         m_field->setFocus();
         typeKey(Qt::Key_K, Qt::ControlModifier, 45);
-        QTRY_COMPARE(recorder(showWindow)->text(), u"⌘ K"_s);
+        QTRY_COMPARE(recorder(showWindow)->text(), u"Ctrl+K"_s);
         QCOMPARE(m_shortcuts->quickLoginShortcut(), std::nullopt);
         QCOMPARE(m_shortcuts->showWindowShortcut(), (KeyCombo{40, cmd}));
     }
@@ -197,7 +202,10 @@ private Q_SLOTS:
         open();
         QVERIFY(note(u"waylandNote"_s)->isVisible() && !note(u"quickLoginRefusedNote"_s)->isVisible());
         QVERIFY(!recorder(quickLogin)->isEnabled() && !recorder(showWindow)->isEnabled());
-        QCOMPARE(recorder(quickLogin)->text(), u"⌘ ⇧ L"_s);
+        QCOMPARE(recorder(quickLogin)->text(), u"Ctrl+Shift+L"_s); // stored data still shows
+        // What works instead: a command to bind in the desktop's keyboard settings, copied by a click.
+        QTest::mouseClick(m_pane->findChild<QPushButton *>(u"copyCommand0"_s), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"gapplication action app.netlatch.Netlatch quick-login"_s);
     }
 };
 
