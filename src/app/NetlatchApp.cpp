@@ -38,7 +38,11 @@ NetlatchApp::NetlatchApp(const QString &action)
 {
 }
 
-NetlatchApp::~NetlatchApp() = default;
+NetlatchApp::~NetlatchApp()
+{
+    // The delegate is a child, so it would outlive the members; it and its window use the context.
+    delete m_delegate;
+}
 
 int NetlatchApp::exec()
 {
