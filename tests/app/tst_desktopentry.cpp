@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -12,14 +11,9 @@ using namespace Qt::StringLiterals;
 namespace {
 const QString appId = u"app.netlatch.Netlatch"_s;
 
-QString sourcePath(const QString &relative)
+QString readEntry()
 {
-    return qEnvironmentVariable("NETLATCH_SOURCE_DIR") + u'/' + relative;
-}
-
-QString readText(const QString &path)
-{
-    QFile file(path);
+    QFile file(qEnvironmentVariable("NETLATCH_SOURCE_DIR") + u"/data/%1.desktop"_s.arg(appId));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
@@ -35,14 +29,14 @@ QStringList desktopKeys(const QString &entry, const QString &key)
 }
 } // namespace
 
-/// The application menu entry, the icon and the AppStream metadata must name the program and the
-/// D-Bus name it registers, or desktops show a second icon, no icon, or start nothing; the entry's
-/// actions must reach the running instance.
+/// The application menu entry must name the program, its window class and its icon, or desktops show
+/// a second icon, no icon, or start nothing; its actions must reach the running instance. (CI's
+/// scripts/check-package.sh validates the installed entry and the AppStream metadata.)
 class TestDesktopEntry : public QObject
 {
     Q_OBJECT
 
-    const QString m_entry = readText(sourcePath(u"data/%1.desktop"_s.arg(appId)));
+    const QString m_entry = readEntry();
 
 private Q_SLOTS:
     void entryNamesTheProgramAndItsIcon()
@@ -51,18 +45,6 @@ private Q_SLOTS:
         // Qt names X11 windows after the program file (WM_CLASS instance); GNOME matches them by it.
         QCOMPARE(desktopKeys(m_entry, u"StartupWMClass"_s), QStringList{QStringLiteral(NETLATCH_PROGRAM_NAME)});
         QCOMPARE(desktopKeys(m_entry, u"Icon"_s), QStringList{appId});
-        const QString metainfo = readText(sourcePath(u"data/%1.metainfo.xml.in"_s.arg(appId)));
-        QVERIFY(metainfo.contains(u"<launchable type=\"desktop-id\">%1.desktop</launchable>"_s.arg(appId)));
-        QVERIFY(metainfo.contains(u"<binary>%1</binary>"_s.arg(QStringLiteral(NETLATCH_PROGRAM_NAME))));
-
-        if (QStandardPaths::findExecutable(u"desktop-file-validate"_s).isEmpty())
-            QSKIP("desktop-file-validate is not installed (Debian: desktop-file-utils)");
-        QProcess validate;
-        validate.setProcessChannelMode(QProcess::MergedChannels);
-        validate.start(u"desktop-file-validate"_s, {sourcePath(u"data/%1.desktop"_s.arg(appId))});
-        QVERIFY(validate.waitForFinished(30000));
-        const QByteArray output = validate.readAll();
-        QVERIFY2(validate.exitCode() == 0 && output.isEmpty(), output.constData());
     }
 
     // The program claims the desktop-file id on the session bus; each action of the entry, launched as
@@ -88,7 +70,7 @@ private Q_SLOTS:
             process.start(arguments.takeFirst(), arguments);
         };
         QProcess program;
-        launch(program, {u"netlatch"_s});
+        launch(program, desktopKeys(m_entry, u"Exec"_s).value(0).split(u' '));
         QTRY_VERIFY_WITH_TIMEOUT(bus->isServiceRegistered(appId) || program.state() == QProcess::NotRunning, 30000);
         QCOMPARE(qint64(bus->servicePid(appId).value()), program.processId());
 

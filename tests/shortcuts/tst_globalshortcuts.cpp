@@ -17,7 +17,6 @@ using Registration = FakeHotKeyService::Registration;
 namespace {
 constexpr quint64 cmd = KeyCombo::command, shift = KeyCombo::shift, opt = KeyCombo::option,
                   ctrl = KeyCombo::control;
-constexpr quint64 capsLock = 0x10000, numericPad = 0x200000, function = 0x800000; // never stored
 const KeyCombo cmdShiftL{37, cmd | shift};
 constexpr quint32 QLGN = fourCharCode("QLGN"), SWIN = fourCharCode("SWIN");
 } // namespace
@@ -69,15 +68,10 @@ private Q_SLOTS:
         QVERIFY(m_hotKeys->live.empty());
     }
 
-    // Stored positions name the evdev key at the same place, both ways; keys the Mac never named get
-    // codes of their own past the table.
+    // Every stored position maps to an evdev key and back (the X11 test presses real ones); keys the
+    // Mac never named get codes of their own past the table.
     void keyPositions()
     {
-        const std::pair<int, int> named[] = {{0, KEY_A},       {37, KEY_L},      {18, KEY_1},
-                                             {36, KEY_ENTER},  {51, KEY_BACKSPACE}, {122, KEY_F1},
-                                             {123, KEY_LEFT},  {49, KEY_SPACE}};
-        for (const auto &[code, evdev] : named)
-            QCOMPARE(KeyPositions::evdevCode(quint16(code)), quint16(evdev));
         for (int code = 0; code < 128; ++code) {
             if (const auto evdev = KeyPositions::evdevCode(quint16(code)))
                 QCOMPARE(KeyPositions::keyCode(*evdev), quint16(code));
@@ -124,34 +118,6 @@ private Q_SLOTS:
         m_hotKeys->press({QLGN, 2});
         QCOMPARE(quickLogin.size(), 0);
         QCOMPARE(showWindow.size(), 1);
-    }
-
-    void capture()
-    {
-        m_preferences->setData(PreferenceKeys::quickLoginShortcut, KeyComboCodable::encode(cmdShiftL));
-        GlobalShortcutsManager shortcuts = manager();
-        QList<std::optional<KeyCombo>> first, second;
-        shortcuts.startRecording([&](std::optional<KeyCombo> combo) { first.append(combo); });
-        QVERIFY(shortcuts.isRecording());
-        // The application's own hot key would take the press the capture waits for.
-        QVERIFY(m_hotKeys->live.empty());
-        shortcuts.startRecording([&](std::optional<KeyCombo> combo) { second.append(combo); });
-        QCOMPARE(m_monitor->handlers.size(), size_t(1));
-        QVERIFY(m_hotKeys->live.empty());
-
-        QVERIFY(m_monitor->press({37, cmd | shift | capsLock | function | numericPad}));
-        QCOMPARE(first, QList<std::optional<KeyCombo>>{});
-        QCOMPARE(second, QList<std::optional<KeyCombo>>{cmdShiftL});
-        QVERIFY(!shortcuts.isRecording());
-        QVERIFY(m_monitor->handlers.empty());
-        QCOMPARE(m_hotKeys->liveRegistrations(), (QList<Registration>{{37, 0x300, QLGN, 1}}));
-        QVERIFY(!m_monitor->press({0, 0})); // the next press is the application's again
-
-        shortcuts.startRecording([&](std::optional<KeyCombo> combo) { first.append(combo); });
-        shortcuts.stopRecording();
-        QVERIFY(!m_monitor->press({0, 0}));
-        QCOMPARE(first, QList<std::optional<KeyCombo>>{});
-        QCOMPARE(m_hotKeys->liveRegistrations(), (QList<Registration>{{37, 0x300, QLGN, 1}}));
     }
 };
 
