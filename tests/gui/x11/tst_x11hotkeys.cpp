@@ -178,27 +178,19 @@ private Q_SLOTS:
 
     // Hot keys and the taskbar switch follow the session type, not the Qt platform: on XWayland the
     // application speaks X11, but the desktop grants neither.
-    void capabilitiesFollowTheSession_data()
-    {
-        QTest::addColumn<QString>("variable");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("supported");
-        QTest::newRow("X11 session") << u"XDG_SESSION_TYPE"_s << u"x11"_s << true;
-        QTest::newRow("Wayland session") << u"XDG_SESSION_TYPE"_s << u"wayland"_s << false;
-        QTest::newRow("Wayland display") << u"WAYLAND_DISPLAY"_s << u"wayland-0"_s << false;
-    }
     void capabilitiesFollowTheSession()
     {
-        QFETCH(QString, variable);
-        QFETCH(QString, value);
-        QFETCH(bool, supported);
-        QProcessEnvironment environment;
-        environment.insert(variable, value);
-        X11HotKeyService service(environment);
-        QCOMPARE(service.canRegisterHotKeys(), supported);
-        QCOMPARE(service.registerHotKey(ctrlShiftK.keyCode, ctrlShiftK.hotKeyModifiers(), {1, 1}).has_value(),
-                 supported);
-        QCOMPARE(X11TaskbarPresence(environment).isSupported(), supported);
+        for (const auto &[variable, value, supported] : {std::tuple{"XDG_SESSION_TYPE", "x11", true},
+                                                         std::tuple{"XDG_SESSION_TYPE", "wayland", false},
+                                                         std::tuple{"WAYLAND_DISPLAY", "wayland-0", false}}) {
+            QProcessEnvironment environment;
+            environment.insert(QString::fromLatin1(variable), QString::fromLatin1(value));
+            X11HotKeyService service(environment);
+            QCOMPARE(service.canRegisterHotKeys(), supported);
+            QCOMPARE(service.registerHotKey(ctrlShiftK.keyCode, ctrlShiftK.hotKeyModifiers(), {1, 1}).has_value(),
+                     supported);
+            QCOMPARE(X11TaskbarPresence(environment).isSupported(), supported);
+        }
     }
 };
 
