@@ -32,18 +32,22 @@ const QString engineLockFailedLog =
     QStringLiteral("⚠️ 无法取得自动联网锁，本程序不启动自己的引擎: ");
 } // namespace
 
-NetlatchApp::NetlatchApp()
-    : m_service(std::make_unique<FreedesktopApplication>(QDBusConnection::sessionBus())),
+NetlatchApp::NetlatchApp(const QString &action)
+    : m_action(action), m_service(std::make_unique<FreedesktopApplication>(QDBusConnection::sessionBus())),
       m_engineLock(AutoLoginManager::instanceLockName)
 {
 }
 
-NetlatchApp::~NetlatchApp() = default;
+NetlatchApp::~NetlatchApp()
+{
+    // The delegate is a child, so it would outlive the members; it and its window use the context.
+    delete m_delegate;
+}
 
 int NetlatchApp::exec()
 {
     if (!m_service->registerService() && QDBusConnection::sessionBus().isConnected()) {
-        if (m_service->activateRunningInstance())
+        if (m_service->activateRunningInstance(m_action))
             return 0;
         QTextStream(stderr) << "netlatch: another instance owns " << FreedesktopApplication::applicationId
                             << " on the session bus but does not answer\n";
@@ -53,6 +57,8 @@ int NetlatchApp::exec()
     connect(m_service.get(), &FreedesktopApplication::activateRequested, m_delegate,
             &AppDelegate::applicationShouldHandleReopen);
     connect(m_service.get(), &FreedesktopApplication::actionRequested, this, &NetlatchApp::performAction);
+    if (!m_action.isEmpty())
+        performAction(m_action);
     const int status = QApplication::exec();
     AppServices::preferences().sync();
     return status;
@@ -69,7 +75,7 @@ void NetlatchApp::applicationDidFinishLaunching()
                                    AppServices::welcomeManager(), AppServices::launchAtLogin()});
     startEngine();
 
-    auto *taskbar = new X11TaskbarPresence(this);
+    auto *taskbar = new X11TaskbarPresence(QProcessEnvironment::systemEnvironment(), this);
     DockIconManager::setShared(new DockIconManager(m_context->preferences, *taskbar));
     m_context->dockIconSupported = DockIconManager::shared().canHideDockIcon();
     m_context->setDockIconHidden = [](bool hidden) {

@@ -21,11 +21,13 @@ public:
     static inline const QString engineElsewhereLog =
         QStringLiteral("🔍 自动联网引擎已由进程 %1 运行，本程序不再启动引擎，开关只写入偏好设置");
 
-    NetlatchApp();
+    /// `action`: one of the desktop entry's actions to perform once running ("quick-login",
+    /// "show-main-window", "about", "quit"), or empty.
+    explicit NetlatchApp(const QString &action = {});
     ~NetlatchApp() override;
 
     /// Runs the application until it quits; returns the exit status. When another instance already
-    /// runs in this session, asks it to come forward and returns 0 at once.
+    /// runs in this session, hands it the launch (to come forward, or the action) and returns 0 at once.
     int exec();
 
 private:
@@ -33,6 +35,7 @@ private:
     void startEngine();
     void performAction(const QString &name);
 
+    QString m_action;
     std::unique_ptr<FreedesktopApplication> m_service;
     InstanceLock m_engineLock;
     std::unique_ptr<AppContext> m_context;

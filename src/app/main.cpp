@@ -2,6 +2,7 @@
 #include "common/BuildConfig.h"
 #include "common/Log.h"
 #include "common/QtTranslations.h"
+#include "gui/widgets/Artwork.h"
 #include "gui/widgets/Theme.h"
 #include "platform/linux/FreedesktopApplication.h"
 
@@ -28,11 +29,18 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("Copy the diagnostic log to stderr"));
-    parser.addOption(verbose);
+    const QCommandLineOption action(
+        QStringLiteral("action"),
+        QStringLiteral("Perform an action of the desktop entry in the running instance, starting one if "
+                       "none runs: quick-login, show-main-window, about or quit"),
+        QStringLiteral("name"));
+    parser.addOptions({verbose, action});
     parser.process(application);
     Log::setStderrCopy(parser.isSet(verbose));
 
     Theme::apply(application);
-    NetlatchApp netlatch;
+    // Title bars, the taskbar and the window switcher show the logo beside every window.
+    QApplication::setWindowIcon(Artwork::applicationIcon());
+    NetlatchApp netlatch(parser.value(action));
     return netlatch.exec();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMetaType>
-#include <QString>
 #include <QtGlobal>
 
 /// A keyboard shortcut: the position of one key and the modifiers held with it, in the portable form
@@ -20,9 +19,10 @@ struct KeyCombo
     quint16 keyCode = 0;
     quint64 modifiers = 0;
 
-    /// "⌘ ⇧ L": the modifier symbols present (always ⌘ ⇧ ⌥ ⌃ in that order), then the key's name,
-    /// joined by blanks. Keys without a name show as "Key".
-    QString displayString() const;
+    /// The combination in Qt's terms, for display (QKeySequence::NativeText: "Ctrl+Shift+L"): the key
+    /// a US keyboard carries at the stored position (Qt::Key_unknown where Qt names none), keypad
+    /// keys with Qt::KeypadModifier, and the modifiers by Qt's mapping above.
+    QKeyCombination keyCombination() const;
 
     /// The modifiers in the hot-key service's encoding (command 0x100, shift 0x200, option 0x800,
     /// control 0x1000); every other bit is dropped.

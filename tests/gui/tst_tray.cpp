@@ -10,10 +10,18 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QDir>
+#include <QFile>
 #include <QMenu>
+#include <QPainter>
+#include <QStandardPaths>
+#include <QtEndian>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -30,6 +38,27 @@ QDBusMessage callOwnProcess(const QString &service, const QString &path, const Q
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
     call.setArguments(arguments);
     return QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui);
+}
+
+/// The most a pixel of `picture`, laid over a panel of `panel`'s colour, contrasts with the panel (WCAG).
+double bestContrast(const QImage &picture, const QColor &panel)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    QImage onPanel(picture.size(), QImage::Format_RGB32);
+    onPanel.fill(panel);
+    QPainter(&onPanel).drawImage(0, 0, picture);
+    const double background = luminance(panel);
+    double best = 1;
+    for (int y = 0; y < onPanel.height(); ++y) {
+        for (int x = 0; x < onPanel.width(); ++x) {
+            const double pixel = luminance(onPanel.pixelColor(x, y));
+            best = std::max(best, (std::max(pixel, background) + 0.05) / (std::min(pixel, background) + 0.05));
+        }
+    }
+    return best;
 }
 
 /// One dbusmenu row as the host reads it: its label, "-" for a separator, and its key.
@@ -140,6 +169,13 @@ private Q_SLOTS:
         m_context.reset(new AppContext{app.preferences, app.keychain, *app.authService, *app.statistics,
                                        *app.networkProbe, app.notifications, *m_banners, app.versions,
                                        app.welcome, app.launchAtLogin});
+        // The symbolic icon, installed where panels look for it (the test's own data folder).
+        const QString icons = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                              u"/icons/hicolor/symbolic/apps"_s;
+        QDir().mkpath(icons);
+        QFile::remove(icons + u"/app.netlatch.Netlatch-symbolic.svg"_s);
+        QVERIFY(QFile::copy(qEnvironmentVariable("NETLATCH_SOURCE_DIR") + u"/data/icons/app.netlatch.Netlatch-symbolic.svg"_s,
+                            icons + u"/app.netlatch.Netlatch-symbolic.svg"_s));
         m_trayHost =
             std::make_unique<StatusNotifierHostWait>(QDBusConnection::sessionBus(), std::chrono::seconds(60));
         m_statusBar = std::make_unique<StatusBarManager>(*m_context, *m_trayHost);
@@ -163,6 +199,31 @@ private Q_SLOTS:
         QTRY_COMPARE(registered().size(), 1);
         m_item = registered().first();
         QVERIFY(m_statusBar->statusItem()->isVisible());
+    }
+
+    // Panels tint the installed symbolic icon to suit themselves; trays that take pictures (XEmbed,
+    // or a host that cannot find the name) get one readable on a dark panel and on a light one.
+    void iconReadsOnEveryPanel()
+    {
+        const auto property = [this](const QString &name) {
+            return callOwnProcess(m_item, u"/StatusNotifierItem"_s, u"org.freedesktop.DBus.Properties"_s,
+                                  u"Get"_s, {u"org.kde.StatusNotifierItem"_s, name})
+                .arguments().value(0).value<QDBusVariant>().variant();
+        };
+        QCOMPARE(property(u"IconName"_s).toString(), u"app.netlatch.Netlatch-symbolic"_s);
+        const QDBusArgument pictures = property(u"IconPixmap"_s).value<QDBusArgument>();
+        pictures.beginArray();
+        QVERIFY(!pictures.atEnd());
+        int width = 0, height = 0;
+        QByteArray argb; // ARGB32 in network byte order
+        pictures.beginStructure();
+        pictures >> width >> height >> argb;
+        pictures.endStructure();
+        QImage picture(width, height, QImage::Format_ARGB32);
+        for (int i = 0; i < width * height; ++i)
+            picture.setPixel(i % width, i / width, qFromBigEndian<quint32>(argb.constData() + 4 * i));
+        for (const QColor panel : {QColor(0x35, 0x35, 0x35), QColor(0xf0, 0xf0, 0xf0), QColor(Qt::black)})
+            QVERIFY2(bestContrast(picture, panel) >= 4.5, qPrintable(panel.name()));
     }
 
     // Six rows in order, the separators and Ctrl+Q; opening the menu twice keeps every id.

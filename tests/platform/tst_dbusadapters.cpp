@@ -212,7 +212,8 @@ private Q_SLOTS:
         QCOMPARE(absent.currentNetworkSSID(u"wlp2s0"_s), std::nullopt);
     }
 
-    // Identical banners are both shown: each asks for a new notification instead of replacing one.
+    // Identical banners are both shown: each asks for a new notification instead of replacing one, with
+    // the application's icon and desktop entry.
     // Without a notification server each request logs its one line.
     void bannersReachTheServerUnchanged()
     {
@@ -222,7 +223,7 @@ private Q_SLOTS:
         for (int i = 0; i < 2; ++i)
             StatusBarNotifications::showNotification(center, u"自动联网"_s, u"检测到需要联网，正在自动登录..."_s);
         const QByteArray notify =
-            uR"( Notify "Netlatch" 0 "" "自动联网" "检测到需要联网，正在自动登录..." [] {"sound-name": "message-new-instant"} -1
+            uR"( Notify "Netlatch" 0 "app.netlatch.Netlatch" "自动联网" "检测到需要联网，正在自动登录..." [] {"desktop-entry": "app.netlatch.Netlatch", "sound-name": "message-new-instant"} -1
 )"_s.toUtf8();
         QByteArray calls; // dbusmock's log: a line for each call, after the time
         QTRY_COMPARE((calls += m_notifications->readAllStandardOutput()).count(notify), 2);

@@ -17,9 +17,7 @@ using Registration = FakeHotKeyService::Registration;
 namespace {
 constexpr quint64 cmd = KeyCombo::command, shift = KeyCombo::shift, opt = KeyCombo::option,
                   ctrl = KeyCombo::control;
-constexpr quint64 capsLock = 0x10000, numericPad = 0x200000, function = 0x800000; // never stored
 const KeyCombo cmdShiftL{37, cmd | shift};
-const KeyCombo ctrlSpace{49, ctrl};
 constexpr quint32 QLGN = fourCharCode("QLGN"), SWIN = fourCharCode("SWIN");
 } // namespace
 
@@ -48,32 +46,6 @@ private Q_SLOTS:
         m_monitor.emplace();
     }
 
-    void displayString_data()
-    {
-        QTest::addColumn<KeyCombo>("combo");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("command shift L") << cmdShiftL << u"⌘ ⇧ L"_s;
-        QTest::newRow("control Space") << ctrlSpace << u"⌃ Space"_s;
-        QTest::newRow("unnamed key 18") << KeyCombo{18, cmd} << u"⌘ Key"_s;
-        QTest::newRow("a key alone") << KeyCombo{0, 0} << u"A"_s;
-        QTest::newRow("all four, fixed order") << KeyCombo{53, ctrl | opt | shift | cmd} << u"⌘ ⇧ ⌥ ⌃ Esc"_s;
-    }
-    void displayString()
-    {
-        QFETCH(KeyCombo, combo);
-        QFETCH(QString, text);
-        QCOMPARE(combo.displayString(), text);
-    }
-
-    void storedForm()
-    {
-        const QByteArray stored = KeyComboCodable::encode(cmdShiftL);
-        QCOMPARE(stored, R"({"keyCode":37,"modifiers":1179648})");
-        QCOMPARE(KeyComboCodable::decode(stored), cmdShiftL);
-        const KeyCombo wide{0xffff, ~quint64(0) >> 11};
-        QCOMPARE(KeyComboCodable::decode(KeyComboCodable::encode(wide)), wide);
-    }
-
     void unreadableStoredForm_data()
     {
         QTest::addColumn<QByteArray>("data");
@@ -83,8 +55,12 @@ private Q_SLOTS:
         QTest::newRow("number as text") << QByteArray(R"({"keyCode":"37","modifiers":0})");
         QTest::newRow("not JSON") << QByteArray("\x80garbage");
     }
+    // The stored form is the portable one, and anything else stored reads as unset.
     void unreadableStoredForm()
     {
+        QCOMPARE(KeyComboCodable::encode(cmdShiftL), R"({"keyCode":37,"modifiers":1179648})");
+        const KeyCombo wide{0xffff, ~quint64(0) >> 11};
+        QCOMPARE(KeyComboCodable::decode(KeyComboCodable::encode(wide)), wide);
         QFETCH(QByteArray, data);
         QCOMPARE(KeyComboCodable::decode(data), std::nullopt);
         m_preferences->setData(PreferenceKeys::quickLoginShortcut, data);
@@ -92,33 +68,9 @@ private Q_SLOTS:
         QVERIFY(m_hotKeys->live.empty());
     }
 
-    void keyPositions_data()
-    {
-        QTest::addColumn<int>("keyCode");
-        QTest::addColumn<int>("evdev");
-        const std::pair<int, int> named[] = {
-            {0, KEY_A},    {1, KEY_S},      {2, KEY_D},       {3, KEY_F},      {4, KEY_H},
-            {5, KEY_G},    {6, KEY_Z},      {7, KEY_X},       {8, KEY_C},      {9, KEY_V},
-            {11, KEY_B},   {12, KEY_Q},     {13, KEY_W},      {14, KEY_E},     {15, KEY_R},
-            {16, KEY_Y},   {17, KEY_T},     {31, KEY_O},      {32, KEY_U},     {34, KEY_I},
-            {35, KEY_P},   {37, KEY_L},     {38, KEY_J},      {40, KEY_K},     {45, KEY_N},
-            {46, KEY_M},   {36, KEY_ENTER}, {48, KEY_TAB},    {49, KEY_SPACE}, {51, KEY_BACKSPACE},
-            {53, KEY_ESC}, {123, KEY_LEFT}, {124, KEY_RIGHT}, {125, KEY_DOWN}, {126, KEY_UP},
-        };
-        for (const auto &[code, evdev] : named)
-            QTest::addRow("%s", qPrintable((KeyCombo{quint16(code), 0}).displayString())) << code << evdev;
-        QTest::newRow("1 (unnamed)") << 18 << KEY_1;
-        QTest::newRow("F1") << 122 << KEY_F1;
-    }
+    // Every stored position maps to an evdev key and back (the X11 test presses real ones); keys the
+    // Mac never named get codes of their own past the table.
     void keyPositions()
-    {
-        QFETCH(int, keyCode);
-        QFETCH(int, evdev);
-        QCOMPARE(KeyPositions::evdevCode(quint16(keyCode)), quint16(evdev)); // and back: the test below
-    }
-
-    // Every mapped code maps back; keys the Mac never named get codes of their own past the table.
-    void keyPositionsOutsideTheTable()
     {
         for (int code = 0; code < 128; ++code) {
             if (const auto evdev = KeyPositions::evdevCode(quint16(code)))
@@ -133,17 +85,12 @@ private Q_SLOTS:
     void registration()
     {
         GlobalShortcutsManager shortcuts = manager();
-        QCOMPARE(m_hotKeys->registrations, 0);
-        QCOMPARE(shortcuts.hotKeyRefs(), GlobalShortcutsManager::HotKeyRefs{});
 
         shortcuts.setShowWindowShortcut(KeyCombo{49, ctrl | opt});
         shortcuts.setQuickLoginShortcut(cmdShiftL);
-        QCOMPARE(m_hotKeys->registrations, 3); // each write registers both stored shortcuts again
         QCOMPARE(m_hotKeys->liveRegistrations(),
                  (QList<Registration>{{37, 0x300, QLGN, 1}, {49, 0x1800, SWIN, 2}}));
         QVERIFY(shortcuts.hotKeyRefs()[0] && shortcuts.hotKeyRefs()[1]);
-        QCOMPARE(m_preferences->dataValue(PreferenceKeys::quickLoginShortcut),
-                 R"({"keyCode":37,"modifiers":1179648})");
 
         shortcuts.setQuickLoginShortcut(std::nullopt);
         QCOMPARE(m_preferences->dataValue(PreferenceKeys::quickLoginShortcut), std::nullopt);
@@ -166,34 +113,6 @@ private Q_SLOTS:
         m_hotKeys->press({QLGN, 2});
         QCOMPARE(quickLogin.size(), 0);
         QCOMPARE(showWindow.size(), 1);
-    }
-
-    void capture()
-    {
-        m_preferences->setData(PreferenceKeys::quickLoginShortcut, KeyComboCodable::encode(cmdShiftL));
-        GlobalShortcutsManager shortcuts = manager();
-        QList<std::optional<KeyCombo>> first, second;
-        shortcuts.startRecording([&](std::optional<KeyCombo> combo) { first.append(combo); });
-        QVERIFY(shortcuts.isRecording());
-        // The application's own hot key would take the press the capture waits for.
-        QVERIFY(m_hotKeys->live.empty());
-        shortcuts.startRecording([&](std::optional<KeyCombo> combo) { second.append(combo); });
-        QCOMPARE(m_monitor->handlers.size(), size_t(1));
-        QVERIFY(m_hotKeys->live.empty());
-
-        QVERIFY(m_monitor->press({37, cmd | shift | capsLock | function | numericPad}));
-        QCOMPARE(first, QList<std::optional<KeyCombo>>{});
-        QCOMPARE(second, QList<std::optional<KeyCombo>>{cmdShiftL});
-        QVERIFY(!shortcuts.isRecording());
-        QVERIFY(m_monitor->handlers.empty());
-        QCOMPARE(m_hotKeys->liveRegistrations(), (QList<Registration>{{37, 0x300, QLGN, 1}}));
-        QVERIFY(!m_monitor->press({0, 0})); // the next press is the application's again
-
-        shortcuts.startRecording([&](std::optional<KeyCombo> combo) { first.append(combo); });
-        shortcuts.stopRecording();
-        QVERIFY(!m_monitor->press({0, 0}));
-        QCOMPARE(first, QList<std::optional<KeyCombo>>{});
-        QCOMPARE(m_hotKeys->liveRegistrations(), (QList<Registration>{{37, 0x300, QLGN, 1}}));
     }
 };
 

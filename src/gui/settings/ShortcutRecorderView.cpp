@@ -3,11 +3,13 @@
 #include "gui/widgets/Theme.h"
 #include "shortcuts/GlobalShortcutsManager.h"
 
+#include <QKeySequence>
 #include <QPainter>
 #include <QPointer>
 
 const QString ShortcutRecorderView::recordingText = QStringLiteral("按下快捷键...");
 const QString ShortcutRecorderView::unsetText = QStringLiteral("未设置");
+const QString ShortcutRecorderView::unnamedKey = QStringLiteral("Key");
 
 namespace {
 constexpr int horizontalMargin = 12;
@@ -16,6 +18,17 @@ constexpr qreal cornerRadius = 6;
 constexpr qreal recordingBorder = 2;
 constexpr qreal recordingFillAlpha = 0.2;
 } // namespace
+
+QString ShortcutRecorderView::displayText(const KeyCombo &combo)
+{
+    const QKeyCombination combination = combo.keyCombination();
+    if (combination.key() != Qt::Key_unknown)
+        return QKeySequence(combination).toString(QKeySequence::NativeText);
+    // Qt writes the modifiers alone as "Ctrl+Shift+"; the key gets the name of a key without one.
+    return QKeySequence(QKeyCombination::fromCombined(combination.keyboardModifiers().toInt()))
+               .toString(QKeySequence::NativeText) +
+           unnamedKey;
+}
 
 ShortcutRecorderView::ShortcutRecorderView(GlobalShortcutsManager &manager, QWidget *parent)
     : QAbstractButton(parent), m_manager(manager)
@@ -68,7 +81,7 @@ void ShortcutRecorderView::recorded(const KeyCombo &combo)
 
 void ShortcutRecorderView::updateText()
 {
-    setText(m_isRecording ? recordingText : m_shortcut ? m_shortcut->displayString() : unsetText);
+    setText(m_isRecording ? recordingText : m_shortcut ? displayText(*m_shortcut) : unsetText);
     update();
 }
 

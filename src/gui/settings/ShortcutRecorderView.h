@@ -18,7 +18,12 @@ class ShortcutRecorderView : public QAbstractButton
 public:
     static const QString recordingText;
     static const QString unsetText;
+    /// The name of a key Qt has no name for.
+    static const QString unnamedKey;
     static constexpr int boxWidth = 200;
+
+    /// A combination as the desktop writes it ("Ctrl+Shift+L", "Meta+Space"): Qt's native text.
+    static QString displayText(const KeyCombo &combo);
 
     explicit ShortcutRecorderView(GlobalShortcutsManager &manager, QWidget *parent = nullptr);
     ~ShortcutRecorderView() override;

@@ -5,14 +5,27 @@
 #include "gui/widgets/Theme.h"
 #include "shortcuts/GlobalShortcutsManager.h"
 
+#include <QClipboard>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 const QString ShortcutsSettingsView::title = QStringLiteral("快捷键");
 const QString ShortcutsSettingsView::waylandNote =
     QStringLiteral("当前桌面使用 Wayland，不允许应用程序注册全局快捷键，因此无法在此设置。");
+const QString ShortcutsSettingsView::desktopShortcutNote =
+    QStringLiteral("可以在桌面的键盘设置中添加自定义快捷键，运行下面的命令：");
+const QString ShortcutsSettingsView::copyTitle = QStringLiteral("复制命令");
 const QString ShortcutsSettingsView::refusedNote = QStringLiteral("此组合键无法注册，可能已被其他程序占用");
+// The running application performs these actions of its desktop entry when asked over D-Bus
+// (org.freedesktop.Application, the application's D-Bus name).
+const QString ShortcutsSettingsView::quickLoginCommand =
+    QStringLiteral("gapplication action app.netlatch.Netlatch quick-login");
+const QString ShortcutsSettingsView::showWindowCommand =
+    QStringLiteral("gapplication action app.netlatch.Netlatch show-main-window");
 
 namespace {
 const QString quickLoginHeading = QStringLiteral("一键自动联网");
@@ -33,13 +46,8 @@ ShortcutsSettingsView::ShortcutsSettingsView(GlobalShortcutsManager &shortcuts, 
     auto *heading = new QLabel(title, this);
     Theme::style(heading, Theme::Text::title);
     layout->addWidget(heading);
-    if (!m_shortcuts.canRegisterHotKeys()) {
-        auto *note = new QLabel(waylandNote, this);
-        note->setObjectName(QStringLiteral("waylandNote"));
-        note->setWordWrap(true);
-        Theme::style(note, Theme::Text::caption, Theme::Tone::Secondary);
-        layout->addWidget(note);
-    }
+    if (!m_shortcuts.canRegisterHotKeys())
+        addDesktopShortcutNote();
 
     m_quickLogin = addShortcutCard(quickLoginHeading, quickLoginTitle, quickLoginDescription,
                                    QStringLiteral("quickLogin"));
@@ -70,6 +78,35 @@ ShortcutsSettingsView::~ShortcutsSettingsView()
     // Disarm while the whole pane still exists: the registration that follows reaches its slots.
     disarm();
     disconnect(&m_shortcuts, nullptr, this, nullptr);
+}
+
+void ShortcutsSettingsView::addDesktopShortcutNote()
+{
+    // What works instead: the desktop's own shortcut settings run a command that reaches the running
+    // application.
+    auto *note = new QLabel(waylandNote + QLatin1Char('\n') + desktopShortcutNote, this);
+    note->setObjectName(QStringLiteral("waylandNote"));
+    note->setWordWrap(true);
+    Theme::style(note, Theme::Text::caption, Theme::Tone::Secondary);
+    layout()->addWidget(note);
+    auto *commands = new QGridLayout;
+    const std::pair<const QString &, const QString &> rows[] = {{quickLoginTitle, quickLoginCommand},
+                                                                {showWindowTitle, showWindowCommand}};
+    for (int row = 0; row < 2; ++row) {
+        const auto &[title, command] = rows[row];
+        commands->addWidget(new QLabel(title, this), row, 0);
+        auto *text = new QLabel(command, this);
+        text->setFont(Theme::monospaceFont());
+        text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        commands->addWidget(text, row, 1);
+        auto *copy = new QPushButton(copyTitle, this);
+        copy->setObjectName(QStringLiteral("copyCommand%1").arg(row));
+        connect(copy, &QPushButton::clicked, this,
+                [command] { QGuiApplication::clipboard()->setText(command); });
+        commands->addWidget(copy, row, 2);
+    }
+    commands->setColumnStretch(1, 1);
+    static_cast<QVBoxLayout *>(layout())->addLayout(commands);
 }
 
 ShortcutsSettingsView::Row ShortcutsSettingsView::addShortcutCard(const QString &heading,

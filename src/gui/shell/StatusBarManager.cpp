@@ -4,12 +4,12 @@
 #include "desktop/TrayHost.h"
 #include "gui/AppContext.h"
 #include "gui/settings/SettingsWindowView.h"
+#include "gui/shell/TraySymbol.h"
 #include "store/KeychainHelper.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QMenu>
-#include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -25,33 +25,6 @@ const QString mainWindowTitle = QStringLiteral("Netlatch");
 const QString settingsWindowTitle = QStringLiteral("设置");
 constexpr QSize fallbackWindowSize(700, 500);
 
-/// The "network" symbol: three linked nodes in one colour, drawn like a template image so that it
-/// reads on the panel whatever the panel's shade.
-QIcon networkSymbol(const QColor &colour)
-{
-    QIcon icon;
-    for (const int side : {16, 22, 24, 32, 48, 64}) {
-        QPixmap pixmap(side, side);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(side / 24.0, side / 24.0);
-        painter.setPen(QPen(colour, 1.8, Qt::SolidLine, Qt::RoundCap));
-        painter.drawLine(QPointF(12, 7), QPointF(12, 12));
-        painter.drawLine(QPointF(5, 17), QPointF(5, 12));
-        painter.drawLine(QPointF(19, 17), QPointF(19, 12));
-        painter.drawLine(QPointF(5, 12), QPointF(19, 12));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(colour);
-        painter.drawRoundedRect(QRectF(8.5, 2, 7, 5.5), 1.5, 1.5);
-        painter.drawRoundedRect(QRectF(1.5, 16.5, 7, 5.5), 1.5, 1.5);
-        painter.drawRoundedRect(QRectF(15.5, 16.5, 7, 5.5), 1.5, 1.5);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    icon.setIsMask(true);
-    return icon;
-}
 } // namespace
 
 StatusBarManager::StatusBarManager(AppContext &context, TrayHost &trayHost, QObject *parent)
@@ -93,8 +66,7 @@ void StatusBarManager::setupStatusBar()
                 if (reason == QSystemTrayIcon::Trigger)
                     showMenu();
             });
-    updateIcon();
-    qApp->installEventFilter(this);
+    m_statusItem->setIcon(TraySymbol::icon());
     m_statusItem->show();
 }
 
@@ -118,18 +90,6 @@ void StatusBarManager::refreshMenu()
 void StatusBarManager::showMenu()
 {
     m_menu->popup(QCursor::pos());
-}
-
-void StatusBarManager::updateIcon()
-{
-    m_statusItem->setIcon(networkSymbol(QApplication::palette().color(QPalette::WindowText)));
-}
-
-bool StatusBarManager::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange && m_statusItem)
-        updateIcon();
-    return QObject::eventFilter(watched, event);
 }
 
 void StatusBarManager::quickLogin()

@@ -14,7 +14,7 @@ class QSystemTrayIcon;
 class QWidget;
 class TrayHost;
 
-/// The tray item: a monochrome network symbol whose menu signs in with one click ("一键联网"),
+/// The tray item: a network symbol (TraySymbol) whose menu signs in with one click ("一键联网"),
 /// brings the main window back, opens the About pane and quits. Quick sign-ins report their start
 /// and outcome as banners (the showNotification it inherits). Main thread only.
 class StatusBarManager : public QObject,
@@ -51,14 +51,10 @@ public Q_SLOTS:
     void showAbout();
     void quitApplication();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void setupStatusBar();
     void showMenu();
     void refreshMenu();
-    void updateIcon();
     QAction *addEntry(const QString &title, void (StatusBarManager::*action)());
 
     AppContext &m_context;

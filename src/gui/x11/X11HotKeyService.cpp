@@ -1,5 +1,7 @@
 #include "gui/x11/X11HotKeyService.h"
 
+#include "gui/x11/DisplaySession.h"
+
 #include "shortcuts/KeyPositions.h"
 
 #include <QGuiApplication>
@@ -27,7 +29,7 @@ template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 } // namespace
 
 X11HotKeyService::X11HotKeyService(const QProcessEnvironment &environment, QObject *parent)
-    : HotKeyService(parent), m_wayland(isWaylandSession(environment))
+    : HotKeyService(parent), m_wayland(DisplaySession::isWayland(environment))
 {
     const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     // Off X11 (Wayland, offscreen) the interface may exist without a connection.
@@ -47,12 +49,6 @@ X11HotKeyService::~X11HotKeyService()
         ungrab(grab);
     xcb_flush(m_connection);
     qGuiApp->removeNativeEventFilter(this);
-}
-
-bool X11HotKeyService::isWaylandSession(const QProcessEnvironment &environment)
-{
-    return environment.value(QStringLiteral("XDG_SESSION_TYPE")) == QLatin1String("wayland") ||
-           !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
 }
 
 bool X11HotKeyService::canRegisterHotKeys() const

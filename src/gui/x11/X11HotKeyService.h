@@ -20,13 +20,11 @@ class X11HotKeyService final : public HotKeyService, public QAbstractNativeEvent
 
 public:
     /// Works on the application's X connection, if it has one; `environment` tells whether the
-    /// session is a Wayland one (where an X client sees only the keys of its own windows).
+    /// session is a Wayland one (DisplaySession: an X client there sees only the keys of its own windows).
     explicit X11HotKeyService(
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
         QObject *parent = nullptr);
     ~X11HotKeyService() override;
-
-    static bool isWaylandSession(const QProcessEnvironment &environment);
 
     bool canRegisterHotKeys() const override;
     std::optional<Handle> registerHotKey(quint16 keyCode, quint32 modifiers, HotKeyID id) override;

@@ -1,5 +1,7 @@
 #include "gui/x11/X11TaskbarPresence.h"
 
+#include "gui/x11/DisplaySession.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QWidget>
@@ -32,9 +34,14 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name)
 }
 } // namespace
 
+X11TaskbarPresence::X11TaskbarPresence(const QProcessEnvironment &environment, QObject *parent)
+    : QObject(parent), m_wayland(DisplaySession::isWayland(environment))
+{
+}
+
 bool X11TaskbarPresence::isSupported() const
 {
-    return connection() != nullptr;
+    return connection() != nullptr && !m_wayland;
 }
 
 void X11TaskbarPresence::setShown(bool shown)
@@ -77,9 +84,9 @@ bool X11TaskbarPresence::eventFilter(QObject *watched, QEvent *event)
 
 void X11TaskbarPresence::apply(QWidget *window, bool mapped) const
 {
-    xcb_connection_t *c = connection();
-    if (!c || !window->isWindow() || !window->testAttribute(Qt::WA_WState_Created))
+    if (!isSupported() || !window->isWindow() || !window->testAttribute(Qt::WA_WState_Created))
         return;
+    xcb_connection_t *c = connection();
     const auto id = xcb_window_t(window->winId());
     const xcb_atom_t state = atom(c, "_NET_WM_STATE");
     const std::array<xcb_atom_t, 2> skip{atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),

@@ -43,15 +43,19 @@ bool FreedesktopApplication::registerService()
     return m_registered;
 }
 
-bool FreedesktopApplication::activateRunningInstance()
+bool FreedesktopApplication::activateRunningInstance(const QString &action)
 {
     QVariantMap platformData;
     const QByteArray startupId = qgetenv("DESKTOP_STARTUP_ID");
     if (!startupId.isEmpty())
         platformData.insert(QStringLiteral("desktop-startup-id"), QString::fromUtf8(startupId));
-    QDBusMessage call = QDBusMessage::createMethodCall(applicationId, objectPath(), interfaceName,
-                                                       QStringLiteral("Activate"));
-    call.setArguments({platformData});
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        applicationId, objectPath(), interfaceName,
+        action.isEmpty() ? QStringLiteral("Activate") : QStringLiteral("ActivateAction"));
+    if (action.isEmpty())
+        call.setArguments({platformData});
+    else
+        call.setArguments({action, QVariantList(), platformData}); // (s, av, a{sv})
     return m_bus.isConnected() && m_bus.call(call).type() == QDBusMessage::ReplyMessage;
 }
 

@@ -7,7 +7,8 @@
 /// One instance per session: the application owns the session-bus name equal to its desktop-file id
 /// and serves org.freedesktop.Application at the path derived from it, so that launching it again
 /// (from the menu, a second `netlatch`, or `gapplication launch app.netlatch.Netlatch`) reaches the
-/// running instance instead of starting another.
+/// running instance instead of starting another, and so do the desktop entry's actions
+/// (`netlatch --action quick-login`, `gapplication action app.netlatch.Netlatch quick-login`).
 class FreedesktopApplication : public QObject
 {
     Q_OBJECT
@@ -25,9 +26,10 @@ public:
     /// Takes the name and serves the interface; false when another process owns the name (or there
     /// is no session bus, which the log says).
     bool registerService();
-    /// Asks the process that owns the name to come forward, passing this launch's startup id; false
+    /// Asks the process that owns the name to come forward (Activate), or to perform one of its
+    /// actions (ActivateAction, for example "quick-login"), passing this launch's startup id; false
     /// when no instance answers. Blocks until the answer: call it before the event loop runs.
-    bool activateRunningInstance();
+    bool activateRunningInstance(const QString &action = {});
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Activate(const QVariantMap &platformData);

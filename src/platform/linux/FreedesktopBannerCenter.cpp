@@ -1,5 +1,7 @@
 #include "platform/linux/FreedesktopBannerCenter.h"
 
+#include "platform/linux/FreedesktopApplication.h"
+
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -17,6 +19,9 @@ const QString bodyMarkupCapability = QStringLiteral("body-markup");
 // The freedesktop sound theme's name for a new message: the desktop's usual banner sound.
 const QString soundHint = QStringLiteral("sound-name");
 const QString soundName = QStringLiteral("message-new-instant");
+// Ties the banner to the application's desktop entry, so that the server can show the application's
+// name and icon and keep its banners together.
+const QString desktopEntryHint = QStringLiteral("desktop-entry");
 // 0 asks for a new notification every time, so that no banner replaces another.
 constexpr uint newNotification = 0;
 // -1 leaves the display time to the server.
@@ -92,9 +97,10 @@ void FreedesktopBannerCenter::askCapabilities()
 
 void FreedesktopBannerCenter::notify(const Banner &banner)
 {
-    const QVariantMap hints{{soundHint, soundName}};
+    const QVariantMap hints{{soundHint, soundName}, {desktopEntryHint, FreedesktopApplication::applicationId}};
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
-    message.setArguments({applicationName, newNotification, QString(), banner.title,
+    // The application icon is the themed icon of the same name.
+    message.setArguments({applicationName, newNotification, FreedesktopApplication::applicationId, banner.title,
                           *m_bodyMarkup ? markupEscaped(banner.body) : banner.body, QStringList(), hints,
                           serverDefaultTimeout});
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message));

@@ -7,9 +7,11 @@
 #include "store/Preferences.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -86,69 +88,72 @@ private Q_SLOTS:
         m_shortcuts.reset();
     }
 
+    // The capture reads a key's position, whatever it types or the layout calls it (the X11 test
+    // records Ctrl+Shift+L and Ctrl+Shift+1 from real key presses), and shows it as the desktop writes it.
     void records_data()
     {
-        QTest::addColumn<QString>("row");
         QTest::addColumn<int>("key");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
         QTest::addColumn<quint32>("scanCode");
         QTest::addColumn<KeyCombo>("combo");
         QTest::addColumn<QString>("shown");
-        const auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
-        QTest::newRow("Ctrl+Shift+L")
-            << quickLogin << int(Qt::Key_L) << ctrlShift << 46u << KeyCombo{37, cmd | shift} << u"⌘ ⇧ L"_s;
-        // Qt names the key by what it types; the capture reads its position.
-        QTest::newRow("Ctrl+Shift+1 typed as !") << quickLogin << int(Qt::Key_Exclam) << ctrlShift << 10u
-                                                 << KeyCombo{18, cmd | shift} << u"⌘ ⇧ Key"_s;
-        QTest::newRow("A on AZERTY, Q position")
-            << showWindow << int(Qt::Key_A) << Qt::KeyboardModifiers() << 24u << KeyCombo{12, 0} << u"Q"_s;
-        QTest::newRow("Meta+Alt+keypad 5")
-            << showWindow << int(Qt::Key_5) << (Qt::MetaModifier | Qt::AltModifier | Qt::KeypadModifier)
-            << 84u << KeyCombo{87, opt | ctrl} << u"⌥ ⌃ Key"_s;
+        QTest::newRow("A on AZERTY, Q position") << int(Qt::Key_A) << Qt::KeyboardModifiers() << 24u
+                                                 << KeyCombo{12, 0} << u"Q"_s;
+        QTest::newRow("Meta+Alt+keypad 5") << int(Qt::Key_5)
+                                           << (Qt::MetaModifier | Qt::AltModifier | Qt::KeypadModifier) << 84u
+                                           << KeyCombo{87, opt | ctrl} << u"Meta+Alt+Num+5"_s;
+        // Qt has no name for the key at this position: its own text would be garbage.
+        QTest::newRow("Shift+volume up") << int(Qt::Key_VolumeUp) << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                         << 123u << KeyCombo{72, shift} << u"Shift+Key"_s;
     }
     void records()
     {
-        QFETCH(QString, row);
         QFETCH(int, key);
         QFETCH(Qt::KeyboardModifiers, modifiers);
         QFETCH(quint32, scanCode);
         QFETCH(KeyCombo, combo);
         QFETCH(QString, shown);
         open();
-        QTest::mouseClick(recorder(row), Qt::LeftButton);
-        QCOMPARE(recorder(row)->text(), recording);
+        QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
+        QCOMPARE(recorder(showWindow)->text(), recording);
         m_field->setFocus();
         typeKey(Qt::Key_Control, Qt::ControlModifier, 37); // a bare modifier is no key
         QVERIFY(m_shortcuts->isRecording());
         typeKey(key, modifiers, scanCode, u"x"_s);
-        QTRY_COMPARE(recorder(row)->text(), shown);
+        QTRY_COMPARE(recorder(showWindow)->text(), shown);
         QCOMPARE(m_field->text(), QString()); // the recorded press reached no widget
-        const auto &stored =
-            row == quickLogin ? PreferenceKeys::quickLoginShortcut : PreferenceKeys::showWindowShortcut;
-        QCOMPARE(m_preferences->dataValue(stored), KeyComboCodable::encode(combo));
+        QCOMPARE(m_preferences->dataValue(PreferenceKeys::showWindowShortcut), KeyComboCodable::encode(combo));
         QCOMPARE(m_hotKeys->liveRegistrations().size(), 1);
         QCOMPARE(m_hotKeys->liveRegistrations().first().keyCode, combo.keyCode);
 
         typeKey(Qt::Key_B, {}, 56, u"b"_s); // the next press is the application's again
         QCOMPARE(m_field->text(), u"b"_s);
-        QCOMPARE(recorder(row)->text(), shown);
     }
 
-    void clickingTwiceKeepsTheShortcut()
+    // A second click, hiding the pane or closing it disarms without a change; the keys are the
+    // application's again and the stored shortcut is registered again.
+    void disarmingKeepsTheShortcut()
     {
         m_preferences->setData(PreferenceKeys::showWindowShortcut, KeyComboCodable::encode({49, ctrl}));
         open();
         QCOMPARE(recorder(quickLogin)->text(), unset);
-        QCOMPARE(recorder(showWindow)->text(), u"⌃ Space"_s);
         QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
         QVERIFY(m_hotKeys->live.empty());
         QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
-        QCOMPARE(recorder(showWindow)->text(), u"⌃ Space"_s);
-        QVERIFY(!m_shortcuts->isRecording());
+        QCOMPARE(recorder(showWindow)->text(), u"Meta+Space"_s);
         QCOMPARE(m_hotKeys->liveRegistrations().size(), 1);
         m_field->setFocus();
         typeKey(Qt::Key_A, {}, 38, u"a"_s);
         QCOMPARE(m_field->text(), u"a"_s);
+
+        QTest::mouseClick(recorder(quickLogin), Qt::LeftButton);
+        m_window->hide();
+        QVERIFY(!m_shortcuts->isRecording());
+        QCOMPARE(recorder(quickLogin)->text(), unset);
+        m_window->show();
+        QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
+        m_window.reset();
+        QVERIFY(!m_shortcuts->isRecording());
         QCOMPARE(m_shortcuts->showWindowShortcut(), (KeyCombo{49, ctrl}));
     }
 
@@ -161,22 +166,9 @@ private Q_SLOTS:
         QCOMPARE(recorder(showWindow)->text(), recording);
         m_field->setFocus();
         typeKey(Qt::Key_K, Qt::ControlModifier, 45);
-        QTRY_COMPARE(recorder(showWindow)->text(), u"⌘ K"_s);
+        QTRY_COMPARE(recorder(showWindow)->text(), u"Ctrl+K"_s);
         QCOMPARE(m_shortcuts->quickLoginShortcut(), std::nullopt);
         QCOMPARE(m_shortcuts->showWindowShortcut(), (KeyCombo{40, cmd}));
-    }
-
-    void closingThePaneDisarms()
-    {
-        open();
-        QTest::mouseClick(recorder(quickLogin), Qt::LeftButton);
-        m_window->hide();
-        QVERIFY(!m_shortcuts->isRecording());
-        QCOMPARE(recorder(quickLogin)->text(), unset);
-        m_window->show();
-        QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
-        m_window.reset();
-        QVERIFY(!m_shortcuts->isRecording());
     }
 
     void refusedAndUnavailable()
@@ -197,7 +189,10 @@ private Q_SLOTS:
         open();
         QVERIFY(note(u"waylandNote"_s)->isVisible() && !note(u"quickLoginRefusedNote"_s)->isVisible());
         QVERIFY(!recorder(quickLogin)->isEnabled() && !recorder(showWindow)->isEnabled());
-        QCOMPARE(recorder(quickLogin)->text(), u"⌘ ⇧ L"_s);
+        QCOMPARE(recorder(quickLogin)->text(), u"Ctrl+Shift+L"_s); // stored data still shows
+        // What works instead: a command to bind in the desktop's keyboard settings, copied by a click.
+        QTest::mouseClick(m_pane->findChild<QPushButton *>(u"copyCommand0"_s), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"gapplication action app.netlatch.Netlatch quick-login"_s);
     }
 };
 
