@@ -20,6 +20,7 @@ packages=(
   desktop-file-utils libglib2.0-bin # the autostart test validates its entry and starts it as GNOME does
   strace # places a SIGKILL at a write in the history test
   hyperfine curl # bench/sign_in_time.sh
+  at-spi2-core python3-pyatspi # the accessibility test reads the windows as a screen reader does
 )
 if [ "${1:-}" = package ]; then
   # CPack's DEB generator (dpkg-shlibdeps, file), the checks of scripts/check-package.sh, man(1).

@@ -299,7 +299,7 @@ private Q_SLOTS:
                                      signInWaitMs);
             auto *box = flow.find<QMessageBox>(QStringLiteral("verificationAlert"));
             QTRY_VERIFY(box->isVisible());
-            QCOMPARE(box->text(), alert);
+            QCOMPARE(box->informativeText(), alert);
             QVERIFY(!setup->isVerifying());
             QCoreApplication::processEvents();
             QCOMPARE(flow.view->currentScreen(), Screen::CredentialSetup);

@@ -24,5 +24,8 @@ SettingRow::SettingRow(const QString &title, const QString &description, QWidget
     }
     row->addLayout(texts, 1);
     control->setParent(this);
+    // A switch or a button without words of its own is named by the row for screen readers.
+    if (control->accessibleName().isEmpty())
+        control->setAccessibleName(title);
     row->addWidget(control, 0, Qt::AlignVCenter);
 }
