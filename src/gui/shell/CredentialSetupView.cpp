@@ -195,6 +195,6 @@ void CredentialSetupView::showError(const QString &message)
         m_alert = Alert::create(this, QStringLiteral("verificationAlert"), QMessageBox::Warning, alertTitle,
                                 message, {{alertButton, QMessageBox::RejectRole}});
     }
-    m_alert->setInformativeText(message);
+    Alert::setMessage(m_alert, message);
     m_alert->open();
 }

@@ -41,19 +41,8 @@ QMessageBox *create(QWidget *parent, const QString &objectName, QMessageBox::Ico
                                   QMessageBox::NoButton, parent);
     alert->setObjectName(objectName);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setInformativeText(message);
     alert->setIconPixmap(symbol(icon, parent));
-    // Chinese wraps between any two characters, so a message that would fit on one line at a readable
-    // width keeps to one line rather than splitting a word.
-    if (auto *label = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
-        label->setMinimumWidth(
-            std::min(label->fontMetrics().horizontalAdvance(message) + label->fontMetrics().averageCharWidth(),
-                     widestMessage));
-    }
-    // The message box lays itself out anew when its text or icon is set, and so when a window modality
-    // is set on it by hand (open() sets its own without that): this comes last.
-    if (auto *grid = qobject_cast<QGridLayout *>(alert->layout()))
-        grid->addItem(new QSpacerItem(minimumWidth, 0), grid->rowCount(), 0, 1, grid->columnCount());
+    setMessage(alert, message);
     for (const Button &button : buttons) {
         QPushButton *added = alert->addButton(button.text, button.role);
         if (!button.objectName.isEmpty())
@@ -66,6 +55,22 @@ QMessageBox *create(QWidget *parent, const QString &objectName, QMessageBox::Ico
             QObject::connect(added, &QPushButton::clicked, parent, button.pressed);
     }
     return alert;
+}
+
+void setMessage(QMessageBox *alert, const QString &message)
+{
+    alert->setInformativeText(message);
+    // Chinese wraps between any two characters, so a message that would fit on one line at a readable
+    // width keeps to one line rather than splitting a word.
+    if (auto *label = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        const QFontMetrics metrics = label->fontMetrics();
+        label->setMinimumWidth(
+            std::min(metrics.horizontalAdvance(message) + metrics.averageCharWidth(), widestMessage));
+    }
+    // The message box lays itself out anew when its text or icon is set, and so when a window modality
+    // is set on it by hand (open() sets its own without that): this comes last.
+    if (auto *grid = qobject_cast<QGridLayout *>(alert->layout()))
+        grid->addItem(new QSpacerItem(minimumWidth, 0), grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 } // namespace Alert

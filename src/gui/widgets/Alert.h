@@ -25,8 +25,10 @@ struct Button
 };
 
 /// An alert over `parent` (never null) named `objectName` (tests find it by it), with its buttons in
-/// order. Its message is the informative text (setInformativeText changes it).
+/// order.
 QMessageBox *create(QWidget *parent, const QString &objectName, QMessageBox::Icon icon, const QString &title,
                     const QString &message, const QList<Button> &buttons);
+/// Replaces the message of an alert made by create(), keeping it wide enough.
+void setMessage(QMessageBox *alert, const QString &message);
 
 } // namespace Alert

@@ -58,8 +58,8 @@ QColor legibleText(const QColor &colour, const QPalette &palette)
 
 qreal contrast(const QColor &a, const QColor &b)
 {
-    const auto [dim, bright] = std::minmax(luminance(a), luminance(b));
-    return (bright + 0.05) / (dim + 0.05);
+    const qreal first = luminance(a), second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 QColor accent(const QPalette &palette)
@@ -206,6 +206,8 @@ QString styleSheet(const QPalette &palette)
                "QLineEdit { background: palette(base); border: 1px solid %1; border-radius: 6px;"
                " padding: 4px 8px; lineedit-password-character: 8226; }"
                "QLineEdit:focus { border: 1px solid %2; }"
+               // The bullets from the desktop's Latin sans-serif face: a CJK face draws them full-width.
+               "QLineEdit[echoMode=\"2\"] { font-family: sans-serif; }"
                // Every push button: 1 px border, 2 px in the accent when it has the keyboard focus.
                "QPushButton { border: 1px solid %1; border-radius: 8px; padding: 5px 16px; min-height: 18px; }"
                "QPushButton:default { border: 1px solid %2; }"
