@@ -57,6 +57,7 @@ UpdateLogView::UpdateLogView(AppContext &context, QWidget *parent) : QWidget(par
 
     auto *scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setAccessibleName(heading);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(makeContent());

@@ -31,13 +31,26 @@ QAccessibleInterface *accessibleFactory(const QString &, QObject *object)
     auto *control = qobject_cast<SegmentedControl *>(object);
     return control ? new SegmentedControlAccessible(control) : nullptr;
 }
+
+void installAccessibleFactory()
+{
+    QAccessible::installFactory(accessibleFactory);
+}
 } // namespace
+
+// Before any control exists: an interface made for it is kept for its lifetime.
+Q_CONSTRUCTOR_FUNCTION(installAccessibleFactory)
 
 SegmentedControl::SegmentedControl(const QStringList &titles, QWidget *parent)
     : QWidget(parent), m_titles(titles)
 {
-    static const bool factoryInstalled = (QAccessible::installFactory(accessibleFactory), true);
-    Q_UNUSED(factoryInstalled);
+    // An interface asked for while the widget was still a plain QWidget (under construction) is
+    // replaced by the control's own.
+    if (QAccessible::isActive()) {
+        QAccessibleInterface *early = QAccessible::queryAccessibleInterface(this);
+        if (early && early->role() != QAccessible::PageTabList)
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(early));
+    }
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
