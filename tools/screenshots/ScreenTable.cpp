@@ -2,6 +2,7 @@
 
 #include "TestAppContext.h"
 
+#include "gui/settings/AutoLoginSettingsView.h"
 #include "gui/settings/GeneralSettingsView.h"
 #include "gui/settings/SettingsWindowView.h"
 #include "gui/settings/ShortcutRecorderView.h"
@@ -22,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace {
 using Screen = MainWindowView::Screen;
@@ -61,6 +63,7 @@ QWidget *atFixedTime(QWidget *view)
         log->setPlainText(log->toPlainText().replace(time, QStringLiteral("09:41:00")));
     return view;
 }
+
 // A returning user: an account, a campus network without internet, six weeks of sign-ins and a
 // shortcut, seen in the settings window on `section`.
 QWidget *settings(TestAppContext &test, SettingsSection section, bool history = true)
@@ -85,6 +88,16 @@ QWidget *settings(TestAppContext &test, SettingsSection section, bool history = 
     view->setSelectedSection(section);
     if (section == SettingsSection::statistics)
         static_cast<StatisticsView *>(view->pane(section))->setSelectedPeriod(StatisticsPeriod::month);
+    return view;
+}
+
+// The auto-login pane scrolled down to its log, after two refreshes.
+QWidget *autoLoginLog(TestAppContext &test)
+{
+    auto *view = static_cast<SettingsWindowView *>(settings(test, SettingsSection::autoLogin));
+    auto *pane = static_cast<AutoLoginSettingsView *>(view->pane(SettingsSection::autoLogin));
+    QTimer::singleShot(200, pane, [pane] { pane->refresh(); });
+    QTimer::singleShot(400, pane, [pane] { pane->ensureWidgetVisible(pane->findChild<QPlainTextEdit *>()); });
     return view;
 }
 
@@ -155,6 +168,8 @@ std::vector<NamedScreen> screenTable()
          [](TestAppContext &t) { return settings(t, SettingsSection::shortcuts); }},
         {QStringLiteral("settings-autologin"), MainWindowView::screenSize(Screen::Settings),
          [](TestAppContext &t) { return settings(t, SettingsSection::autoLogin); }, atFixedTime},
+        {QStringLiteral("settings-autologin-log"), MainWindowView::screenSize(Screen::Settings), autoLoginLog,
+         atFixedTime},
         {QStringLiteral("settings-autologin-refreshing"), MainWindowView::screenSize(Screen::Settings),
          [](TestAppContext &t) {
              t.probeDelayMs = heldAnswerMs;
