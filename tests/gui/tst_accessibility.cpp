@@ -55,25 +55,31 @@ private Q_SLOTS:
         widget->show();
         QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
         QWidget *target = nullptr;
-        QTRY_VERIFY((target = screen.target ? screen.target(widget.get()) : widget.get()) && target->isVisible());
+        QTRY_VERIFY((target = screen.target ? screen.target(widget.get()) : widget.get()) &&
+                    target->isVisible());
 
         for (QWidget *control : target->findChildren<QWidget *>()) {
-            const bool interactive = qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control)
-                                     || qobject_cast<SegmentedControl *>(control);
+            const bool interactive = qobject_cast<QAbstractButton *>(control) ||
+                                     qobject_cast<QLineEdit *>(control) ||
+                                     qobject_cast<SegmentedControl *>(control);
             if (interactive && control->isVisibleTo(target) && control->isEnabled())
-                QVERIFY2(control->focusPolicy() & Qt::TabFocus, qPrintable(control->metaObject()->className()));
+                QVERIFY2(control->focusPolicy() & Qt::TabFocus,
+                         qPrintable(control->metaObject()->className()));
         }
 
         QProcess walker;
-        walker.start("/usr/bin/python3", {qEnvironmentVariable("NETLATCH_SOURCE_DIR") + "/tests/gui/accessibility-tree.py",
-                                          QString::number(QCoreApplication::applicationPid())});
+        walker.start("/usr/bin/python3",
+                     {qEnvironmentVariable("NETLATCH_SOURCE_DIR") + "/tests/gui/accessibility-tree.py",
+                      QString::number(QCoreApplication::applicationPid())});
         // The walk asks this process over D-Bus: the event loop answers while the test waits.
         QTRY_VERIFY_WITH_TIMEOUT(walker.state() == QProcess::NotRunning, 30000);
         const QString tree = QString::fromUtf8(walker.readAllStandardOutput());
         QVERIFY2(walker.exitCode() == 0, walker.readAllStandardError().constData());
-        QVERIFY2(!tree.contains("\tfocusable\t\n"), qPrintable("an unnamed control (role, focusable, name):\n" + tree));
+        QVERIFY2(!tree.contains("\tfocusable\t\n"),
+                 qPrintable("an unnamed control (role, focusable, name):\n" + tree));
         if (auto *chart = target->findChild<DateDistributionChart *>(); chart && !chart->bars().isEmpty())
-            QVERIFY2(tree.contains(DateDistributionChart::formatDateLabel(chart->bars()[0].day)), qPrintable(tree));
+            QVERIFY2(tree.contains(DateDistributionChart::formatDateLabel(chart->bars()[0].day)),
+                     qPrintable(tree));
     }
 };
 

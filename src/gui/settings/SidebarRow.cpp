@@ -34,8 +34,8 @@ void SidebarRow::keyPressEvent(QKeyEvent *event)
     const int step = event->key() == Qt::Key_Down ? 1 : event->key() == Qt::Key_Up ? -1 : 0;
     const QList<SidebarRow *> rows = parentWidget()->findChildren<SidebarRow *>(Qt::FindDirectChildrenOnly);
     const qsizetype next = rows.indexOf(this) + step;
-    if (step == 0 || m_kind != Kind::section || next < 0 || next >= rows.size()
-        || rows.at(next)->m_kind != Kind::section) {
+    if (step == 0 || m_kind != Kind::section || next < 0 || next >= rows.size() ||
+        rows.at(next)->m_kind != Kind::section) {
         QAbstractButton::keyPressEvent(event);
         return;
     }

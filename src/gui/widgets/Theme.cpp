@@ -25,7 +25,8 @@ namespace {
 qreal luminance(const QColor &colour)
 {
     const auto linear = [](qreal v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
 }
 
 // `colour` with its transparency resolved over `background`.
@@ -42,8 +43,9 @@ QColor over(const QColor &colour, const QColor &background)
 QColor legible(QColor colour, const QList<QColor> &surfaces, bool darkSurfaces)
 {
     const auto enough = [&] {
-        return std::all_of(surfaces.cbegin(), surfaces.cend(),
-                           [&](const QColor &surface) { return contrast(colour, surface) >= minimumTextContrast; });
+        return std::all_of(surfaces.cbegin(), surfaces.cend(), [&](const QColor &surface) {
+            return contrast(colour, surface) >= minimumTextContrast;
+        });
     };
     for (int step = 0; step < 60 && !enough(); ++step)
         colour = darkSurfaces ? colour.lighter(106) : colour.darker(106);
@@ -184,10 +186,10 @@ QString buttonRules(const QString &selector, const QColor &fill, const QColor &t
     return QStringLiteral("%1 { background: %2; color: %3; }"
                           "%1:hover { background: %4; }"
                           "%1:pressed { background: %5; }")
-               .arg(selector, css(fill), css(text), css(fill.darker(108)), css(fill.darker(125)))
-        + (filled ? QStringLiteral("%1 { border-color: %2; } %1:focus { border-color: %3; }")
-                        .arg(selector, css(fill), css(text))
-                  : QString());
+               .arg(selector, css(fill), css(text), css(fill.darker(108)), css(fill.darker(125))) +
+           (filled ? QStringLiteral("%1 { border-color: %2; } %1:focus { border-color: %3; }")
+                         .arg(selector, css(fill), css(text))
+                   : QString());
 }
 
 QString styleSheet(const QPalette &palette)
@@ -209,7 +211,8 @@ QString styleSheet(const QPalette &palette)
                // The bullets from the desktop's Latin sans-serif face: a CJK face draws them full-width.
                "QLineEdit[echoMode=\"2\"] { font-family: sans-serif; }"
                // Every push button: 1 px border, 2 px in the accent when it has the keyboard focus.
-               "QPushButton { border: 1px solid %1; border-radius: 8px; padding: 5px 16px; min-height: 18px; }"
+               "QPushButton { border: 1px solid %1; border-radius: 8px; padding: 5px 16px;"
+               " min-height: 18px; }"
                "QPushButton:default { border: 1px solid %2; }"
                "QPushButton:focus { border: 2px solid %2; padding: 4px 15px; }"
                "QPushButton:disabled { background: %3; color: %4; }"
@@ -223,11 +226,14 @@ QString styleSheet(const QPalette &palette)
                "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
                "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
                .arg(css(border), css(accent(palette)), css(disabledFill),
-                    css(palette.color(QPalette::Disabled, QPalette::ButtonText)), css(handle), css(handleHover))
-        + buttonRules(QStringLiteral("QPushButton:enabled"), palette.color(QPalette::Button),
-                      palette.color(QPalette::ButtonText), false)
-        + buttonRules(QStringLiteral("QPushButton[role=\"primary\"]:enabled"), accent(palette), Qt::white, true)
-        + buttonRules(QStringLiteral("QPushButton[role=\"destructive\"]:enabled"), destructive, Qt::white, true);
+                    css(palette.color(QPalette::Disabled, QPalette::ButtonText)), css(handle),
+                    css(handleHover)) +
+           buttonRules(QStringLiteral("QPushButton:enabled"), palette.color(QPalette::Button),
+                       palette.color(QPalette::ButtonText), false) +
+           buttonRules(QStringLiteral("QPushButton[role=\"primary\"]:enabled"), accent(palette), Qt::white,
+                       true) +
+           buttonRules(QStringLiteral("QPushButton[role=\"destructive\"]:enabled"), destructive, Qt::white,
+                       true);
 }
 
 // Makes the application stylesheet anew from the palette whenever the palette changes.

@@ -103,7 +103,7 @@ enum class Tone {
 };
 /// The tones that colour text.
 inline constexpr Tone textTones[] = {Tone::Primary, Tone::Secondary, Tone::Accent,
-                                     Tone::Success, Tone::Failure, Tone::Attention};
+                                     Tone::Success, Tone::Failure,   Tone::Attention};
 /// The colour of `tone` in `palette`.
 QColor colour(Tone tone, const QPalette &palette);
 

@@ -60,7 +60,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("saveSwitch");
         QTest::addColumn<QString>("storeTrouble"); // "", "failAdds", "unavailable"
-        QTest::addColumn<QString>("message");      // of the alert; "用户信息已保存" is the success alert's
+        QTest::addColumn<QString>("message"); // of the alert; "用户信息已保存" is the success alert's
         QTest::addColumn<QStringList>("storedAfter"); // account names of the items left
 
         const QStringList old{"username", "password"};
@@ -68,7 +68,8 @@ private Q_SLOTS:
         QTest::newRow("empty password leaves the store alone")
             << "" << true << "" << GeneralSettingsView::emptyFieldsMessage << old;
         QTest::newRow("saves the account") << "new-pw" << true << "" << saved << old;
-        QTest::newRow("switch off forgets the stored account") << "new-pw" << false << "" << saved << QStringList();
+        QTest::newRow("switch off forgets the stored account")
+            << "new-pw" << false << "" << saved << QStringList();
         QTest::newRow("failing store") << "new-pw" << true << "failAdds" << failed << QStringList{"username"};
         QTest::newRow("switch off with the store out of reach is no success")
             << "new-pw" << false << "unavailable" << failed << old;
@@ -177,7 +178,8 @@ private Q_SLOTS:
                                         << "WiFi: larkmead_student（校园网）, 网络: 已连接";
         QTest::newRow("other network, offline")
             << QByteArray("CoffeeShop") << false << 503 << "WiFi: CoffeeShop（非校园网）, 网络: 未连接";
-        QTest::newRow("unreadable SSID") << QByteArray() << false << 503 << "WiFi: 未获取（非校园网）, 网络: 未连接";
+        QTest::newRow("unreadable SSID")
+            << QByteArray() << false << 503 << "WiFi: 未获取（非校园网）, 网络: 未连接";
         QTest::newRow("unreadable SSID, campus test skipped")
             << QByteArray() << true << 204 << "WiFi: 未获取（校园网）, 网络: 已连接";
     }
@@ -196,7 +198,8 @@ private Q_SLOTS:
         QVERIFY(pane->isRefreshing());
         QTRY_VERIFY(!pane->isRefreshing());
         QCOMPARE(pane->refreshLogs().size(), 2);
-        QVERIFY2(pane->refreshLogs().first().endsWith("] 刷新完成 - " + lineEnd), qPrintable(pane->refreshLogs()[0]));
+        QVERIFY2(pane->refreshLogs().first().endsWith("] 刷新完成 - " + lineEnd),
+                 qPrintable(pane->refreshLogs()[0]));
         QVERIFY(pane->refreshLogs().last().endsWith("] 开始刷新状态..."));
         QVERIFY(lineEnd.contains(find<QLabel>("currentWiFi")->text() + "（"));
         QVERIFY(lineEnd.endsWith(find<QLabel>("networkState")->text()));
@@ -253,7 +256,8 @@ private Q_SLOTS:
     // light ones it was opened with.
     void followsDesktopPalette()
     {
-        const auto restore = qScopeGuard([desktop = QApplication::palette()] { QApplication::setPalette(desktop); });
+        const auto restore =
+            qScopeGuard([desktop = QApplication::palette()] { QApplication::setPalette(desktop); });
         QApplication::setPalette(Theme::lightPalette());
         auto *window = showPane<SettingsWindowView>();
         QApplication::setPalette(Theme::darkPalette()); // reaches the window through the event loop

@@ -50,13 +50,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QJsonArray>("records"); // oldest appended first
         QTest::addColumn<StatisticsPeriod>("period");
-        QTest::addColumn<QString>("month");      // the month row; the total is the records' count
+        QTest::addColumn<QString>("month");       // the month row; the total is the records' count
         QTest::addColumn<QStringList>("barDays"); // "MM/dd", top to bottom; empty: no trend shown
         QTest::addColumn<bool>("fullBar");        // some shown bar spans the whole width
         QTest::addColumn<QStringList>("recentTimes");
 
         using enum StatisticsPeriod;
-        QTest::newRow("no records") << QJsonArray() << month << "0 次" << QStringList() << false << QStringList();
+        QTest::newRow("no records") << QJsonArray() << month << "0 次" << QStringList() << false
+                                    << QStringList();
         QJsonArray twentyFive;
         QStringList lastTen;
         for (int i = 25; i > 0; --i) {
@@ -73,7 +74,8 @@ private Q_SLOTS:
         }
         QTest::newRow("14 days: ten shown, scaled by an older busier day")
             << fourteenDays << all << QString::number(fourteenDays.size()) + " 次"
-            << QStringList{"03/20", "03/19", "03/18", "03/17", "03/16", "03/15", "03/14", "03/13", "03/12", "03/11"}
+            << QStringList{"03/20", "03/19", "03/18", "03/17", "03/16",
+                           "03/15", "03/14", "03/13", "03/12", "03/11"}
             << false << QStringList{};
         QTest::newRow("older than 30 days: in the total only")
             << QJsonArray{record(40)} << month << "0 次" << QStringList() << false
@@ -96,7 +98,8 @@ private Q_SLOTS:
         m_view->setSelectedPeriod(period);
         m_view->show();
         QCOMPARE(shownTotal(), QString::number(records.size()));
-        QCOMPARE(m_view->findChild<StatisticsRow *>("totalRow")->value(), QString::number(records.size()) + " 次");
+        QCOMPARE(m_view->findChild<StatisticsRow *>("totalRow")->value(),
+                 QString::number(records.size()) + " 次");
         QCOMPARE(m_view->findChild<StatisticsRow *>("monthRow")->value(), month);
         QStringList days;
         bool anyFull = false;
@@ -106,8 +109,8 @@ private Q_SLOTS:
         }
         QCOMPARE(days, barDays);
         QCOMPARE(anyFull, fullBar);
-        QCOMPARE(m_view->findChild<QWidget *>("trendSection")->isVisible(), period != StatisticsPeriod::today
-                                                                                 && period != StatisticsPeriod::week);
+        QCOMPARE(m_view->findChild<QWidget *>("trendSection")->isVisible(),
+                 period != StatisticsPeriod::today && period != StatisticsPeriod::week);
         QStringList times;
         for (const HistoryRecord &recent : m_view->statistics().recentRecords)
             times.append(recent.time);
@@ -116,7 +119,8 @@ private Q_SLOTS:
         QCOMPARE(m_view->findChildren<HistoryRecordRow *>().size(), times.size());
         QCOMPARE(m_view->findChild<QWidget *>("recentSection")->isVisible(), !times.isEmpty());
         // A day that does not parse is shown as stored.
-        QCOMPARE(DateDistributionChart::formatDateLabel(QStringLiteral("2025-13-40")), QStringLiteral("2025-13-40"));
+        QCOMPARE(DateDistributionChart::formatDateLabel(QStringLiteral("2025-13-40")),
+                 QStringLiteral("2025-13-40"));
     }
 
     void reloadsOnAppearanceAndPeriodChange()
