@@ -31,6 +31,10 @@ void SidebarRow::focusInEvent(QFocusEvent *event)
 
 void SidebarRow::keyPressEvent(QKeyEvent *event)
 {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
     const int step = event->key() == Qt::Key_Down ? 1 : event->key() == Qt::Key_Up ? -1 : 0;
     const QList<SidebarRow *> rows = parentWidget()->findChildren<SidebarRow *>(Qt::FindDirectChildrenOnly);
     const qsizetype next = rows.indexOf(this) + step;

@@ -4,7 +4,7 @@
 
 /// One row of the settings sidebar: a symbol 20 points wide, then the title. A checked row is drawn in
 /// the accent colour on a faint accent background; a destructive row (quit) is red. Tab reaches it,
-/// Space presses it, and the Up/Down keys move to the section above or below and open it.
+/// Space or Enter presses it, and the Up/Down keys move to the section above or below and open it.
 class SidebarRow : public QAbstractButton
 {
     Q_OBJECT
