@@ -22,6 +22,7 @@ packages=(
   hyperfine curl # bench/sign_in_time.sh
   zsh fish # the completion test runs the generated scripts in each shell
   clang libclang-rt-14-dev # the libFuzzer targets of scripts/fuzz.sh
+  at-spi2-core python3-pyatspi # the accessibility test reads the windows as a screen reader does
 )
 if [ "${1:-}" = package ]; then
   # CPack's DEB generator (dpkg-shlibdeps, file), the checks of scripts/check-package.sh, man(1).

@@ -299,7 +299,7 @@ private Q_SLOTS:
                                      signInWaitMs);
             auto *box = flow.find<QMessageBox>(QStringLiteral("verificationAlert"));
             QTRY_VERIFY(box->isVisible());
-            QCOMPARE(box->text(), alert);
+            QCOMPARE(box->informativeText(), alert);
             QVERIFY(!setup->isVerifying());
             QCoreApplication::processEvents();
             QCOMPARE(flow.view->currentScreen(), Screen::CredentialSetup);
@@ -357,7 +357,7 @@ private Q_SLOTS:
         view.setPalette(Theme::darkPalette()); // as the desktop's switch to dark reaches the window
         const QPalette dark = Theme::darkPalette();
         for (const auto &[text, colour] :
-             {std::pair{VersionManager::currentVersion, Theme::accent(dark)},
+             {std::pair{VersionManager::currentVersion, Theme::accentText(dark)},
               std::pair{QStringLiteral("查看详细的联网使用统计"), Theme::secondaryText(dark)}}) {
             const QList<QLabel *> labels = view.findChildren<QLabel *>();
             const auto label =

@@ -20,6 +20,7 @@ TestAppContext::TestAppContext()
     });
     portal.server().Post("/ac_portal/login.php", [this](const httplib::Request &req, httplib::Response &res) {
         ++loginPosts;
+        std::this_thread::sleep_for(std::chrono::milliseconds(loginDelayMs.load()));
         const bool accepted = QString::fromStdString(req.get_param_value("userName")) == acceptedUsername &&
                               QString::fromStdString(req.get_param_value("pwd")) == acceptedPassword;
         if (accepted)

@@ -60,6 +60,8 @@ public:
     std::atomic<int> probeDelayMs{0};
     std::atomic<int> probesAnswered{0};
     std::atomic<int> loginPosts{0};
+    /// How long the portal holds its answer to a sign-in.
+    std::atomic<int> loginDelayMs{0};
     std::unique_ptr<StatisticsManager> statistics;
     std::unique_ptr<HTTPAuthService> authService;
     std::unique_ptr<NetworkProbe> networkProbe;

@@ -2,6 +2,7 @@
 
 #include "TestAppContext.h"
 
+#include "gui/settings/AutoLoginSettingsView.h"
 #include "gui/settings/GeneralSettingsView.h"
 #include "gui/settings/SettingsWindowView.h"
 #include "gui/settings/ShortcutRecorderView.h"
@@ -16,9 +17,13 @@
 #include <QAbstractButton>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 
 namespace {
 using Screen = MainWindowView::Screen;
@@ -30,23 +35,45 @@ QWidget *welcomePage(TestAppContext &test, int page)
     return view;
 }
 
-// The setup screen with an account typed in and its verification running.
-QWidget *verifyingSetup(TestAppContext &test)
+const QString account = QStringLiteral("2023010001");
+const QString password = QStringLiteral("demo-password");
+// Longer than the tool lets a screen settle: an exchange that takes this long is still running.
+constexpr int heldAnswerMs = 1500;
+
+// The setup screen with an account typed in and its verification running (the portal holds its
+// answer), or refused.
+QWidget *verifyingSetup(TestAppContext &test, bool refused)
 {
-    test.storeAccount(QStringLiteral("2023010001"), QStringLiteral("demo-password"));
+    test.acceptedUsername = refused ? QString() : account;
+    test.loginDelayMs = refused ? 0 : heldAnswerMs;
+    test.storeAccount(account, password);
     auto *view = new CredentialSetupView(test.context());
     view->findChild<QAbstractButton *>(QStringLiteral("verifyButton"))->click();
     return view;
 }
+
+// The times of the auto-login pane's last refresh and log lines, as if it were 09:41, so that every
+// run draws the same picture.
+QWidget *atFixedTime(QWidget *view)
+{
+    static const QRegularExpression time(QStringLiteral("\\d\\d:\\d\\d:\\d\\d"));
+    if (auto *label = view->findChild<QLabel *>(QStringLiteral("lastRefreshTime")))
+        label->setText(label->text().replace(time, QStringLiteral("09:41:00")));
+    if (auto *log = view->findChild<QPlainTextEdit *>(QStringLiteral("refreshLog")))
+        log->setPlainText(log->toPlainText().replace(time, QStringLiteral("09:41:00")));
+    return view;
+}
+
 // A returning user: an account, a campus network without internet, six weeks of sign-ins and a
 // shortcut, seen in the settings window on `section`.
-QWidget *settings(TestAppContext &test, SettingsSection section)
+QWidget *settings(TestAppContext &test, SettingsSection section, bool history = true)
 {
-    test.storeAccount(QStringLiteral("2023010001"), QStringLiteral("demo-password"));
+    test.clock.set(QDateTime(QDate(2026, 3, 16), QTime(9, 41)));
+    test.storeAccount(account, password);
     test.wifi.interfaceList = {FakeWifiClient::station(QStringLiteral("wlan0"), "larkmead_student")};
     QJsonArray records;
     const qint64 now = test.clock.now().toSecsSinceEpoch();
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < (history ? 60 : 0); ++i) {
         const qint64 time = now - qint64(i % 21) * 86'400 * (i % 3 + 1) - i * 97;
         records.append(QJsonObject{
             {QStringLiteral("username"), QStringLiteral("2023010001")},
@@ -61,6 +88,26 @@ QWidget *settings(TestAppContext &test, SettingsSection section)
     view->setSelectedSection(section);
     if (section == SettingsSection::statistics)
         static_cast<StatisticsView *>(view->pane(section))->setSelectedPeriod(StatisticsPeriod::month);
+    return view;
+}
+
+// The auto-login pane scrolled down to its log, after two refreshes.
+QWidget *autoLoginLog(TestAppContext &test)
+{
+    auto *view = static_cast<SettingsWindowView *>(settings(test, SettingsSection::autoLogin));
+    auto *pane = static_cast<AutoLoginSettingsView *>(view->pane(SettingsSection::autoLogin));
+    QTimer::singleShot(200, pane, [pane] { pane->refresh(); });
+    QTimer::singleShot(400, pane, [pane] { pane->ensureWidgetVisible(pane->findChild<QPlainTextEdit *>()); });
+    return view;
+}
+
+// The general pane's status line while signing in (the portal holds its answer), signed in, or refused.
+QWidget *signingIn(TestAppContext &test, bool held, bool refused)
+{
+    test.acceptedUsername = refused ? QString() : account;
+    test.loginDelayMs = held ? heldAnswerMs : 0;
+    QWidget *view = settings(test, SettingsSection::general);
+    view->findChild<QAbstractButton *>(QStringLiteral("connectButton"))->click();
     return view;
 }
 
@@ -105,15 +152,34 @@ std::vector<NamedScreen> screenTable()
         {QStringLiteral("credential-setup"), MainWindowView::screenSize(Screen::CredentialSetup),
          [](TestAppContext &t) { return new CredentialSetupView(t.context()); }},
         {QStringLiteral("credential-setup-verifying"), MainWindowView::screenSize(Screen::CredentialSetup),
-         verifyingSetup},
+         [](TestAppContext &t) { return verifyingSetup(t, false); }},
+        {QStringLiteral("alert-verification-failure"), MainWindowView::screenSize(Screen::CredentialSetup),
+         [](TestAppContext &t) { return verifyingSetup(t, true); },
+         [](QWidget *view) -> QWidget * { return view->findChild<QMessageBox *>(); }},
         {QStringLiteral("settings-general"), MainWindowView::screenSize(Screen::Settings),
          [](TestAppContext &t) { return settings(t, SettingsSection::general); }},
+        {QStringLiteral("settings-general-signing-in"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) { return signingIn(t, true, false); }},
+        {QStringLiteral("settings-general-signed-in"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) { return signingIn(t, false, false); }},
+        {QStringLiteral("settings-general-refused"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) { return signingIn(t, false, true); }},
         {QStringLiteral("settings-shortcuts"), MainWindowView::screenSize(Screen::Settings),
          [](TestAppContext &t) { return settings(t, SettingsSection::shortcuts); }},
         {QStringLiteral("settings-autologin"), MainWindowView::screenSize(Screen::Settings),
-         [](TestAppContext &t) { return settings(t, SettingsSection::autoLogin); }},
+         [](TestAppContext &t) { return settings(t, SettingsSection::autoLogin); }, atFixedTime},
+        {QStringLiteral("settings-autologin-log"), MainWindowView::screenSize(Screen::Settings), autoLoginLog,
+         atFixedTime},
+        {QStringLiteral("settings-autologin-refreshing"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) {
+             t.probeDelayMs = heldAnswerMs;
+             return settings(t, SettingsSection::autoLogin);
+         },
+         atFixedTime},
         {QStringLiteral("settings-statistics"), MainWindowView::screenSize(Screen::Settings),
          [](TestAppContext &t) { return settings(t, SettingsSection::statistics); }},
+        {QStringLiteral("settings-statistics-empty"), MainWindowView::screenSize(Screen::Settings),
+         [](TestAppContext &t) { return settings(t, SettingsSection::statistics, false); }},
         {QStringLiteral("settings-about"), MainWindowView::screenSize(Screen::Settings),
          [](TestAppContext &t) { return settings(t, SettingsSection::about); }},
         alert(QStringLiteral("alert-save-success"), QStringLiteral("saveButton"),

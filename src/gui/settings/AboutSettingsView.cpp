@@ -40,6 +40,7 @@ QLabel *sectionTitle(const QString &text, QWidget *parent)
 
 AboutSettingsView::AboutSettingsView(QWidget *parent) : ScrollingPane({}, parent)
 {
+    setAccessibleName(productName);
     auto *header = new QVBoxLayout;
     header->setSpacing(8);
     auto *image = new QLabel(this);

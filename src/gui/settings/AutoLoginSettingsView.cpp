@@ -175,6 +175,7 @@ QWidget *AutoLoginSettingsView::createLogCard()
     m_logBox = new QPlainTextEdit(card);
     m_logBox->setObjectName(QStringLiteral("refreshLog"));
     m_logBox->setReadOnly(true);
+    m_logBox->setAccessibleName(logHeading);
     m_logBox->setFont(Theme::monospaceFont());
     m_logBox->setMaximumHeight(logBoxMaxHeight);
     m_logBox->setLineWrapMode(QPlainTextEdit::WidgetWidth);

@@ -15,7 +15,6 @@ constexpr int partSpacing = 12;
 constexpr int labelWidth = 80;
 constexpr int countWidth = 30;
 constexpr qreal barRadius = 4;
-constexpr qreal boxRadius = 8;
 } // namespace
 
 DateDistributionChart::DateDistributionChart(QWidget *parent) : QWidget(parent)
@@ -34,6 +33,11 @@ void DateDistributionChart::setData(const QMap<QString, int> &data)
         --it;
         m_bars.append({it.key(), it.value(), scale > 0 ? double(it.value()) / scale : 0.0});
     }
+    // Screen readers read the rows as text.
+    QStringList rows;
+    for (const Bar &bar : std::as_const(m_bars))
+        rows << QStringLiteral("%1 %2").arg(formatDateLabel(bar.day)).arg(bar.count);
+    setAccessibleName(rows.isEmpty() ? emptyText : rows.join(QStringLiteral("，")));
     updateGeometry();
     update();
 }
@@ -63,9 +67,7 @@ void DateDistributionChart::paintEvent(QPaintEvent *)
                          emptyText);
         return;
     }
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::controlBackground(palette()));
-    painter.drawRoundedRect(QRectF(rect()), boxRadius, boxRadius);
+    Theme::paintContainer(painter, rect(), palette());
 
     const int barLeft = padding + labelWidth + partSpacing;
     const int barSpace = std::max(0, width() - barLeft - partSpacing - countWidth - padding);

@@ -256,7 +256,7 @@ void GeneralSettingsView::setLaunchAtLogin(bool enabled)
 void GeneralSettingsView::confirmReset()
 {
     Alert::create(this, QStringLiteral("resetAlert"), QMessageBox::Warning, confirmResetTitle,
-                  confirmResetMessage, Alert::Style::Titled,
+                  confirmResetMessage,
                   {{cancelTitle, QMessageBox::RejectRole},
                    {resetButtonTitle, QMessageBox::DestructiveRole, Alert::Emphasis::Destructive,
                     QStringLiteral("confirmResetButton"), [this] { reset(); }}})
@@ -277,7 +277,7 @@ void GeneralSettingsView::reset()
 void GeneralSettingsView::showAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,
                                     const QString &message)
 {
-    Alert::create(this, objectName, icon, title, message, Alert::Style::Titled,
+    Alert::create(this, objectName, icon, title, message,
                   {{okTitle, QMessageBox::AcceptRole, Alert::Emphasis::Primary}})
         ->open();
 }

@@ -4,6 +4,7 @@
 #include "gui/widgets/Theme.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QPainter>
 
 SidebarRow::SidebarRow(const QString &iconName, const QString &title, Kind kind, QWidget *parent)
@@ -28,6 +29,24 @@ void SidebarRow::focusInEvent(QFocusEvent *event)
     QAbstractButton::focusInEvent(event);
 }
 
+void SidebarRow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    const int step = event->key() == Qt::Key_Down ? 1 : event->key() == Qt::Key_Up ? -1 : 0;
+    const QList<SidebarRow *> rows = parentWidget()->findChildren<SidebarRow *>(Qt::FindDirectChildrenOnly);
+    const qsizetype next = rows.indexOf(this) + step;
+    if (step == 0 || m_kind != Kind::section || next < 0 || next >= rows.size() ||
+        rows.at(next)->m_kind != Kind::section) {
+        QAbstractButton::keyPressEvent(event);
+        return;
+    }
+    rows.at(next)->setFocus(Qt::TabFocusReason);
+    rows.at(next)->click();
+}
+
 void SidebarRow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -37,11 +56,9 @@ void SidebarRow::paintEvent(QPaintEvent *)
     if (m_kind == Kind::destructive) {
         foreground = Theme::failure(palette());
     } else if (isChecked()) {
-        foreground = accent;
-        QColor background = accent;
-        background.setAlphaF(0.2);
+        foreground = Theme::accentText(palette());
         painter.setPen(Qt::NoPen);
-        painter.setBrush(background);
+        painter.setBrush(Theme::selectionBackground(palette()));
         painter.drawRoundedRect(QRectF(rect()), 6, 6);
     }
     if (m_keyboardFocus && hasFocus()) {

@@ -3,7 +3,8 @@
 #include <QAbstractButton>
 
 /// One row of the settings sidebar: a symbol 20 points wide, then the title. A checked row is drawn in
-/// the accent colour on a faint accent background; a destructive row (quit) is red.
+/// the accent colour on a faint accent background; a destructive row (quit) is red. Tab reaches it,
+/// Space or Enter presses it, and the Up/Down keys move to the section above or below and open it.
 class SidebarRow : public QAbstractButton
 {
     Q_OBJECT
@@ -18,6 +19,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QString m_iconName;

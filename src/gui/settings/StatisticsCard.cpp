@@ -11,7 +11,6 @@
 namespace {
 constexpr int symbolSize = 40;
 constexpr int symbolBoxWidth = 60;
-constexpr qreal radius = 12;
 } // namespace
 
 StatisticsCard::StatisticsCard(const QString &title, const QString &iconName, const QColor &colour,
@@ -51,8 +50,5 @@ QString StatisticsCard::value() const
 void StatisticsCard::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::controlBackground(palette()));
-    painter.drawRoundedRect(QRectF(rect()), radius, radius);
+    Theme::paintContainer(painter, rect(), palette());
 }

@@ -83,7 +83,9 @@ CredentialSetupView::CredentialSetupView(AppContext &context, QWidget *parent)
     m_password->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
     for (auto [label, field] : {std::pair{usernameLabel, m_username}, std::pair{passwordLabel, m_password}}) {
         field->setMinimumHeight(30);
-        layout->addWidget(fieldLabel(label, this));
+        QLabel *title = fieldLabel(label, this);
+        title->setBuddy(field); // names the field for screen readers
+        layout->addWidget(title);
         layout->addSpacing(4);
         layout->addWidget(field);
         layout->addSpacing(12);
@@ -93,6 +95,7 @@ CredentialSetupView::CredentialSetupView(AppContext &context, QWidget *parent)
     auto *saveTitle = new QLabel(saveSwitchTitle, this);
     m_saveCredentials->setObjectName(QStringLiteral("saveCredentialsSwitch"));
     m_saveCredentials->setChecked(true);
+    m_saveCredentials->setAccessibleName(saveSwitchTitle);
     saveRow->addWidget(saveTitle);
     saveRow->addStretch();
     saveRow->addWidget(m_saveCredentials);
@@ -190,8 +193,8 @@ void CredentialSetupView::showError(const QString &message)
 {
     if (!m_alert) {
         m_alert = Alert::create(this, QStringLiteral("verificationAlert"), QMessageBox::Warning, alertTitle,
-                                message, Alert::Style::Plain, {{alertButton, QMessageBox::RejectRole}});
+                                message, {{alertButton, QMessageBox::RejectRole}});
     }
-    m_alert->setText(message);
+    Alert::setMessage(m_alert, message);
     m_alert->open();
 }

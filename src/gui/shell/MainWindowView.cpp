@@ -192,8 +192,10 @@ void MainWindowView::handleCredentialSetupClosed()
 void MainWindowView::showSettingsScreen()
 {
     Log::write(showingSettingsLog);
-    m_context.notifications.post(Notifications::ResizeWindowForSettings);
+    // The settings are built before the window grows (the resize runs a turn later): a window that grew
+    // first would show its new area unpainted, black, for as long as they take to build.
     later([this] { updateScreen(); });
+    m_context.notifications.post(Notifications::ResizeWindowForSettings);
 }
 
 // A step that would lead back to a screen already left (a late notification, or the first-run facts

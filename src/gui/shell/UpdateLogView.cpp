@@ -49,12 +49,15 @@ UpdateLogView::UpdateLogView(AppContext &context, QWidget *parent) : QWidget(par
     auto *title = new QLabel(heading, this);
     Theme::style(title, Theme::Text::screenTitle);
     title->setAlignment(Qt::AlignCenter);
-    title->setContentsMargins(0, 20, 0, 16);
+    // The spacing is the layout's: a label's own margins are reset when a stylesheet polishes it.
+    layout->addSpacing(20);
     layout->addWidget(title);
+    layout->addSpacing(16);
     layout->addWidget(Theme::divider(this));
 
     auto *scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setAccessibleName(heading);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(makeContent());

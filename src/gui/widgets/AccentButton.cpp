@@ -19,6 +19,7 @@ AccentButton::AccentButton(const QString &text, const QString &symbol, QWidget *
     setText(text);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_Hover);
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(12, 0, 12, 0);
     row->setSpacing(8);
@@ -67,16 +68,18 @@ void AccentButton::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     QColor fill = Theme::accent(palette());
     if (isDown())
-        fill = fill.darker(115);
+        fill = fill.darker(125);
+    else if (underMouse())
+        fill = fill.darker(108);
     if (m_dimmed)
         fill.setAlphaF(dimmedOpacity);
     painter.setPen(Qt::NoPen);
     painter.setBrush(fill);
-    painter.drawRoundedRect(QRectF(rect()), Theme::buttonCornerRadius, Theme::buttonCornerRadius);
+    painter.drawRoundedRect(QRectF(rect()), Theme::cornerRadius, Theme::cornerRadius);
     if (hasFocus()) {
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(Theme::accent(palette()).lighter(140), 2));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), Theme::buttonCornerRadius - 1,
-                                Theme::buttonCornerRadius - 1);
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 2));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), Theme::cornerRadius - 1,
+                                Theme::cornerRadius - 1);
     }
 }

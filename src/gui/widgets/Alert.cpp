@@ -4,6 +4,7 @@
 #include "gui/widgets/Theme.h"
 
 #include <QGridLayout>
+#include <QLabel>
 #include <QPushButton>
 
 namespace Alert {
@@ -11,34 +12,37 @@ namespace Alert {
 namespace {
 constexpr int iconSize = 40;
 constexpr int minimumWidth = 340;
+/// A longer message wraps at this width; a shorter one stands on one line.
+constexpr int widestMessage = 460;
 
-QMessageBox *makeTitled(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &message)
+QPixmap symbol(QMessageBox::Icon icon, const QWidget *parent)
 {
-    auto *alert = new QMessageBox(icon, title, QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()),
-                                  QMessageBox::NoButton, parent);
-    alert->setInformativeText(message);
-    if (icon == QMessageBox::Information) {
-        alert->setIconPixmap(SymbolIcon::pixmap(QStringLiteral("checkmark.circle.fill"), iconSize,
-                                                Theme::success(parent->palette()),
-                                                parent->devicePixelRatioF()));
-    }
-    // Wide enough for a sentence on one or two lines rather than a narrow column. The message box lays
-    // itself out anew when its text or icon is set, and so when a window modality is set on it by hand
-    // (open() sets its own without that): this comes last.
-    if (auto *grid = qobject_cast<QGridLayout *>(alert->layout()))
-        grid->addItem(new QSpacerItem(minimumWidth, 0), grid->rowCount(), 0, 1, grid->columnCount());
-    return alert;
+    const QPalette palette = parent->palette();
+    const auto [name, colour] = [&]() -> std::pair<QString, QColor> {
+        switch (icon) {
+        case QMessageBox::Information:
+            return {QStringLiteral("checkmark.circle.fill"), Theme::success(palette)};
+        case QMessageBox::Critical:
+            return {QStringLiteral("xmark.circle.fill"), Theme::failure(palette)};
+        case QMessageBox::Question:
+            return {QStringLiteral("info.circle"), Theme::accentText(palette)};
+        default:
+            return {QStringLiteral("exclamationmark.triangle.fill"), Theme::attention(palette)};
+        }
+    }();
+    return SymbolIcon::pixmap(name, iconSize, colour, parent->devicePixelRatioF());
 }
 } // namespace
 
 QMessageBox *create(QWidget *parent, const QString &objectName, QMessageBox::Icon icon, const QString &title,
-                    const QString &message, Style style, const QList<Button> &buttons)
+                    const QString &message, const QList<Button> &buttons)
 {
-    QMessageBox *alert = style == Style::Titled
-                             ? makeTitled(parent, icon, title, message)
-                             : new QMessageBox(icon, title, message, QMessageBox::NoButton, parent);
+    auto *alert = new QMessageBox(icon, title, QStringLiteral("<b>%1</b>").arg(title.toHtmlEscaped()),
+                                  QMessageBox::NoButton, parent);
     alert->setObjectName(objectName);
     alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setIconPixmap(symbol(icon, parent));
+    setMessage(alert, message);
     for (const Button &button : buttons) {
         QPushButton *added = alert->addButton(button.text, button.role);
         if (!button.objectName.isEmpty())
@@ -51,6 +55,22 @@ QMessageBox *create(QWidget *parent, const QString &objectName, QMessageBox::Ico
             QObject::connect(added, &QPushButton::clicked, parent, button.pressed);
     }
     return alert;
+}
+
+void setMessage(QMessageBox *alert, const QString &message)
+{
+    alert->setInformativeText(message);
+    // Chinese wraps between any two characters, so a message that would fit on one line at a readable
+    // width keeps to one line rather than splitting a word.
+    if (auto *label = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        const QFontMetrics metrics = label->fontMetrics();
+        label->setMinimumWidth(
+            std::min(metrics.horizontalAdvance(message) + metrics.averageCharWidth(), widestMessage));
+    }
+    // The message box lays itself out anew when its text or icon is set, and so when a window modality
+    // is set on it by hand (open() sets its own without that): this comes last.
+    if (auto *grid = qobject_cast<QGridLayout *>(alert->layout()))
+        grid->addItem(new QSpacerItem(minimumWidth, 0), grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 } // namespace Alert

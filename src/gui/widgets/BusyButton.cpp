@@ -27,6 +27,7 @@ BusyButton::BusyButton(const QString &symbolName, const QString &title, QWidget 
         row->addWidget(part, 0, Qt::AlignVCenter);
     }
     m_spinner->hide();
+    setAccessibleName(title);
     paintSymbol();
 }
 
@@ -38,6 +39,7 @@ void BusyButton::setBusy(bool busy, const QString &busyTitle)
     m_symbol->setVisible(!busy);
     m_spinner->setVisible(busy);
     m_titleLabel->setText(busy && !busyTitle.isEmpty() ? busyTitle : m_title);
+    setAccessibleName(m_titleLabel->text());
     if (busy) {
         auto *effect = new QGraphicsOpacityEffect(this);
         effect->setOpacity(busyOpacity);

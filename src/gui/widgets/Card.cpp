@@ -24,8 +24,5 @@ Card::Card(const QString &heading, QWidget *parent) : QFrame(parent)
 void Card::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Theme::separator(palette()), 1));
-    painter.setBrush(Theme::controlBackground(palette()));
-    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), Theme::cornerRadius, Theme::cornerRadius);
+    Theme::paintContainer(painter, rect(), palette());
 }

@@ -10,6 +10,7 @@ ScrollingPane::ScrollingPane(const QString &title, QWidget *parent) : QScrollAre
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAccessibleName(title); // the pane takes the focus to scroll by keyboard
 
     auto *content = new QWidget(this);
     content->setBackgroundRole(QPalette::Window);

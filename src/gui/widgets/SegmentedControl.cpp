@@ -2,13 +2,55 @@
 
 #include "gui/widgets/Theme.h"
 
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace {
+// Screen readers meet the control as a tab list named by its selected segment.
+class SegmentedControlAccessible : public QAccessibleWidget
+{
+public:
+    explicit SegmentedControlAccessible(SegmentedControl *control)
+        : QAccessibleWidget(control, QAccessible::PageTabList)
+    {
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        const auto *control = static_cast<const SegmentedControl *>(widget());
+        if (kind == QAccessible::Name && control->accessibleName().isEmpty())
+            return control->title(control->currentIndex());
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface *accessibleFactory(const QString &, QObject *object)
+{
+    auto *control = qobject_cast<SegmentedControl *>(object);
+    return control ? new SegmentedControlAccessible(control) : nullptr;
+}
+
+void installAccessibleFactory()
+{
+    QAccessible::installFactory(accessibleFactory);
+}
+} // namespace
+
+// Before any control exists: an interface made for it is kept for its lifetime.
+Q_CONSTRUCTOR_FUNCTION(installAccessibleFactory)
+
 SegmentedControl::SegmentedControl(const QStringList &titles, QWidget *parent)
     : QWidget(parent), m_titles(titles)
 {
+    // An interface asked for while the widget was still a plain QWidget (under construction) is
+    // replaced by the control's own.
+    if (QAccessible::isActive()) {
+        QAccessibleInterface *early = QAccessible::queryAccessibleInterface(this);
+        if (early && early->role() != QAccessible::PageTabList)
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(early));
+    }
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -20,6 +62,8 @@ void SegmentedControl::setCurrentIndex(int index)
         return;
     m_current = index;
     update();
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
     Q_EMIT currentIndexChanged(index);
 }
 
@@ -43,9 +87,7 @@ void SegmentedControl::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Theme::controlBackground(palette()));
-    painter.drawRoundedRect(QRectF(rect()), 7, 7);
+    Theme::paintContainer(painter, rect(), palette());
 
     const QColor text = palette().color(QPalette::WindowText);
     for (int i = 0; i < count(); ++i) {
@@ -54,7 +96,7 @@ void SegmentedControl::paintEvent(QPaintEvent *)
             painter.setPen(QPen(Theme::separator(palette()), 0.5));
             painter.setBrush(Theme::isDark(palette()) ? palette().color(QPalette::Button).lighter(130)
                                                       : palette().color(QPalette::Base));
-            painter.drawRoundedRect(QRectF(segment).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
+            painter.drawRoundedRect(QRectF(segment).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
         } else if (i != m_current - 1 && i < count() - 1) {
             // A thin divider between two segments that are both not selected.
             painter.setPen(QPen(Theme::separator(palette()), 1));
@@ -69,7 +111,8 @@ void SegmentedControl::paintEvent(QPaintEvent *)
     if (hasFocus()) {
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(Theme::accent(palette()), 1.5));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 7, 7);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), Theme::cornerRadius,
+                                Theme::cornerRadius);
     }
 }
 

@@ -15,6 +15,7 @@ public:
     int currentIndex() const { return m_current; }
     void setCurrentIndex(int index);
     int count() const { return int(m_titles.size()); }
+    QString title(int index) const { return m_titles.value(index); }
     /// The segment's area, for clicking it in a test.
     QRect segmentRect(int index) const;
 

@@ -2,6 +2,7 @@
 
 #include "gui/widgets/Theme.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -24,5 +25,9 @@ SettingRow::SettingRow(const QString &title, const QString &description, QWidget
     }
     row->addLayout(texts, 1);
     control->setParent(this);
+    // A control without words of its own (a switch) is named by the row for screen readers.
+    const auto *button = qobject_cast<QAbstractButton *>(control);
+    if (control->accessibleName().isEmpty() && (!button || button->text().isEmpty()))
+        control->setAccessibleName(title);
     row->addWidget(control, 0, Qt::AlignVCenter);
 }

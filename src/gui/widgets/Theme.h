@@ -2,10 +2,12 @@
 
 #include <QColor>
 #include <QFont>
+#include <QList>
 #include <QPalette>
 
 class QApplication;
 class QLabel;
+class QPainter;
 class QPushButton;
 class QWidget;
 
@@ -15,10 +17,11 @@ class QWidget;
 /// dark restyles every screen without a restart.
 namespace Theme {
 
-/// Corner radius of cards and fields, in device-independent pixels.
-inline constexpr qreal cornerRadius = 10.0;
-/// Corner radius of the filled accent buttons.
-inline constexpr qreal buttonCornerRadius = 8.0;
+/// Corner radius of containers (cards, charts, grouped controls) and of buttons, in device-independent
+/// pixels.
+inline constexpr qreal cornerRadius = 8.0;
+/// The least contrast of any text against the surfaces it is drawn on (WCAG AA for body text).
+inline constexpr qreal minimumTextContrast = 4.5;
 
 /// One step of the type scale: a size and a weight in the application's font family.
 struct TextStyle
@@ -36,7 +39,7 @@ struct TextStyle
 namespace Text {
 using Unit = TextStyle::Unit;
 // The settings window.
-inline constexpr TextStyle title{20, Unit::Point, QFont::Bold};               ///< a pane's title
+inline constexpr TextStyle title{28, Unit::Point, QFont::Bold};               ///< a pane's title
 inline constexpr TextStyle headline{13, Unit::Point, QFont::Bold};            ///< a card's heading
 inline constexpr TextStyle body{11, Unit::Point};                             ///< the application font
 inline constexpr TextStyle emphasis{11, Unit::Point, QFont::DemiBold};        ///< a row's title, a value
@@ -62,15 +65,28 @@ inline constexpr TextStyle detail{12, Unit::Pixel};                          ///
 } // namespace Text
 
 bool isDark(const QPalette &palette);
+/// The WCAG contrast ratio of two opaque colours (1 to 21).
+qreal contrast(const QColor &a, const QColor &b);
+/// The accent as a fill: the desktop's highlight, darkened where white text on it would not be legible.
 QColor accent(const QPalette &palette);
-QColor secondaryText(const QPalette &palette);
 /// The background of cards and grouped controls: slightly off the window background.
 QColor controlBackground(const QPalette &palette);
+/// The background of a selected row (the sidebar's current section): the accent, faint.
+QColor selectionBackground(const QPalette &palette);
+/// The surfaces text is drawn on: the window, the control background and a selected row.
+QList<QColor> textSurfaces(const QPalette &palette);
 QColor separator(const QPalette &palette);
+// Text colours, each legible (minimumTextContrast) on every surface of textSurfaces().
+QColor secondaryText(const QPalette &palette);
+QColor accentText(const QPalette &palette);
 QColor success(const QPalette &palette);
 QColor failure(const QPalette &palette);
 /// The orange of a control that is waiting for input (the shortcut recorder while armed).
 QColor attention(const QPalette &palette);
+
+/// Fills a container (a card, a chart, a grouped control): the control background, rounded by
+/// cornerRadius, without a border; every container of the program looks like this.
+void paintContainer(QPainter &painter, const QRectF &rect, const QPalette &palette);
 
 /// The colours a widget takes from the desktop's palette, by role: Primary is the palette's own text
 /// colour, the others are the colours above (OnAccent is the white of text on the accent colour).
@@ -85,6 +101,11 @@ enum class Tone {
     Separator,
     ControlBackground
 };
+/// The tones that colour text.
+inline constexpr Tone textTones[] = {Tone::Primary, Tone::Secondary, Tone::Accent,
+                                     Tone::Success, Tone::Failure,   Tone::Attention};
+/// The colour of `tone` in `palette`.
+QColor colour(Tone tone, const QPalette &palette);
 
 /// The application's font family in `style`.
 QFont font(const TextStyle &style);
@@ -109,8 +130,9 @@ QPalette lightPalette();
 QPalette darkPalette();
 
 /// Installs the application font with a CJK fallback and the stylesheet of the shared controls (rounded
-/// text fields, the primary and destructive buttons of makePrimary/makeDestructive); call once after
-/// creating the application.
+/// text fields with a normal-width password bullet, one push-button style with the primary and
+/// destructive variants of makePrimary/makeDestructive, scrollbars that show); the stylesheet is made
+/// anew whenever the application palette changes. Call once after creating the application.
 void apply(QApplication &application);
 
 /// Marks a push button as the screen's main action (accent background) or as a destructive one (red).
