@@ -392,6 +392,7 @@ private Q_SLOTS:
         auto *window = new SettingsWindowView(m_t->context());
         m_pane.reset(window);
         window->show();
+        window->pane(SettingsSection::autoLogin); // built before the switch, as if it had been selected
         QVERIFY(QTest::qWaitForWindowExposed(window));
 
         QApplication::setPalette(Theme::darkPalette()); // reaches the window through the event loop
