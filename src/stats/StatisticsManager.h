@@ -42,8 +42,6 @@ public:
     /// The key the history goes by: the name of its database, and its key in earlier versions'
     /// preference store.
     QString loginRecordsKey() const;
-    /// The history's database file.
-    QString historyFilePath() const { return m_database.filePath(); }
 
     /// Records one successful sign-in of `username`: starts the upload, then saves the record from the
     /// event loop once the upload's request is under way (every query sees the record at once).
