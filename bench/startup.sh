@@ -9,8 +9,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ -z "${NETLATCH_BENCH_INNER:-}" ]; then
-  export NETLATCH_BENCH_INNER=1 DBUS_SYSTEM_BUS_ADDRESS="unix:path=/nonexistent/no-system-bus"
-  exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  # Whatever the session bus starts (a keyring daemon) lives in the scratch home too.
+  scratch=$(mktemp -d "${TMPDIR:-/tmp}/netlatch-start.XXXXXX")
+  trap 'rm -rf "$scratch"' EXIT
+  mkdir -p "$scratch/run" && chmod 700 "$scratch/run"
+  export HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" XDG_RUNTIME_DIR="$scratch/run"
+  export NETLATCH_BENCH_INNER=1 DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/no-system-bus"
+  status=0
+  dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@" || status=$?
+  exit "$status"
 fi
 builds=("$(realpath "${1:-build/bench}")")
 [ -n "${2:-}" ] && builds+=("$(realpath "$2")")
@@ -32,8 +39,8 @@ def visible(pid):
     return subprocess.run(['xdotool', 'search', '--onlyvisible', '--pid', str(pid)],
                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
 def start(build, returning):
-    home = tempfile.mkdtemp(prefix='netlatch-start.')
-    env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=home + '/config', XDG_DATA_HOME=home + '/data',
+    home = tempfile.mkdtemp(prefix='user.', dir=os.environ['HOME'])
+    env = dict(os.environ, XDG_CONFIG_HOME=home + '/config', XDG_DATA_HOME=home + '/data',
                XDG_CACHE_HOME=home + '/cache')
     if returning:
         os.makedirs(home + '/config/Netlatch')

@@ -8,7 +8,5 @@ if(NETLATCH_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 add_compile_definitions(QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)
-# The programs load only the libraries they use, and the static libraries export nothing.
-set(CMAKE_CXX_VISIBILITY_PRESET hidden)
-set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)
+# The programs load only the libraries they use.
 add_link_options(LINKER:--as-needed)

@@ -31,4 +31,6 @@ struct StatisticsData
     /// Every figure, taken afresh from the manager's history at the manager's clock's time. A history
     /// that cannot be read gives all zeros.
     static StatisticsData load(StatisticsManager &manager);
+
+    friend bool operator==(const StatisticsData &, const StatisticsData &) = default;
 };
