@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
 
     QPixmap icon(22, 22);
     icon.fill(Qt::darkBlue);
-    QSystemTrayIcon tray(QIcon(icon));
+    QSystemTrayIcon tray{QIcon(icon)};
     tray.show();
 
     QWidget window;
