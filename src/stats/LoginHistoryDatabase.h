@@ -56,7 +56,7 @@ public:
     bool noteMovedIn(const QByteArray &digest, QString *error);
 
     /// The records in all, those of the stored day `today`, and those at or after `weekStart` and
-    /// `monthStart`; absent when the database cannot be read. One pass over the records.
+    /// `monthStart`; absent when the database cannot be read.
     std::optional<std::array<int, 4>> counts(const QString &today, qint64 weekStart, qint64 monthStart);
     /// The timestamps at or after `first`, earliest first.
     QList<qint64> timestampsSince(qint64 first);
