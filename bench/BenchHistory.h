@@ -2,12 +2,10 @@
 
 // Shared by the statistics benchmarks: a year of stored sign-ins and a median timer.
 
+#include "stats/LoginHistoryDatabase.h"
 #include "stats/StatisticsManager.h"
 
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QList>
 
 #include <algorithm>
@@ -15,19 +13,28 @@
 
 namespace BenchHistory {
 
-/// `count` sign-ins spread evenly over the last 364 days, oldest first, as the store keeps them.
-inline QByteArray history(int count, qint64 now)
+/// Stores `count` sign-ins spread evenly over the last 364 days, oldest first, in the history's
+/// database in `folder`.
+inline void seed(const QString &folder, int count, qint64 now)
 {
     constexpr qint64 span = 364LL * 86'400;
-    QJsonArray records;
-    for (int i = 0; i < count; ++i) {
-        const qint64 timestamp = now - span + span * i / count;
-        records.append(QJsonObject{{"username", "student2024"},
-                                   {"timestamp", timestamp},
-                                   {"date", StatisticsManager::formatTimestamp(timestamp, "yyyy-MM-dd")},
-                                   {"time", StatisticsManager::formatTimestamp(timestamp, "HH:mm:ss")}});
-    }
-    return QJsonDocument(records).toJson(QJsonDocument::Compact);
+    LoginHistoryDatabase database(folder, QStringLiteral("com.netlatch.loginRecords"));
+    QString error, keptAside;
+    const bool stored = database.open(&error, &keptAside) && database.write(
+        [&](QString *error) {
+            for (int i = 0; i < count; ++i) {
+                const qint64 timestamp = now - span + span * i / count;
+                if (!database.insert({QStringLiteral("student2024"), timestamp,
+                                      StatisticsManager::formatTimestamp(timestamp, StatisticsManager::datePattern),
+                                      StatisticsManager::formatTimestamp(timestamp, StatisticsManager::timePattern)},
+                                     error))
+                    return false;
+            }
+            return true;
+        },
+        &error);
+    if (!stored)
+        qFatal("cannot seed the history: %s", qPrintable(error));
 }
 
 /// Median milliseconds of `runs` calls of `work`, each after an untimed `prepare`.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Whole-process time of `netlatchctl login` beside a two-curl script doing the same exchange (page
 # fetch with its cookies, form post), and of `netlatchctl stats`, with 0, 3,650 and 36,500 stored
-# sign-ins. The portal simulator answers on the portal port of loopback; nothing listens on the statistics
+# sign-ins (seeded where the first versions kept them and moved in by an untimed first sign-in). The portal simulator answers on the portal port of loopback; nothing listens on the statistics
 # port, so the upload fails at once. Rounds alternate the commands so that load from other work on
 # the machine falls on all of them alike; compare within a round.
 #   cmake --preset bench && cmake --build --preset bench && bench/sign_in_time.sh [build] [other netlatchctl]
@@ -73,4 +73,8 @@ print("median ms per round" + " " * 14 + "  ".join(f"round {r:<3}" for r in rang
 for name, times in table.items():
     ratio = "  ".join(f"{t / c:5.2f}" for t, c in zip(times, curl))
     print(f"{name:<33}" + "  ".join(f"{t:9.1f}" for t in times) + "   " + ratio)
+for tag in ("new", "old"):
+    if f"login {tag} 0" in table:
+        ratios = [a / b for a, b in zip(table[f"login {tag} 36500"], table[f"login {tag} 0"])]
+        print(f"login {tag}: 36,500 records / none, per round: " + "  ".join(f"{r:5.2f}" for r in ratios))
 PY

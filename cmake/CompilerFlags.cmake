@@ -8,3 +8,5 @@ if(NETLATCH_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 add_compile_definitions(QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)
+# The programs load only the libraries they use.
+add_link_options(LINKER:--as-needed)

@@ -1,6 +1,6 @@
 #include "autologin/ConnectivityProbe.h"
 
-#include "common/Log.h"
+#include "common/LogOnChange.h"
 #include "net/HttpExchange.h"
 
 #include <QPointer>
@@ -87,7 +87,7 @@ private:
                 && redirects < maxRedirects) {
                 const QUrl target = exchange->url().resolved(QUrl::fromEncoded(location));
                 if (leadsToPortal(target, request->portal)) {
-                    Log::write(portalRedirectLog + target.toString());
+                    m_redirectLog.write(portalRedirectLog + target.toString());
                     request->result.set_value(portalAnswer(target, request->portal));
                 } else if (isWebURL(target)) {
                     send(request, target, redirects + 1);
@@ -96,12 +96,17 @@ private:
                 }
                 return;
             }
+            m_redirectLog.reset(); // the next redirect to the portal is news again
             const bool success = response.error == QNetworkReply::NoError && status >= 200 && status <= 299;
             request->result.set_value(success ? ConnectivityProbe::Answer::Reachable
                                               : ConnectivityProbe::Answer::Unreachable);
         });
         exchange->start("HEAD", url, {}, {}, 0, static_cast<int>(request->timeout.count()));
     }
+
+    // While signed out every probe is sent to the portal: the journal hears of it once, until a probe
+    // ends anywhere else.
+    LogOnChange m_redirectLog;
 };
 
 // The one probe thread of the process, started on first use and stopped when the process ends.

@@ -1,43 +1,49 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonObject>
-#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
-class LoginHistoryFile;
+class LoginHistoryDatabase;
 class Preferences;
 
-/// The one-time move of a sign-in history that an earlier version kept in the preference store (its
-/// list of records, and one backup of an unreadable list) into the history's data file. Nothing is
-/// lost and nothing doubled: records already in the file (a move cut off before it could clear the
-/// settings) are not added again, and a value that is not a list of records, or was edited by hand,
-/// is kept in a backup beside the file. Only then are both values removed from the settings.
+/// The one-time move of the sign-in history that earlier versions kept into the history's database:
+/// first the list (and one backup of an unreadable list) in the preference store, then the JSON file
+/// beside the database, which is kept as "….json.migrated". Everything moves in one transaction; the
+/// digest of each source moved is noted in it, so a move cut off before its source was put away is not
+/// done twice. A value that is not a list of records, or was edited by hand, is kept in a numbered
+/// backup; a file that is not a regular file is never opened. Stale temporary copies of the file left
+/// by a killed write of an earlier version are removed.
 class LegacyHistoryMigration
 {
 public:
-    /// Keeps bytes that cannot be read in a backup beside the history; false, with `error` set, when
-    /// no backup could be made.
-    using KeepUnreadable = std::function<bool(const QByteArray &bytes, QString *error)>;
+    /// Told of each new backup of something that could not be read (its path), and of a file that
+    /// could not be read and was left where it is (the reason).
+    using KeptAside = std::function<void(const QString &backupPath)>;
+    using Unreadable = std::function<void(const QString &reason)>;
 
-    LegacyHistoryMigration(Preferences &preferences, const LoginHistoryFile &file,
-                           KeepUnreadable keepUnreadable);
+    LegacyHistoryMigration(Preferences &preferences, LoginHistoryDatabase &database, KeptAside keptAside,
+                           Unreadable unreadable);
 
-    /// At start-up: moves the history under the history's lock when the settings still hold it. A
-    /// failure is logged, and the next save tries again.
-    void moveAtStart();
-    /// Moves the history when the settings still hold it; the caller holds the history's lock. False,
-    /// with `error` set, when it stays in the settings.
+    /// Moves whatever is still to move; the database is open. False, with `error` set, when it stays
+    /// where it was (the next start tries again).
     bool move(QString *error);
-    /// The records while they are still in the settings (the move has not succeeded yet).
-    QList<QJsonObject> records() const;
 
 private:
     bool isPending() const;
+    bool moveSettings(QString *error);
+    bool moveFile(QString *error);
+    bool moveRecords(const QByteArray &source, const QByteArray &bytes, QString *error);
+    bool keep(const QByteArray &bytes, QString *error);
+    QStringList staleCopies() const;
 
     Preferences &m_preferences;
-    const LoginHistoryFile &m_file;
-    const KeepUnreadable m_keepUnreadable;
+    LoginHistoryDatabase &m_database;
+    const KeptAside m_keptAside;
+    const Unreadable m_unreadable;
+    // What the transaction moved, put away once it is stored.
+    bool m_settingsMoved = false;
+    bool m_fileMoved = false;
 };

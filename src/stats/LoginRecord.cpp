@@ -2,16 +2,20 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonValue>
 
-QJsonObject LoginRecord::toJson() const
+namespace {
+
+QString textOf(const QJsonObject &record, QLatin1String key)
 {
-    return {{usernameKey, username}, {timestampKey, timestamp}, {dateKey, date}, {timeKey, time}};
+    const QJsonValue value = record.value(key);
+    return value.isString() ? value.toString() : QString();
 }
 
-std::optional<qint64> LoginRecord::timestampOf(const QJsonObject &record)
+std::optional<qint64> timestampOf(const QJsonObject &record)
 {
-    const QJsonValue value = record.value(timestampKey);
+    const QJsonValue value = record.value(QLatin1String("timestamp"));
     // toInteger() falls back to its default for fractions and out-of-range numbers; a value that gives
     // the same answer for two different defaults really is an integer.
     const qint64 integer = value.toInteger(0);
@@ -20,25 +24,23 @@ std::optional<qint64> LoginRecord::timestampOf(const QJsonObject &record)
     return integer;
 }
 
-QString LoginRecord::textOf(const QJsonObject &record, const QString &key)
-{
-    const QJsonValue value = record.value(key);
-    return value.isString() ? value.toString() : QString();
-}
+} // namespace
 
-std::optional<QList<QJsonObject>> LoginRecord::listFromJson(const QByteArray &json)
+std::optional<QList<LoginRecord>> LoginRecord::parse(const QByteArray &json)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())
         return std::nullopt;
     const QJsonArray array = document.array();
-    QList<QJsonObject> records;
+    QList<LoginRecord> records;
     records.reserve(array.size());
     for (const QJsonValue &element : array) {
         if (!element.isObject())
             return std::nullopt;
-        records.append(element.toObject());
+        const QJsonObject object = element.toObject();
+        records.append({textOf(object, QLatin1String("username")), timestampOf(object),
+                        textOf(object, QLatin1String("date")), textOf(object, QLatin1String("time"))});
     }
     return records;
 }

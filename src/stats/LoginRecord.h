@@ -1,35 +1,27 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QList>
 #include <QString>
 
 #include <optional>
 
-/// One successful sign-in as it is stored: an element of the JSON array under
-/// "com.netlatch.loginRecords". "date" and "time" are the local day and wall-clock time at the moment
-/// of the sign-in and are never recomputed. Stored records come from any earlier version or a hand
-/// edit, so readers accept missing members, extra members and members of another type.
+/// One successful sign-in as it is stored: a row of the history's database, and an element of the
+/// JSON array that earlier versions kept (in a file, or under "com.netlatch.loginRecords" in the
+/// settings). "date" and "time" are the local day and wall-clock time at the moment of the sign-in and
+/// are never recomputed. Records moved in from earlier versions may come from a hand edit: a member
+/// that is missing or of another type is absent here (a null text, no timestamp).
 struct LoginRecord
 {
-    static inline const QString usernameKey = QStringLiteral("username");
-    static inline const QString timestampKey = QStringLiteral("timestamp");
-    static inline const QString dateKey = QStringLiteral("date");
-    static inline const QString timeKey = QStringLiteral("time");
-
     QString username;
-    qint64 timestamp = 0; ///< whole seconds since 1970-01-01 00:00:00 UTC
-    QString date;         ///< "yyyy-MM-dd"
-    QString time;         ///< "HH:mm:ss"
+    std::optional<qint64> timestamp; ///< whole seconds since 1970-01-01 00:00:00 UTC
+    QString date;                    ///< "yyyy-MM-dd"
+    QString time;                    ///< "HH:mm:ss"
 
-    QJsonObject toJson() const;
+    /// The records of an earlier version's JSON text, oldest first: absent unless it is a JSON array
+    /// whose every element is an object. Extra members are ignored; a timestamp counts only when it is
+    /// a JSON integer.
+    static std::optional<QList<LoginRecord>> parse(const QByteArray &json);
 
-    /// The stored list in `json`: absent unless it is a JSON array whose every element is an object.
-    static std::optional<QList<QJsonObject>> listFromJson(const QByteArray &json);
-
-    /// The stored record's "timestamp" when it is a JSON integer; absent otherwise.
-    static std::optional<qint64> timestampOf(const QJsonObject &record);
-    /// The stored record's member `key` when it is a string; empty text otherwise.
-    static QString textOf(const QJsonObject &record, const QString &key);
+    friend bool operator==(const LoginRecord &, const LoginRecord &) = default;
 };

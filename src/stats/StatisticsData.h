@@ -3,17 +3,17 @@
 #include "stats/HistoryRecord.h"
 #include "stats/StatisticsPeriod.h"
 
-#include <QDateTime>
-#include <QJsonObject>
 #include <QList>
 #include <QMap>
 #include <QString>
 
 class StatisticsManager;
 
-/// The figures of the statistics pane, shared by the pane and `netlatchctl stats`, and how each is
-/// taken from the stored records at a given moment. Calendar arithmetic and day texts follow the
-/// time zone that is current when a figure is taken.
+/// The figures of the statistics pane, shared by the pane and `netlatchctl stats`. Today: the records
+/// whose stored "date" is today. Week and month: those whose timestamp falls within the last 7 calendar
+/// days or the last calendar month. Per day: over the last 30 calendar days, by the local day of each
+/// timestamp. Calendar arithmetic and day texts follow the time zone that is current when a figure is
+/// taken.
 struct StatisticsData
 {
     /// Days covered by the per-day counts.
@@ -28,16 +28,9 @@ struct StatisticsData
     QMap<QString, int> dateDistribution; ///< "yyyy-MM-dd" → sign-ins over the last 30 days
     QList<HistoryRecord> recentRecords;  ///< at most 10, the most recently stored first
 
-    /// Every figure from one fresh read of the manager's history. Unreadable stored data gives all zeros.
-    static StatisticsData load(const StatisticsManager &manager);
-    /// Every figure of `records`, in the order they were stored, at the moment `now`.
-    static StatisticsData fromRecords(const QList<QJsonObject> &records, const QDateTime &now);
+    /// Every figure, taken afresh from the manager's history at the manager's clock's time. A history
+    /// that cannot be read gives all zeros.
+    static StatisticsData load(StatisticsManager &manager);
 
-    /// Records of `period` at the moment `now`. Today: those whose stored "date" is now's day. Week
-    /// and month: those whose timestamp is an integer within the last 7 calendar days or the last
-    /// calendar month. All: every record.
-    static int count(const QList<QJsonObject> &records, StatisticsPeriod period, const QDateTime &now);
-    /// Sign-ins per local day from `days` calendar days before `now` until now; days without sign-ins
-    /// have no entry.
-    static QMap<QString, int> countPerDay(const QList<QJsonObject> &records, int days, const QDateTime &now);
+    friend bool operator==(const StatisticsData &, const StatisticsData &) = default;
 };

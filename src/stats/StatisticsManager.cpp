@@ -1,16 +1,14 @@
 #include "stats/StatisticsManager.h"
 
 #include "common/Clock.h"
-#include "common/FileLock.h"
 #include "common/Log.h"
-#include "stats/LoginRecord.h"
-#include "stats/StatisticsData.h"
 #include "stats/StatisticsUpload.h"
 #include "store/Preferences.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrl>
+
+#include <QJsonObject>
 
 #include <algorithm>
 #include <utility>
@@ -26,9 +24,12 @@ const QString invalidAddressLine = QStringLiteral("⚠️ 统计API地址无效"
 const QString historyBackedUpLine =
     QStringLiteral("⚠️ 联网记录无法读取，原数据已备份到 %1");
 const QString historyNotSavedLine = QStringLiteral("⚠️ 联网记录无法保存: ");
+const QString historyUnreadableLine = QStringLiteral("⚠️ 联网记录无法读取: ");
+const QString historyNotMovedLine = QStringLiteral("⚠️ 联网记录无法移出设置文件: ");
 const QString historyBackedUpProblem =
     QStringLiteral("the stored sign-in history could not be read; it was kept in %1");
 const QString historyNotSavedProblem = QStringLiteral("this sign-in could not be added to the history: %1");
+const QString historyUnreadableProblem = QStringLiteral("the stored sign-in history could not be read: %1");
 
 // Records older than 365 days of 86,400 seconds are dropped when a record is saved.
 constexpr qint64 retentionSeconds = 365LL * 86'400;
@@ -44,19 +45,21 @@ bool isUploadURL(const QUrl &url)
 
 StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL,
                                      QObject *parent)
-    : StatisticsManager(preferences, clock, std::move(apiBaseURL), LoginHistoryFile::defaultFolder(), parent)
+    : StatisticsManager(preferences, clock, std::move(apiBaseURL), LoginHistoryDatabase::defaultFolder(), parent)
 {
 }
 
 StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &clock, QString apiBaseURL,
                                      const QString &historyFolder, QObject *parent)
     : QObject(parent), m_clock(clock), m_apiBaseURL(std::move(apiBaseURL)),
-      m_file(historyFolder, QString::fromLatin1(PreferenceKeys::loginRecords.name)),
-      m_legacyHistory(preferences, m_file, [this](const QByteArray &bytes, QString *error) {
-          return keepUnreadable(bytes, error);
-      })
+      m_database(historyFolder, QString::fromLatin1(PreferenceKeys::loginRecords.name)),
+      m_legacyHistory(
+          preferences, m_database, [this](const QString &path) { keptAside(path); },
+          [this](const QString &reason) {
+              Log::write(historyUnreadableLine + reason);
+              m_problems.append(historyUnreadableProblem.arg(reason));
+          })
 {
-    m_legacyHistory.moveAtStart();
 }
 
 StatisticsManager::~StatisticsManager()
@@ -70,11 +73,9 @@ QString StatisticsManager::loginRecordsKey() const
     return QString::fromLatin1(PreferenceKeys::loginRecords.name);
 }
 
-QJsonObject StatisticsManager::makeRecord(const QString &username, qint64 timestamp)
+LoginRecord StatisticsManager::makeRecord(const QString &username, qint64 timestamp)
 {
-    return LoginRecord{username, timestamp, formatTimestamp(timestamp, datePattern),
-                       formatTimestamp(timestamp, timePattern)}
-        .toJson();
+    return {username, timestamp, formatTimestamp(timestamp, datePattern), formatTimestamp(timestamp, timePattern)};
 }
 
 void StatisticsManager::recordLogin(const QString &username)
@@ -125,71 +126,57 @@ bool StatisticsManager::saveLoginRecord(const QString &username, qint64 timestam
     return appendRecords({makeRecord(username, timestamp)});
 }
 
-bool StatisticsManager::appendRecords(const QList<QJsonObject> &records)
+LoginHistoryDatabase *StatisticsManager::openHistory(QString *error)
 {
-    // Lock, read again, append, prune, write: another process may have saved since this one last read.
-    const FileLock lock(m_file.lockFilePath(), LoginHistoryFile::lockPatience);
-    if (!lock.isLocked())
-        return historyNotSaved(lock.errorString());
-    QString error;
-    if (!m_legacyHistory.move(&error))
-        return historyNotSaved(error);
-    const std::optional<QByteArray> bytes = m_file.read(&error);
-    if (!bytes)
-        return historyNotSaved(error); // there, but not readable: never replace what could not be kept
-
-    const qint64 cutoff = m_clock.now().toSecsSinceEpoch() - retentionSeconds;
-    qint64 oldest = LoginHistoryFile::noEntries;
-    for (const QJsonObject &record : records)
-        oldest = std::min(oldest, LoginRecord::timestampOf(record).value_or(0));
-    // The usual case: the file is as this program last wrote it and nothing in it is due for pruning.
-    // The new records go in before the closing bracket; a year of records is copied, not parsed.
-    const std::optional<qint64> storedOldest = m_file.noteOfOldest();
-    const qsizetype close = bytes->lastIndexOf(']');
-    if (storedOldest && std::min(*storedOldest, oldest) >= cutoff && close > 0) {
-        QByteArray added;
-        for (const QJsonObject &record : records)
-            added += ',' + QJsonDocument(record).toJson(QJsonDocument::Compact);
-        const bool empty = bytes->left(close).trimmed() == "[";
-        if (!m_file.write(bytes->left(close) + added.mid(empty ? 1 : 0) + ']', &error,
-                          std::min(*storedOldest, oldest)))
-            return historyNotSaved(error);
-        return true;
-    }
-
-    const std::optional<QList<QJsonObject>> stored = LoginRecord::listFromJson(*bytes);
-    // Unreadable history reads as empty and is about to be replaced: keep its bytes so that one bad
-    // byte cannot silently destroy a year of sign-ins.
-    if (!stored && !bytes->trimmed().isEmpty() && !keepUnreadable(*bytes, &error))
-        return historyNotSaved(error);
-    QJsonArray kept;
-    oldest = LoginHistoryFile::noEntries;
-    for (const QList<QJsonObject> &list : {stored.value_or(QList<QJsonObject>()), records}) {
-        for (const QJsonObject &record : list) {
-            // A record without an integer timestamp counts as made in 1970.
-            const qint64 timestamp = LoginRecord::timestampOf(record).value_or(0);
-            if (timestamp >= cutoff) {
-                kept.append(record);
-                oldest = std::min(oldest, timestamp);
-            }
-        }
-    }
-    if (!m_file.write(QJsonDocument(kept).toJson(QJsonDocument::Compact), &error, oldest))
-        return historyNotSaved(error);
-    return true;
+    if (m_database.isOpen())
+        return &m_database;
+    QString kept;
+    if (!m_database.open(error, &kept))
+        return nullptr;
+    if (!kept.isEmpty())
+        keptAside(kept);
+    QString notMoved;
+    if (!m_legacyHistory.move(&notMoved))
+        Log::write(historyNotMovedLine + notMoved);
+    return &m_database;
 }
 
-bool StatisticsManager::keepUnreadable(const QByteArray &bytes, QString *error)
+LoginHistoryDatabase *StatisticsManager::history()
 {
-    bool isNew = false;
-    const QString path = m_file.keepUnreadable(bytes, &isNew, error);
-    if (path.isEmpty())
-        return false;
-    if (isNew) {
-        Log::write(historyBackedUpLine.arg(path));
-        m_problems.append(historyBackedUpProblem.arg(path));
-    }
-    return true;
+    saveUnsavedRecords();
+    return openHistory(nullptr);
+}
+
+bool StatisticsManager::appendRecords(const QList<LoginRecord> &records)
+{
+    QString error;
+    LoginHistoryDatabase *database = openHistory(&error);
+    if (!database)
+        return historyNotSaved(error);
+    // Records without a timestamp count as made in 1970: pruned with those older than 365 days.
+    const qint64 cutoff = m_clock.now().toSecsSinceEpoch() - retentionSeconds;
+    const auto insertAndPrune = [&](QString *error) {
+        for (const LoginRecord &record : records) {
+            if (!database->insert(record, error))
+                return false;
+        }
+        return database->prune(cutoff, error);
+    };
+    if (database->write(insertAndPrune, &error))
+        return true;
+    // A database damaged since it was opened: kept aside, so that one bad page cannot silently cost a
+    // year of sign-ins, and the sign-in goes into a new one.
+    QString kept;
+    if (!database->isDamaged() || !database->replaceDamaged(&error, &kept))
+        return historyNotSaved(error);
+    keptAside(kept);
+    return database->write(insertAndPrune, &error) || historyNotSaved(error);
+}
+
+void StatisticsManager::keptAside(const QString &backupPath)
+{
+    Log::write(historyBackedUpLine.arg(backupPath));
+    m_problems.append(historyBackedUpProblem.arg(backupPath));
 }
 
 bool StatisticsManager::historyNotSaved(const QString &reason)
@@ -199,13 +186,12 @@ bool StatisticsManager::historyNotSaved(const QString &reason)
     return false;
 }
 
-QList<QJsonObject> StatisticsManager::loadLoginRecords() const
+QList<LoginRecord> StatisticsManager::loadLoginRecords()
 {
-    // A history that could not be moved out of the preference store yet (the data folder is not
-    // writable) is still shown.
-    QList<QJsonObject> records = m_legacyHistory.records();
-    records += LoginRecord::listFromJson(m_file.read().value_or(QByteArray())).value_or(QList<QJsonObject>());
-    return records + m_unsaved;
+    LoginHistoryDatabase *database = history();
+    QList<LoginRecord> records = database ? database->newest(-1) : QList<LoginRecord>();
+    std::reverse(records.begin(), records.end());
+    return records;
 }
 
 QString StatisticsManager::formatTimestamp(qint64 timestamp, const QString &pattern)
@@ -216,24 +202,4 @@ QString StatisticsManager::formatTimestamp(qint64 timestamp, const QString &patt
 QDateTime StatisticsManager::now() const
 {
     return m_clock.now();
-}
-
-int StatisticsManager::getTodayCount() const
-{
-    return StatisticsData::count(loadLoginRecords(), StatisticsPeriod::today, now());
-}
-
-int StatisticsManager::getWeekCount() const
-{
-    return StatisticsData::count(loadLoginRecords(), StatisticsPeriod::week, now());
-}
-
-int StatisticsManager::getMonthCount() const
-{
-    return StatisticsData::count(loadLoginRecords(), StatisticsPeriod::month, now());
-}
-
-QMap<QString, int> StatisticsManager::getDateDistribution(int days) const
-{
-    return StatisticsData::countPerDay(loadLoginRecords(), days, now());
 }

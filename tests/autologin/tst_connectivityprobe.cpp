@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "LogCapture.h"
 #include "autologin/AutoLoginManager.h"
 #include "autologin/ConnectivityProbe.h"
 
@@ -62,6 +63,17 @@ private Q_SLOTS:
         QFETCH(QString, portalAddress);
         QFETCH(ConnectivityProbe::Answer, answer);
         QCOMPARE(ConnectivityProbe::probe(m_site.url(path), AutoLoginManager::probeTimeout, portalAddress), answer);
+    }
+
+    // Signed out, every probe is sent to the portal: the journal hears of it once, and again only after
+    // the network was reached in between.
+    void redirectsToThePortalAreLoggedOnChange()
+    {
+        LogCapture log;
+        const QString toPortal = m_site.url(u"/to/204"_s), reached = m_site.url(u"/204"_s);
+        for (const QString &url : {reached, toPortal, toPortal, toPortal, reached, toPortal})
+            probe(url, m_site.address());
+        QCOMPARE(log.countStartingWith(u"⚠️ 网络检测被重定向到认证服务器"_s), 2);
     }
 
     void unparsableURLsAreUnreachable()

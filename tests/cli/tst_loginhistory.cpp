@@ -1,6 +1,7 @@
 #include "LocalHttpServer.h"
 #include "Netlatchctl.h"
 #include "common/BuildConfig.h"
+#include "stats/LoginHistoryDatabase.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -46,39 +47,34 @@ class TestLoginHistory : public QObject
     QProcessEnvironment m_environment;
 
     QString dataFolder() const { return m_home->filePath("data/Netlatch"); }
-    QString historyFile() const { return dataFolder() + "/com.netlatch.loginRecords.json"; }
+    QString legacyFile() const { return dataFolder() + "/com.netlatch.loginRecords.json"; }
+    QString database() const { return dataFolder() + "/com.netlatch.loginRecords.db"; }
 
-    // A history of `recent` sign-ins within the last year after `expired` ones older than a year.
+    // A history of `recent` sign-ins within the last year after `expired` ones older than a year, as
+    // an earlier version left it: the first sign-in moves it into the database.
     void seedHistory(int expired, int recent)
     {
         const qint64 now = QDateTime::currentSecsSinceEpoch();
         QJsonArray records;
         for (int i = 0; i < expired + recent; ++i) {
             const qint64 timestamp = i < expired ? now - 400 * day + i : now - 300 * day + i;
-            records.append(QJsonObject{{"username", "seeded"},
-                                       {"timestamp", timestamp},
-                                       {"date", "2025-01-01"},
-                                       {"time", "12:00:00"}});
+            records.append(QJsonObject{{"username", "seeded"}, {"timestamp", timestamp}});
         }
-        writeHistory(QJsonDocument(records).toJson(QJsonDocument::Compact));
-    }
-    void writeHistory(const QByteArray &bytes)
-    {
         QDir().mkpath(dataFolder());
-        QFile file(historyFile());
+        QFile file(legacyFile());
+        const QByteArray bytes = QJsonDocument(records).toJson(QJsonDocument::Compact);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
-    // The stored records; absent when the file is not one whole JSON array.
-    std::optional<QJsonArray> storedRecords() const
+    // The stored records, oldest first; absent when the database cannot be read.
+    std::optional<QList<LoginRecord>> storedRecords() const
     {
-        QFile file(historyFile());
-        if (!file.open(QIODevice::ReadOnly))
+        LoginHistoryDatabase history(dataFolder(), "com.netlatch.loginRecords");
+        QString error, keptAside;
+        if (!history.open(&error, &keptAside) || !keptAside.isEmpty())
             return std::nullopt;
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-        if (error.error != QJsonParseError::NoError || !document.isArray())
-            return std::nullopt;
-        return document.array();
+        QList<LoginRecord> records = history.newest(-1);
+        std::reverse(records.begin(), records.end());
+        return records;
     }
     std::unique_ptr<QProcess> startLogin()
     {
@@ -161,69 +157,47 @@ private Q_SLOTS:
             QVERIFY2(process->exitCode() == 0 && out.contains(signedIn), qPrintable(out));
             QCOMPARE(process->readAllStandardError(), QByteArray());
         }
-        const std::optional<QJsonArray> records = storedRecords();
+        const std::optional<QList<LoginRecord>> records = storedRecords();
         QVERIFY(records);
         QCOMPARE(records->size(), recent + signIns);
         const qint64 cutoff = QDateTime::currentSecsSinceEpoch() - 365 * day;
         int ours = 0;
-        for (const QJsonValue &record : *records) {
-            QVERIFY(record["timestamp"].toInteger() >= cutoff);
-            ours += record["username"] == "张三" ? 1 : 0;
+        for (const LoginRecord &record : *records) {
+            QVERIFY(record.timestamp >= cutoff);
+            ours += record.username == "张三" ? 1 : 0;
         }
         QCOMPARE(ours, signIns);
     }
 
-    // The sign-in itself succeeded, so the exit status stays 0; stderr says what became of the history.
-    void historyTroubleIsToldOnStderr_data()
-    {
-        QTest::addColumn<QString>("trouble");
-        QTest::addColumn<QString>("firstWarning");
-        QTest::addColumn<QString>("secondWarning"); // at the next sign-in
-        const QString notAdded = "netlatchctl: warning: this sign-in could not be added to the history: ";
-        QTest::newRow("data folder not writable") << "unwritable" << notAdded << notAdded;
-        QTest::newRow("history unreadable")
-            << "unreadable"
-            << "netlatchctl: warning: the stored sign-in history could not be read; it was kept in "
-               "%1/com.netlatch.loginRecords.unreadable.1\n"
-            << "";
-    }
-
+    // The sign-in itself succeeded, so the exit status stays 0; stderr says once what became of the
+    // history, and the sign-ins are counted from then on.
     void historyTroubleIsToldOnStderr()
     {
-        QFETCH(QString, trouble);
-        QFETCH(QString, firstWarning);
-        QFETCH(QString, secondWarning);
-        if (trouble == "unwritable") { // a file where the folder should be: even root cannot write there
-            QDir().mkpath(m_home->filePath("data"));
-            QFile blocker(dataFolder());
-            QVERIFY(blocker.open(QIODevice::WriteOnly));
-        } else {
-            writeHistory("[{\"timestamp\":");
-        }
-        for (const QString &warning : {firstWarning.arg(dataFolder()), secondWarning}) {
+        QDir().mkpath(dataFolder());
+        QFile damaged(database());
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4096, 'x')) == 4096);
+        damaged.close();
+        const QString warning = "netlatchctl: warning: the stored sign-in history could not be read; it was "
+                                "kept in " + dataFolder() + "/com.netlatch.loginRecords.unreadable.1\n";
+        for (const QString &expected : {warning, QString()}) {
             const ProgramRun run = login();
-            QCOMPARE(run.exitCode, 0);
-            QVERIFY(run.out.contains(signedIn));
-            QVERIFY2(warning.isEmpty() ? run.err.isEmpty() : run.err.startsWith(warning),
-                     qPrintable(run.err));
-            QCOMPARE(run.err.count('\n'), warning.isEmpty() ? 0 : 1);
+            QVERIFY(run.exitCode == 0 && run.out.contains(signedIn));
+            QCOMPARE(run.err, expected);
         }
         const ProgramRun stats = runNetlatchctl({"stats", "--json"}, {}, m_environment);
-        QCOMPARE(stats.exitCode, 0);
-        QCOMPARE(QJsonDocument::fromJson(stats.out.toUtf8())["totalCount"].toInt(),
-                 trouble == "unwritable" ? 0 : 2);
+        QCOMPARE(QJsonDocument::fromJson(stats.out.toUtf8())["totalCount"].toInt(), 2);
     }
 
-    // A sign-in killed at each step of replacing the history leaves the old history or the new one,
-    // whole. strace delivers the SIGKILL as the step's system call begins.
-    void aKilledWriteLeavesTheOldOrTheNewHistory_data()
+    // A sign-in killed at each step of its write leaves the history with or without it, whole and
+    // readable. strace delivers the SIGKILL as the step's system call begins.
+    void aKilledWriteLosesNothing_data()
     {
         QTest::addColumn<QString>("step");
-        QTest::newRow("writing into the history file") << "trace=write";
-        QTest::newRow("putting the new file in place") << "trace=rename,renameat,renameat2,linkat";
+        QTest::newRow("writing") << "pwrite64";
+        QTest::newRow("syncing") << "fdatasync,fsync";
     }
 
-    void aKilledWriteLeavesTheOldOrTheNewHistory()
+    void aKilledWriteLosesNothing()
     {
         QFETCH(QString, step);
         const QString strace = QStandardPaths::findExecutable("strace");
@@ -231,27 +205,20 @@ private Q_SLOTS:
             QSKIP("strace is not installed: the kill cannot be placed at a step");
         constexpr int stored = 2'000;
         seedHistory(0, stored);
-        // Only calls on the history's own folder count (the file, its temporary file, its lock).
-        const QStringList arguments{"-f",
-                                    "-qq",
-                                    "-o",
-                                    "/dev/null",
-                                    "-P",
-                                    historyFile(),
-                                    "-e",
-                                    step,
-                                    "-e",
-                                    step.section('=', 1).prepend("inject=") + ":signal=KILL:when=1",
-                                    NETLATCHCTL_PATH,
-                                    "login",
-                                    "--username",
-                                    "张三",
-                                    "--password-stdin"};
-        const ProgramRun run = runProgram(strace, arguments, "demo-password\n", m_environment);
-        const std::optional<QJsonArray> records = storedRecords();
-        QVERIFY2(records, qPrintable("not one whole JSON array; netlatchctl said: " + run.out + run.err));
-        QVERIFY2(records->size() == stored || records->size() == stored + 1,
+        QCOMPARE(login().exitCode, 0); // moves the seeded history in
+        // Only calls on the history's own files count.
+        const ProgramRun run = runProgram(
+            strace,
+            {"-f", "-qq", "-o", "/dev/null", "-P", database(), "-P", database() + "-wal", "-e", "trace=" + step,
+             "-e", "inject=" + step + ":signal=KILL:when=1", NETLATCHCTL_PATH, "login", "--username", "张三",
+             "--password-stdin"},
+            "demo-password\n", m_environment);
+        const std::optional<QList<LoginRecord>> records = storedRecords();
+        QVERIFY2(records, qPrintable("the history cannot be read; netlatchctl said: " + run.out + run.err));
+        QVERIFY2(records->size() == stored + 1 || records->size() == stored + 2,
                  qPrintable(QString::number(records->size())));
+        QCOMPARE(login().exitCode, 0); // and the next sign-in is stored
+        QCOMPARE(storedRecords().value_or(QList<LoginRecord>()).size(), records->size() + 1);
     }
 };
 

@@ -33,8 +33,8 @@ SettingsWindowView::SettingsWindowView(AppContext &context, QWidget *parent)
     divider->setStyleSheet(
         QStringLiteral("color: %1;").arg(Theme::separator(palette()).name(QColor::HexArgb)));
     layout->addWidget(divider);
-    for (const SettingsSection section : SettingsSections::all)
-        m_panes->addWidget(createPane(section));
+    for (std::size_t i = 0; i < SettingsSections::all.size(); ++i)
+        m_panes->addWidget(new QWidget); // stands in for the pane until it is first selected
     layout->addWidget(m_panes, 1);
     resize(defaultSize);
     setSelectedSection(SettingsSection::general);
@@ -54,12 +54,20 @@ void SettingsWindowView::setSelectedSection(SettingsSection section)
 {
     m_selectedSection = section;
     m_rows->button(int(section))->setChecked(true);
-    m_panes->setCurrentIndex(int(section));
+    m_panes->setCurrentWidget(pane(section));
 }
 
-QWidget *SettingsWindowView::pane(SettingsSection section) const
+QWidget *SettingsWindowView::pane(SettingsSection section)
 {
-    return m_panes->widget(int(section));
+    const int index = int(section);
+    if (!m_built.at(index)) {
+        m_built.at(index) = true;
+        QWidget *placeholder = m_panes->widget(index);
+        m_panes->insertWidget(index, createPane(section));
+        m_panes->removeWidget(placeholder);
+        delete placeholder;
+    }
+    return m_panes->widget(index);
 }
 
 QWidget *SettingsWindowView::createSidebar()

@@ -5,13 +5,16 @@
 
 #include <QWidget>
 
+#include <array>
+
 struct AppContext;
 class QButtonGroup;
 class QStackedWidget;
 
 /// The settings screen: a sidebar of sections beside the selected pane (700 × 500). It is the last
 /// screen of the main window and the content of the tray's fallback window. It starts on "通用";
-/// "SwitchToAboutSection" selects "关于".
+/// "SwitchToAboutSection" selects "关于". A pane is built when it is first selected, so that the
+/// window's first frame waits for no other.
 class SettingsWindowView : public QWidget
 {
     Q_OBJECT
@@ -26,8 +29,8 @@ public:
 
     SettingsSection selectedSection() const { return m_selectedSection; }
     void setSelectedSection(SettingsSection section);
-    /// The pane shown for `section`.
-    QWidget *pane(SettingsSection section) const;
+    /// The pane shown for `section`, built now if it was never selected.
+    QWidget *pane(SettingsSection section);
 
     QSize sizeHint() const override { return defaultSize; }
 
@@ -39,5 +42,6 @@ private:
     SettingsSection m_selectedSection = SettingsSection::general;
     QButtonGroup *m_rows;
     QStackedWidget *m_panes;
+    std::array<bool, SettingsSections::all.size()> m_built{};
     NotificationCenter::Token m_aboutObserver;
 };

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 const QString paneTitle = QStringLiteral("使用统计");
 const QString periodTitle = QStringLiteral("时间周期");
@@ -94,16 +96,20 @@ void StatisticsView::showEvent(QShowEvent *event)
 
 void StatisticsView::loadStatistics()
 {
-    m_statistics = StatisticsData::load(m_manager);
+    StatisticsData statistics = StatisticsData::load(m_manager);
+    // Both longer periods cover the same 30 days; the shorter ones have no trend to show.
+    m_trendSection->setVisible(m_selectedPeriod == StatisticsPeriod::month ||
+                               m_selectedPeriod == StatisticsPeriod::all);
+    if (m_shown && statistics == m_statistics)
+        return; // nothing changed since the last appearance: the widgets show it already
+    m_shown = true;
+    m_statistics = std::move(statistics);
     m_totalCard->setValue(QString::number(m_statistics.totalCount));
     m_todayRow->setValue(times(m_statistics.todayCount));
     m_weekRow->setValue(times(m_statistics.weekCount));
     m_monthRow->setValue(times(m_statistics.monthCount));
     m_totalRow->setValue(times(m_statistics.totalCount));
     m_chart->setData(m_statistics.dateDistribution);
-    // Both longer periods cover the same 30 days; the shorter ones have no trend to show.
-    m_trendSection->setVisible(m_selectedPeriod == StatisticsPeriod::month ||
-                               m_selectedPeriod == StatisticsPeriod::all);
     showRecentRecords();
 }
 

@@ -38,6 +38,7 @@ private:
 
     StatisticsManager &m_manager;
     StatisticsData m_statistics;
+    bool m_shown = false; ///< whether the widgets show m_statistics
     StatisticsPeriod m_selectedPeriod = StatisticsPeriod::today;
 
     SegmentedControl *m_periodSelector;

@@ -260,6 +260,7 @@ private Q_SLOTS:
             qScopeGuard([desktop = QApplication::palette()] { QApplication::setPalette(desktop); });
         QApplication::setPalette(Theme::lightPalette());
         auto *window = showPane<SettingsWindowView>();
+        window->pane(SettingsSection::autoLogin); // built before the switch, as if it had been selected
         QApplication::setPalette(Theme::darkPalette()); // reaches the window through the event loop
         const QPalette dark = Theme::darkPalette();
         QTRY_COMPARE(window->palette().color(QPalette::Window), dark.color(QPalette::Window));
