@@ -1,5 +1,6 @@
 #include "cli/AccountCommand.h"
 
+#include "cli/KeychainCalls.h"
 #include "cli/KeyringHint.h"
 #include "cli/PasswordInput.h"
 #include "store/KeychainHelper.h"
@@ -19,7 +20,7 @@ const QString passwordPrompt = QStringLiteral("Password: ");
 const QString savedMessage = QStringLiteral("Saved the account \"%1\" in the keyring.\n");
 const QString saveFailedMessage = QStringLiteral("Could not save the account in the keyring.\n");
 const QString emptyFieldMessage = QStringLiteral("The account name and the password must not be empty.\n");
-const QString notUtf8Message = QStringLiteral("The %1 is not valid UTF-8 text.\n");
+const QString notUtf8Message = QStringLiteral("The %1 is not valid UTF-8 text of at most 4 KiB.\n");
 const QString noTerminalMessage =
     QStringLiteral("There is no terminal to ask for the password on; pass it on standard input with "
                    "--password-stdin.\n");
@@ -37,12 +38,9 @@ const QString incompleteMessage =
     QStringLiteral("The account is incomplete, so no sign-in can use it; store it again with "
                    "'netlatchctl account set'.\n");
 // Explains a keyring failure, naming the missing service when that is the cause.
-int fail(KeychainHelper &keychain, const QString &message)
+int fail(const QString &message)
 {
-    QTextStream err(stderr);
-    err << message;
-    if (!keychain.isStoreAvailable())
-        err << keyringUnavailableHint;
+    QTextStream(stderr) << message << keyringUnavailableHint;
     return Command::Failure;
 }
 
@@ -115,17 +113,18 @@ int AccountCommand::set(KeychainHelper &keychain, const QString &commandName, st
     if (password->isEmpty())
         return usageError(commandName, emptyFieldMessage);
 
-    if (!keychain.saveCredentials(*username, *password))
-        return fail(keychain, saveFailedMessage);
+    if (KeychainCalls::save(keychain, *username, *password).status != SecretStore::Status::Done)
+        return fail(saveFailedMessage);
     QTextStream(stdout) << savedMessage.arg(*username);
     return Success;
 }
 
 int AccountCommand::show(KeychainHelper &keychain)
 {
-    const Credentials credentials = keychain.loadCredentials();
-    if (!keychain.isStoreAvailable())
-        return fail(keychain, readFailedMessage);
+    const KeychainHelper::Read read = KeychainCalls::load(keychain);
+    if (read.result.status != SecretStore::Status::Done)
+        return fail(readFailedMessage);
+    const Credentials &credentials = read.credentials;
     const bool hasPassword = credentials.password && !credentials.password->isEmpty();
     QTextStream out(stdout);
     out << usernameLine.arg(credentials.username.value_or(noneValue))
@@ -137,9 +136,8 @@ int AccountCommand::show(KeychainHelper &keychain)
 
 int AccountCommand::clear(KeychainHelper &keychain)
 {
-    keychain.deleteCredentials();
-    if (!keychain.isStoreAvailable())
-        return fail(keychain, clearFailedMessage);
+    if (KeychainCalls::remove(keychain).status != SecretStore::Status::Done)
+        return fail(clearFailedMessage);
     QTextStream(stdout) << clearedMessage;
     return Success;
 }

@@ -11,7 +11,7 @@ class QStackedWidget;
 
 /// The settings screen: a sidebar of sections beside the selected pane (700 × 500). It is the last
 /// screen of the main window and the content of the tray's fallback window. It starts on "通用";
-/// "SwitchToAboutSection" selects "关于".
+/// "SwitchToAboutSection" selects "关于", "SwitchToGeneralSection" selects "通用".
 class SettingsWindowView : public QWidget
 {
     Q_OBJECT
@@ -40,4 +40,5 @@ private:
     QButtonGroup *m_rows;
     QStackedWidget *m_panes;
     NotificationCenter::Token m_aboutObserver;
+    NotificationCenter::Token m_generalObserver;
 };

@@ -6,6 +6,7 @@
 #include "desktop/VersionManager.h"
 #include "gui/AppContext.h"
 #include "gui/shell/MainWindowView.h"
+#include "gui/shell/WindowFront.h"
 #include "store/Preferences.h"
 
 #include <QGuiApplication>
@@ -88,10 +89,7 @@ void AppDelegate::observeResizeRequests()
 
 void AppDelegate::bringForward(QWidget *window)
 {
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
+    WindowFront::bringForward(window);
     QTimer::singleShot(scaled(showDockDelay), this, [this] { m_dockIcon.updateDockIconVisibility(); });
 }
 
@@ -103,8 +101,9 @@ void AppDelegate::resizeWindow(double width, double height)
         return;
     }
     QTimer::singleShot(0, this, [this, width, height] {
+        // A hidden window takes its new size too: it fits its screen at the next show.
         QWidget *window = m_mainWindow;
-        if (!window || !window->isVisible() || !window->windowHandle()) {
+        if (!window || !window->windowHandle()) {
             Log::write(resizeInvalidLog);
             return;
         }
@@ -138,12 +137,12 @@ void AppDelegate::applicationDidBecomeActive()
 
 void AppDelegate::observeApplicationActivation(SystemEvents *engineEvents)
 {
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
-            [this, engineEvents](Qt::ApplicationState state) {
-                if (state != Qt::ApplicationActive)
-                    return;
-                applicationDidBecomeActive();
-                if (engineEvents)
-                    Q_EMIT engineEvents->applicationDidBecomeActive();
-            });
+    m_engineEvents = engineEvents;
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive)
+            return;
+        applicationDidBecomeActive();
+        if (m_engineEvents)
+            Q_EMIT m_engineEvents->applicationDidBecomeActive();
+    });
 }

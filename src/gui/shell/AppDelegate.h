@@ -69,6 +69,8 @@ public:
     /// Follows Qt's application state from now on: its becoming active reaches
     /// applicationDidBecomeActive() and, when given, the engine's `engineEvents`.
     void observeApplicationActivation(SystemEvents *engineEvents);
+    /// The engine came to this process after start-up: its events follow activation from now on.
+    void setEngineEvents(SystemEvents *engineEvents) { m_engineEvents = engineEvents; }
 
 private:
     void bringForward(QWidget *window);
@@ -78,6 +80,7 @@ private:
     AppContext &m_context;
     DockIconManager &m_dockIcon;
     StatusBarManager *m_statusBarManager = nullptr;
+    SystemEvents *m_engineEvents = nullptr;
     QPointer<QWidget> m_mainWindow;
     const double m_durationScale;
     bool m_isResizingWindow = false;

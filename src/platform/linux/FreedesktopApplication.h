@@ -1,14 +1,16 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
+#include <QStringList>
 #include <QVariantMap>
 
 /// One instance per session: the application owns the session-bus name equal to its desktop-file id
 /// and serves org.freedesktop.Application at the path derived from it, so that launching it again
 /// (from the menu, a second `netlatch`, or `gapplication launch app.netlatch.Netlatch`) reaches the
 /// running instance instead of starting another.
-class FreedesktopApplication : public QObject
+class FreedesktopApplication : public QObject, protected QDBusContext
 {
     Q_OBJECT
 
@@ -16,7 +18,11 @@ public:
     static inline const QString applicationId = QStringLiteral("app.netlatch.Netlatch");
     static inline const QString interfaceName = QStringLiteral("org.freedesktop.Application");
 
-    explicit FreedesktopApplication(QDBusConnection sessionBus, QObject *parent = nullptr);
+    static inline const QString unknownActionLog = QStringLiteral("⚠️ 未知的操作: ");
+
+    /// `actionNames` are the desktop entry's actions; ActivateAction answers any other name with an
+    /// error and logs it (escaped and cut short: the caller is anyone on the session bus).
+    FreedesktopApplication(QDBusConnection sessionBus, QStringList actionNames, QObject *parent = nullptr);
     ~FreedesktopApplication() override;
 
     /// The object path derived from the id: "/app/netlatch/Netlatch".
@@ -43,5 +49,6 @@ Q_SIGNALS:
 
 private:
     QDBusConnection m_bus;
+    const QStringList m_actionNames;
     bool m_registered = false;
 };

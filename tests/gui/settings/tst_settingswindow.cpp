@@ -108,7 +108,7 @@ private Q_SLOTS:
 
         m_t->storeAccount(QStringLiteral("old"), QStringLiteral("old-pw"));
         auto *pane = showPane<GeneralSettingsView>();
-        QCOMPARE(pane->findChild<QLineEdit *>("usernameField")->text(), QStringLiteral("old"));
+        QTRY_COMPARE(pane->findChild<QLineEdit *>("usernameField")->text(), QStringLiteral("old"));
         QCOMPARE(pane->findChild<QLineEdit *>("passwordField")->text(), QStringLiteral("old-pw"));
         pane->findChild<QLineEdit *>("usernameField")->setText(QStringLiteral("demo"));
         pane->findChild<QLineEdit *>("passwordField")->setText(password);
@@ -117,12 +117,12 @@ private Q_SLOTS:
         if (storeTrouble == QLatin1String("failAdds"))
             m_t->secretStore.failAddsOf(KeychainHelper::passwordAccount);
         if (storeTrouble == QLatin1String("unavailable"))
-            m_t->secretStore.setAvailable(false);
+            m_t->secretStore.setStatus(SecretStore::Status::Unavailable);
         const auto before = m_t->secretStore.items();
 
         click(pane, "saveButton");
+        QTRY_VERIFY(pane->findChild<QMessageBox *>(alert));
         auto *box = pane->findChild<QMessageBox *>(alert);
-        QVERIFY(box);
         QCOMPARE(pane->findChildren<QMessageBox *>().size(), 1);
         QCOMPARE(box->informativeText(), message);
         QCOMPARE(box->buttons().first()->text(), QStringLiteral("确定"));
@@ -134,10 +134,10 @@ private Q_SLOTS:
         if (password.isEmpty())
             QCOMPARE(m_t->secretStore.items(), before);
         if (alert == QLatin1String("saveSuccessAlert") && saveSwitch) {
-            m_t->secretStore.setAvailable(true);
-            const Credentials saved = m_t->keychain.loadCredentials();
-            QCOMPARE(saved.username, QStringLiteral("demo"));
-            QCOMPARE(saved.password, password);
+            QCOMPARE(m_t->secretStore.items(),
+                     (QList<FakeSecretStore::Item>{{KeychainHelper::service, KeychainHelper::usernameAccount, "demo"},
+                                                   {KeychainHelper::service, KeychainHelper::passwordAccount,
+                                                    password.toUtf8()}}));
         }
     }
 
