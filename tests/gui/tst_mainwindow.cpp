@@ -129,13 +129,13 @@ private Q_SLOTS:
         auto *view = window->findChild<MainWindowView *>();
         QVERIFY(window->close());
         m_app->notifications.post(Notifications::ResizeWindowForSettings);
-        QTRY_COMPARE(window->size(), QSize(700, 500));
-        QVERIFY(!window->isVisible());
+        QCoreApplication::processEvents();
 
         window->showMinimized();
         QVERIFY(m_delegate->applicationShouldHandleReopen());
         QCOMPARE(m_delegate->mainWindow(), window);
         QVERIFY(window->isVisible() && !window->isMinimized());
+        QTRY_COMPARE(window->size(), QSize(700, 500));
         QCOMPARE(window->findChild<MainWindowView *>(), view);
         QCOMPARE(QApplication::topLevelWidgets().count(window), 1);
     }

@@ -9,12 +9,14 @@
 #include "gui/shell/WindowFront.h"
 #include "store/Preferences.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 AppDelegate::AppDelegate(AppContext &context, DockIconManager &dockIcon, double durationScale,
                          QObject *parent)
@@ -67,6 +69,7 @@ void AppDelegate::createMainWindow()
         window->move(frame.topLeft());
     }
     m_mainWindow = window;
+    window->installEventFilter(this);
 
     if (m_resizeObservers.isEmpty())
         observeResizeRequests();
@@ -101,23 +104,42 @@ void AppDelegate::resizeWindow(double width, double height)
         return;
     }
     QTimer::singleShot(0, this, [this, width, height] {
-        // A hidden window takes its new size too: it fits its screen at the next show.
         QWidget *window = m_mainWindow;
         if (!window || !window->windowHandle()) {
             Log::write(resizeInvalidLog);
             return;
         }
-        m_isResizingWindow = true;
-        const QRect frame = window->frameGeometry();
-        const QSize decoration = frame.size() - window->size();
         const QSize size(qRound(width), qRound(height));
-        const QSize newFrame = size + decoration;
-        const QPoint origin(frame.x() + int(std::lround((frame.width() - newFrame.width()) * 0.5)),
-                            frame.y() + int(std::lround((frame.height() - newFrame.height()) * 0.5)));
-        window->setFixedSize(size);
-        window->move(origin);
+        // A hidden window takes its new size when it is shown again, however that happens.
+        if (!window->isVisible()) {
+            m_pendingSize = size;
+            return;
+        }
+        m_isResizingWindow = true;
+        applySize(window, size);
         QTimer::singleShot(scaled(resizeGuard), this, [this] { m_isResizingWindow = false; });
     });
+}
+
+void AppDelegate::applySize(QWidget *window, QSize size)
+{
+    const QRect frame = window->frameGeometry();
+    const QSize newFrame = size + (frame.size() - window->size());
+    const QPoint origin(frame.x() + int(std::lround((frame.width() - newFrame.width()) * 0.5)),
+                        frame.y() + int(std::lround((frame.height() - newFrame.height()) * 0.5)));
+    window->setFixedSize(size);
+    window->move(origin);
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_mainWindow && event->type() == QEvent::Show && m_pendingSize.isValid()) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_mainWindow && m_pendingSize.isValid())
+                applySize(m_mainWindow, std::exchange(m_pendingSize, QSize()));
+        });
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 bool AppDelegate::applicationShouldHandleReopen()

@@ -72,8 +72,13 @@ public:
     /// The engine came to this process after start-up: its events follow activation from now on.
     void setEngineEvents(SystemEvents *engineEvents) { m_engineEvents = engineEvents; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void bringForward(QWidget *window);
+    /// Resizes the window to `size`, its centre kept.
+    void applySize(QWidget *window, QSize size);
     void observeResizeRequests();
     std::chrono::milliseconds scaled(std::chrono::milliseconds duration) const;
 
@@ -84,6 +89,8 @@ private:
     QPointer<QWidget> m_mainWindow;
     const double m_durationScale;
     bool m_isResizingWindow = false;
+    /// The size a screen change asked for while the window was hidden.
+    QSize m_pendingSize;
     QList<NotificationCenter::Token> m_resizeObservers;
     std::function<void(QWidget *)> m_windowCreated;
 };
