@@ -11,7 +11,7 @@ packages=(
   libsecret-1-dev libxcb1-dev libxcb-keysyms1-dev
   libcpp-httplib-dev libssl-dev
   libsqlite3-dev # the sign-in history
-  dbus dbus-x11 gnome-keyring libsecret-tools python3 python3-dbusmock
+  dbus dbus-x11 gnome-keyring gcr libsecret-tools python3 python3-dbusmock
   xvfb xauth xdotool openbox # openbox: the window manager of the desktop tests
   qt6-translations-l10n # Qt's own messages in the user's language
   qt6-qpa-plugins

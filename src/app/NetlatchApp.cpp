@@ -4,6 +4,7 @@
 #include "autologin/AutoLoginSwitchWatcher.h"
 #include "common/Log.h"
 #include "common/NotificationCenter.h"
+#include "common/UnixSignalWatcher.h"
 #include "desktop/DockIconManager.h"
 #include "desktop/VersionManager.h"
 #include "desktop/WelcomeManager.h"
@@ -21,27 +22,36 @@
 #include <QApplication>
 #include <QTextStream>
 
+#include <csignal>
+
 namespace {
 // Action names of the desktop entry's actions, as org.freedesktop.Application receives them.
 const QString quickLoginAction = QStringLiteral("quick-login");
 const QString showMainWindowAction = QStringLiteral("show-main-window");
 const QString aboutAction = QStringLiteral("about");
 const QString quitAction = QStringLiteral("quit");
-const QString unknownActionLog = QStringLiteral("⚠️ 未知的操作: ");
 const QString engineLockFailedLog =
     QStringLiteral("⚠️ 无法取得自动联网锁，本程序不启动自己的引擎: ");
 } // namespace
 
 NetlatchApp::NetlatchApp(const QString &action)
-    : m_action(action), m_service(std::make_unique<FreedesktopApplication>(QDBusConnection::sessionBus())),
+    : m_action(action),
+      m_service(std::make_unique<FreedesktopApplication>(
+          QDBusConnection::sessionBus(), QStringList{quickLoginAction, showMainWindowAction, aboutAction, quitAction})),
       m_engineLock(AutoLoginManager::instanceLockName)
 {
+    connect(&m_engineLockTimer, &QTimer::timeout, this, &NetlatchApp::tryTakeEngineLock);
 }
 
 NetlatchApp::~NetlatchApp()
 {
-    // The delegate is a child, so it would outlive the members; it and its window use the context.
-    delete m_delegate;
+    // The tray item, the main window and the adapters they use hold the context: they go before it,
+    // newest first.
+    m_engineLockTimer.stop();
+    const QObjectList children = this->children();
+    for (auto child = children.crbegin(); child != children.crend(); ++child)
+        delete *child;
+    StatusBarManager::setShared(nullptr);
 }
 
 int NetlatchApp::exec()
@@ -57,6 +67,10 @@ int NetlatchApp::exec()
     connect(m_service.get(), &FreedesktopApplication::activateRequested, m_delegate,
             &AppDelegate::applicationShouldHandleReopen);
     connect(m_service.get(), &FreedesktopApplication::actionRequested, this, &NetlatchApp::performAction);
+    // The desktop ends the session with SIGTERM (SIGHUP when the terminal goes): the same quit as 退出程序.
+    m_signalWatcher = std::make_unique<UnixSignalWatcher>(std::initializer_list<int>{SIGTERM, SIGINT, SIGHUP});
+    connect(m_signalWatcher.get(), &UnixSignalWatcher::received, this,
+            [] { StatusBarManager::shared().quitApplication(); });
     if (!m_action.isEmpty())
         performAction(m_action);
     const int status = QApplication::exec();
@@ -108,17 +122,39 @@ void NetlatchApp::applicationDidFinishLaunching()
 
 void NetlatchApp::startEngine()
 {
-    // One engine per user: two would sign in twice after every wake.
+    // One engine per user: two would sign in twice after every wake. A holder may be a process that
+    // is ending or only looking, so the lock is tried again for a moment, never waited for.
+    m_engineLockRetries = int(InstanceLock::startPatience / engineLockRetryInterval);
+    m_engineLockTimer.start(engineLockRetryInterval);
+    tryTakeEngineLock();
+}
+
+void NetlatchApp::tryTakeEngineLock()
+{
     if (!m_engineLock.tryLock()) {
-        m_context->engineOwnerPid = m_engineLock.ownerPid();
-        Log::write(m_engineLock.ownerPid() > 0 ? engineElsewhereLog.arg(m_engineLock.ownerPid())
-                                               : engineLockFailedLog + m_engineLock.errorString());
+        const qint64 owner = m_engineLock.ownerPid();
+        if (m_engineLockRetries > 0 && --m_engineLockRetries == 0) {
+            Log::write(owner > 0 ? engineElsewhereLog.arg(owner) : engineLockFailedLog + m_engineLock.errorString());
+            // From now on the engine is taken over when its holder goes away.
+            m_engineLockTimer.start(engineLockPollInterval);
+        }
+        if (owner != m_context->engineOwnerPid) {
+            m_context->engineOwnerPid = owner;
+            m_context->notifications.post(Notifications::EngineOwnerChanged);
+        }
         return;
     }
+    m_engineLockTimer.stop();
+    if (m_engineLockRetries == 0)
+        Log::write(engineTakenOverLog);
     AutoLoginManager &engine = AppServices::autoLoginManager();
     engine.checkLocationPermission();
     m_context->autoLogin = &engine;
+    m_context->engineOwnerPid = 0;
     m_switchWatcher = std::make_unique<AutoLoginSwitchWatcher>(m_context->preferences, engine);
+    if (m_delegate)
+        m_delegate->setEngineEvents(&AppServices::systemEvents());
+    m_context->notifications.post(Notifications::EngineOwnerChanged);
 }
 
 void NetlatchApp::performAction(const QString &name)
@@ -132,6 +168,4 @@ void NetlatchApp::performAction(const QString &name)
         statusBar.showAbout();
     else if (name == quitAction)
         statusBar.quitApplication();
-    else
-        Log::write(unknownActionLog + name);
 }

@@ -324,8 +324,7 @@ void AutoLoginManager::finishCheck(ConnectivityProbe::Answer answer, bool ssidRe
     Log::write(endSignInLog);
     // The next check waits for this sign-in's outcome: run meanwhile, it would find no internet yet
     // and sign in a second time.
-    if (!signIn(reconnect))
-        checkEnded();
+    signIn(reconnect);
 }
 
 void AutoLoginManager::performAutoLogin()
@@ -333,15 +332,24 @@ void AutoLoginManager::performAutoLogin()
     signIn(false);
 }
 
-bool AutoLoginManager::signIn(bool reconnect)
+void AutoLoginManager::signIn(bool reconnect)
 {
-    const Credentials credentials = m_keychain.loadCredentials();
+    // The account is read off the main thread; the sign-in goes on from its answer.
+    m_keychain.loadCredentials(this, [this, reconnect](const KeychainHelper::Read &read) {
+        signIn(read.credentials, reconnect);
+    });
+}
+
+void AutoLoginManager::signIn(const Credentials &credentials, bool reconnect)
+{
     if (!credentials.isUsable()) {
         Log::write(noCredentialsLog);
         StatusBarNotifications::showNotification(m_banners, failureTitle, noCredentialsBody);
         if (reconnect)
             reconnectFailed();
-        return false;
+        if (m_checkRunning)
+            checkEnded();
+        return;
     }
     StatusBarNotifications::showNotification(m_banners, startTitle, startBody);
 
@@ -363,7 +371,6 @@ bool AutoLoginManager::signIn(bool reconnect)
     // sign-in made elsewhere (the menu or the settings window) never reaches it and shows a wrong banner.
     m_signIn = std::make_unique<SignInAttempt>(m_authService, m_center);
     m_signIn->start(*credentials.username, *credentials.password, reportOutcome);
-    return true;
 }
 
 std::optional<QString> AutoLoginManager::getCurrentWiFiSSID()

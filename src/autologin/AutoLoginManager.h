@@ -22,6 +22,7 @@ class BannerCenter;
 class Clock;
 class HTTPAuthService;
 class KeychainHelper;
+struct Credentials;
 class Preferences;
 class SignInAttempt;
 class SystemEvents;
@@ -127,8 +128,9 @@ private:
     void runCheck(bool reconnect);
     void continueCheck(const std::optional<QString> &ssid, bool reconnect);
     void finishCheck(ConnectivityProbe::Answer answer, bool ssidReadable, bool reconnect);
-    /// False when no sign-in was started (no usable account).
-    bool signIn(bool reconnect);
+    /// Reads the account, then signs in with it; a running check ends with the outcome.
+    void signIn(bool reconnect);
+    void signIn(const Credentials &credentials, bool reconnect);
 
     /// A refresh of the status cache has answered: the cache keeps it, then the status line, the
     /// Wi-Fi switch detector and the reconnect trigger take it in turn.

@@ -1,5 +1,6 @@
 #include "cli/AccountCommand.h"
 
+#include "cli/KeychainCalls.h"
 #include "cli/KeyringHint.h"
 #include "cli/PasswordInput.h"
 #include "store/KeychainHelper.h"
@@ -24,7 +25,7 @@ const QString passwordPrompt = QStringLiteral("Password: ");
 const QString savedMessage = QStringLiteral("Saved the account \"%1\" in the keyring.\n");
 const QString saveFailedMessage = QStringLiteral("Could not save the account in the keyring.\n");
 const QString emptyFieldMessage = QStringLiteral("The account name and the password must not be empty.\n");
-const QString notUtf8Message = QStringLiteral("The %1 is not valid UTF-8 text.\n");
+const QString notUtf8Message = QStringLiteral("The %1 is not valid UTF-8 text of at most 4 KiB.\n");
 const QString noTerminalMessage =
     QStringLiteral("There is no terminal to ask for the password on; pass it on standard input with "
                    "--password-stdin.\n");
@@ -42,12 +43,9 @@ const QString incompleteMessage =
     QStringLiteral("The account is incomplete, so no sign-in can use it; store it again with "
                    "'netlatchctl account set'.\n");
 // Explains a keyring failure, naming the missing service when that is the cause.
-int fail(KeychainHelper &keychain, const QString &message)
+int fail(const QString &message, const SecretStore::Result &result)
 {
-    QTextStream err(stderr);
-    err << message;
-    if (!keychain.isStoreAvailable())
-        err << (keychain.storeProblem().isEmpty() ? keyringUnavailableHint : keychain.storeProblem() + u'\n');
+    QTextStream(stderr) << message << storeFailureHint(result);
     return Command::Failure;
 }
 
@@ -116,17 +114,19 @@ int AccountCommand::set(KeychainHelper &keychain, const QString &commandName, st
     if (password->isEmpty())
         return usageError(commandName, emptyFieldMessage);
 
-    if (!keychain.saveCredentials(*username, *password))
-        return fail(keychain, saveFailedMessage);
+    const SecretStore::Result saved = KeychainCalls::save(keychain, *username, *password);
+    if (saved.status != SecretStore::Status::Done)
+        return fail(saveFailedMessage, saved);
     QTextStream(stdout) << savedMessage.arg(*username);
     return Success;
 }
 
 int AccountCommand::show(KeychainHelper &keychain)
 {
-    const Credentials credentials = keychain.loadCredentials();
-    if (!keychain.isStoreAvailable())
-        return fail(keychain, readFailedMessage);
+    const KeychainHelper::Read read = KeychainCalls::load(keychain);
+    if (read.result.status != SecretStore::Status::Done)
+        return fail(readFailedMessage, read.result);
+    const Credentials &credentials = read.credentials;
     const bool hasPassword = credentials.password && !credentials.password->isEmpty();
     QTextStream out(stdout);
     out << usernameLine.arg(credentials.username.value_or(noneValue))
@@ -138,9 +138,9 @@ int AccountCommand::show(KeychainHelper &keychain)
 
 int AccountCommand::clear(KeychainHelper &keychain)
 {
-    keychain.deleteCredentials();
-    if (!keychain.isStoreAvailable())
-        return fail(keychain, clearFailedMessage);
+    const SecretStore::Result removed = KeychainCalls::remove(keychain);
+    if (removed.status != SecretStore::Status::Done)
+        return fail(clearFailedMessage, removed);
     QTextStream(stdout) << clearedMessage;
     return Success;
 }

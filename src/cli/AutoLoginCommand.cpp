@@ -17,9 +17,8 @@ const QString wiredArgument = QStringLiteral("wired");
 /// The PID of the user's running auto-login engine, or 0 when none runs.
 qint64 runningEnginePid()
 {
-    InstanceLock lock(AutoLoginManager::instanceLockName);
-    // Taking the lock proves that nobody holds it; it is let go again at once.
-    return lock.tryLock() ? 0 : lock.ownerPid();
+    // Only looks: taking the lock, even for a moment, would turn a daemon starting then away.
+    return InstanceLock(AutoLoginManager::instanceLockName).holderPid();
 }
 
 void printState(QTextStream &out, bool enabled, bool reconnect, bool wired, qint64 enginePid)

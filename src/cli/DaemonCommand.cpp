@@ -2,7 +2,7 @@
 
 #include "autologin/AutoLoginManager.h"
 #include "autologin/AutoLoginSwitchWatcher.h"
-#include "cli/UnixSignalWatcher.h"
+#include "common/UnixSignalWatcher.h"
 #include "common/InstanceLock.h"
 #include "common/Log.h"
 #include "desktop/StatusBarNotifications.h"
@@ -50,7 +50,7 @@ int DaemonCommand::run(const QStringList &arguments)
 
     // Two engines would sign in twice after every wake.
     InstanceLock lock(AutoLoginManager::instanceLockName);
-    if (!lock.tryLock()) {
+    if (!lock.tryLock(InstanceLock::startPatience)) {
         if (lock.ownerPid() > 0) {
             err << arguments.value(0) << ": automatic sign-in is already running for this user (PID "
                 << lock.ownerPid() << ")\n";

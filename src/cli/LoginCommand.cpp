@@ -2,6 +2,7 @@
 
 #include "auth/HTTPAuthService.h"
 #include "auth/SignInAttempt.h"
+#include "cli/KeychainCalls.h"
 #include "cli/KeyringHint.h"
 #include "cli/PasswordInput.h"
 #include "common/Log.h"
@@ -29,7 +30,8 @@ const QString noStoredAccountError =
 const QString emptyUsernameError = QStringLiteral("the account name is empty");
 const QString missingPasswordError = QStringLiteral("--password-stdin is required: pipe the password in");
 const QString emptyPasswordError = QStringLiteral("the password read from standard input is empty");
-const QString notUtf8Error = QStringLiteral("the password read from standard input is not UTF-8");
+const QString notUtf8Error =
+    QStringLiteral("the password read from standard input is not UTF-8 text of at most 4 KiB");
 const QString passwordPrompt = QStringLiteral("Password: ");
 const QString unexpectedArgumentError = QStringLiteral("unexpected argument '%1'");
 const QString keyringUnreadableMessage = QStringLiteral("netlatchctl login: could not read the keyring.\n");
@@ -107,15 +109,11 @@ std::optional<LoginCommand::Account> LoginCommand::accountFromOptions(const QCom
 
 std::optional<LoginCommand::Account> LoginCommand::storedAccount(int &exitCode) const
 {
-    KeychainHelper &keychain = m_context.keychain();
-    const Credentials credentials = keychain.loadCredentials();
+    const KeychainHelper::Read read = KeychainCalls::load(m_context.keychain());
+    const Credentials &credentials = read.credentials;
     // A keyring that cannot be read (absent, not answering, locked) is a failure, not a missing account.
-    if (!keychain.isStoreAvailable()) {
-        const QString problem = keychain.storeProblem();
-        if (problem.isEmpty())
-            QTextStream(stderr) << keyringUnreadableMessage << keyringUnavailableHint;
-        else
-            QTextStream(stderr) << commandLine << ": " << problem << "\n";
+    if (read.result.status != SecretStore::Status::Done) {
+        QTextStream(stderr) << keyringUnreadableMessage << storeFailureHint(read.result);
         exitCode = Failure;
         return std::nullopt;
     }

@@ -35,10 +35,18 @@ void showPrompt(const QString &prompt)
 
 std::optional<QString> readStdinLine()
 {
+    // Read up to the bound and no further: a line without end must not fill the memory.
     std::string line;
-    std::getline(std::cin, line);
+    for (std::istream::int_type c = std::cin.get(); c != std::istream::traits_type::eof() && c != '\n';
+         c = std::cin.get()) {
+        if (line.size() > PasswordInput::maxLineBytes) // one byte spare for a "\r"
+            return std::nullopt;
+        line.push_back(char(c));
+    }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
+    if (line.size() > PasswordInput::maxLineBytes)
+        return std::nullopt;
     return StrictUtf8::decode(QByteArray::fromStdString(line));
 }
 

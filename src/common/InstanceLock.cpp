@@ -1,7 +1,11 @@
 #include "common/InstanceLock.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <csignal>
 
 namespace {
 const QString NoRuntimeDirectoryError = QStringLiteral("没有可用的运行时目录");
@@ -15,7 +19,7 @@ InstanceLock::InstanceLock(const QString &name, const QString &directory)
     m_lock.setStaleLockTime(0);
 }
 
-bool InstanceLock::tryLock()
+bool InstanceLock::tryLock(std::chrono::milliseconds patience)
 {
     m_ownerPid = 0;
     m_errorString.clear();
@@ -23,7 +27,7 @@ bool InstanceLock::tryLock()
         m_errorString = NoRuntimeDirectoryError;
         return false;
     }
-    if (m_lock.isLocked() || m_lock.tryLock(0))
+    if (m_lock.isLocked() || m_lock.tryLock(patience))
         return true;
     if (m_lock.error() == QLockFile::LockFailedError) {
         qint64 pid = 0;
@@ -36,6 +40,19 @@ bool InstanceLock::tryLock()
     }
     m_errorString = LockFileError + m_filePath;
     return false;
+}
+
+qint64 InstanceLock::holderPid() const
+{
+    qint64 pid = 0;
+    QString hostName;
+    QString appName;
+    if (m_filePath.isEmpty() || !m_lock.getLockInfo(&pid, &hostName, &appName) || pid <= 0)
+        return 0;
+    if (pid == QCoreApplication::applicationPid())
+        return m_lock.isLocked() ? pid : 0;
+    // A holder that died without removing the file holds nothing.
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM ? pid : 0;
 }
 
 QString InstanceLock::runtimeDirectory()

@@ -3,6 +3,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cstdio>
 #include <syslog.h>
 
@@ -47,6 +48,23 @@ void write(const QString &line)
         syslog(LOG_INFO, "%s", utf8.constData());
     }
     copyToStderr(s, utf8);
+}
+
+QString quoted(const QString &outside, qsizetype maxLength)
+{
+    const bool cut = outside.size() > maxLength;
+    QString safe;
+    safe.reserve(std::min(outside.size(), maxLength) + 8);
+    for (const QChar c : QStringView(outside).left(maxLength)) {
+        if (c == QLatin1Char('\\'))
+            safe += QStringLiteral("\\\\");
+        else if (c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+                 c.category() == QChar::Separator_Paragraph || c.category() == QChar::Other_Format)
+            safe += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            safe += c;
+    }
+    return QLatin1Char('"') + safe + QLatin1Char('"') + (cut ? QStringLiteral("…") : QString());
 }
 
 void echo(const QString &line)

@@ -19,6 +19,9 @@ inline const QString ResizeWindowForCredentialSetup = QStringLiteral("ResizeWind
 inline const QString UpdateLogClosed = QStringLiteral("UpdateLogClosed");
 inline const QString CredentialSetupCompleted = QStringLiteral("CredentialSetupCompleted");
 inline const QString SwitchToAboutSection = QStringLiteral("SwitchToAboutSection");
+inline const QString SwitchToGeneralSection = QStringLiteral("SwitchToGeneralSection");
+// This process took the auto-login engine over (AppContext::autoLogin changed).
+inline const QString EngineOwnerChanged = QStringLiteral("EngineOwnerChanged");
 } // namespace Notifications
 
 /// The application's broadcast hub. Posts are delivered synchronously, in registration order, on the

@@ -23,7 +23,12 @@ void StatusBarNotifications::showNotification(const QString &title, const QStrin
     showNotification(BannerCenter::shared(), title, body);
 }
 
-void StatusBarNotifications::showNotification(BannerCenter &center, const QString &title, const QString &body)
+void StatusBarNotifications::showNotification(BannerCenter &center, const QString &title, const QString &body,
+                                              std::function<void()> notShown)
 {
-    center.post(title, body, [](const QString &reason) { Log::write(deliveryFailedLog + reason); });
+    center.post(title, body, [notShown = std::move(notShown)](const QString &reason) {
+        Log::write(deliveryFailedLog + reason);
+        if (notShown)
+            notShown();
+    });
 }

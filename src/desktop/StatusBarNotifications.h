@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class BannerCenter;
 
 /// The banners that tell the user about sign-ins made while no window is in front. They keep no state
@@ -15,7 +17,8 @@ public:
     static void requestNotificationPermission(BannerCenter &center);
 
     /// Shows one banner through the installed banner centre; a failure is logged, never retried, and
-    /// the caller goes on as if it had been shown.
+    /// reaches `notShown` when given (a caller whose news must not get lost shows it another way).
     static void showNotification(const QString &title, const QString &body);
-    static void showNotification(BannerCenter &center, const QString &title, const QString &body);
+    static void showNotification(BannerCenter &center, const QString &title, const QString &body,
+                                 std::function<void()> notShown = {});
 };

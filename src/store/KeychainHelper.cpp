@@ -1,50 +1,32 @@
 #include "store/KeychainHelper.h"
 
 #include "common/StrictUtf8.h"
-#include "store/SecretStore.h"
 
 KeychainHelper::KeychainHelper(SecretStore &store)
     : m_store(store)
 {
 }
 
-bool KeychainHelper::saveCredentials(const QString &username, const QString &password)
+void KeychainHelper::loadCredentials(const QObject *receiver, ReadHandler done) const
 {
-    const SecretStore::Operation operation(m_store);
-    // A missing old item is no error, so the delete's result does not count.
-    m_store.deleteItems(service);
-    // Both adds always run: a failed name must not keep the password from being written.
-    const bool usernameAdded = m_store.addItem(service, usernameAccount, username.toUtf8());
-    const bool passwordAdded = m_store.addItem(service, passwordAccount, password.toUtf8());
-    return usernameAdded && passwordAdded;
+    m_store.readItems(service, receiver,
+                      [done = std::move(done)](const SecretStore::Result &result, const SecretStore::Items &items) {
+                          const auto field = [&items](const QString &account) -> std::optional<QString> {
+                              const auto item = items.constFind(account);
+                              return item == items.cend() ? std::nullopt : StrictUtf8::decode(*item);
+                          };
+                          done(Read{result, Credentials{field(usernameAccount), field(passwordAccount)}});
+                      });
 }
 
-Credentials KeychainHelper::loadCredentials() const
+void KeychainHelper::saveCredentials(const QString &username, const QString &password, const QObject *receiver,
+                                     SecretStore::WriteHandler done)
 {
-    const SecretStore::Operation operation(m_store);
-    return Credentials{loadField(usernameAccount), loadField(passwordAccount)};
+    m_store.replaceItems(service, {{usernameAccount, username.toUtf8()}, {passwordAccount, password.toUtf8()}},
+                         receiver, std::move(done));
 }
 
-void KeychainHelper::deleteCredentials()
+void KeychainHelper::deleteCredentials(const QObject *receiver, SecretStore::WriteHandler done)
 {
-    const SecretStore::Operation operation(m_store);
-    m_store.deleteItems(service);
-}
-
-bool KeychainHelper::isStoreAvailable() const
-{
-    return m_store.isAvailable();
-}
-
-QString KeychainHelper::storeProblem() const
-{
-    return m_store.unavailableReason();
-}
-
-std::optional<QString> KeychainHelper::loadField(const QString &account) const
-{
-    const std::optional<QByteArray> data = m_store.findItem(service, account);
-    if (!data)
-        return std::nullopt;
-    return StrictUtf8::decode(*data);
+    m_store.replaceItems(service, {}, receiver, std::move(done));
 }

@@ -2,14 +2,19 @@
 
 #include "common/SharedInstance.h"
 #include "store/Credentials.h"
+#include "store/SecretStore.h"
 
 #include <QString>
 
-class SecretStore;
+#include <functional>
+
+class QObject;
 
 /// Keeps the user's one portal account in the secret store as two items of `service`, told apart by
-/// their account "username" and "password", each holding the field's UTF-8 bytes. Main thread only.
-/// It neither shows nor logs anything and does not check for empty fields; callers do.
+/// their account "username" and "password", each holding the field's UTF-8 bytes. Every operation
+/// answers later, by its handler, on the caller's event loop (see SecretStore); a read and a save
+/// each unlock the store with one prompt at most. It neither shows nor logs anything and does not
+/// check for empty fields; callers do.
 class KeychainHelper : public SharedInstance<KeychainHelper>
 {
 public:
@@ -18,26 +23,27 @@ public:
     inline static const QString usernameAccount = QStringLiteral("username");
     inline static const QString passwordAccount = QStringLiteral("password");
 
+    /// A read of the account: the fields are only meaningful when the result is Done; a field whose
+    /// bytes are not valid UTF-8 reads as absent.
+    struct Read
+    {
+        SecretStore::Result result;
+        Credentials credentials;
+    };
+    using ReadHandler = std::function<void(const Read &read)>;
+
     explicit KeychainHelper(SecretStore &store);
 
-    /// Replaces the stored account. True only when both items were written; a failed save is not
-    /// rolled back and may leave one item or none.
-    bool saveCredentials(const QString &username, const QString &password);
+    void loadCredentials(const QObject *receiver, ReadHandler done) const;
 
-    /// Reads both fields, each by its own lookup. Any failure, including bytes that are not valid
-    /// UTF-8, reads as absent.
-    Credentials loadCredentials() const;
+    /// Replaces the stored account. Done only when both items were written; a store that could not
+    /// be unlocked keeps the old account.
+    void saveCredentials(const QString &username, const QString &password, const QObject *receiver,
+                         SecretStore::WriteHandler done);
 
     /// Removes both items.
-    void deleteCredentials();
-
-    /// Whether the secret store could be used on the last call; for explaining a failure.
-    bool isStoreAvailable() const;
-    /// Why the store could not be used, when it can say (see SecretStore::unavailableReason).
-    QString storeProblem() const;
+    void deleteCredentials(const QObject *receiver, SecretStore::WriteHandler done);
 
 private:
-    std::optional<QString> loadField(const QString &account) const;
-
     SecretStore &m_store;
 };

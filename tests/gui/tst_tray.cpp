@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "PrivateDBus.h"
 #include "TestAppContext.h"
 
@@ -257,38 +258,68 @@ private Q_SLOTS:
         m_statusBar->menu()->hide();
     }
 
+    // "一键联网" signs in against the local portal; the banners reach the notification server in order,
+    // the tooltip tells the outcome, and only the tray's own outcome observers are left. A burst of
+    // clicks signs in once. Without a notification server a failure brings the window forward on "通用".
     void quickLogin_data()
     {
         QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<bool>("server");
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("accepted") << m_app->acceptedPassword << u"登录成功|校园网连接成功"_s;
-        QTest::newRow("refused") << u"wrong"_s << u"登录失败|"_s + m_app->refusalMessage;
+        QTest::newRow("accepted") << m_app->acceptedPassword << 1 << true << u"登录成功|校园网连接成功"_s;
+        QTest::newRow("refused") << u"wrong"_s << 1 << true << u"登录失败|"_s + m_app->refusalMessage;
+        QTest::newRow("burst of 200") << m_app->acceptedPassword << 200 << true << u"登录成功|校园网连接成功"_s;
+        QTest::newRow("refused, no server") << u"wrong"_s << 1 << false << u"登录失败|"_s + m_app->refusalMessage;
     }
 
-    // "一键联网" signs in against the local portal; the banners reach the notification server in order
-    // and both outcome observers are gone afterwards.
     void quickLogin()
     {
         QFETCH(QString, password);
+        QFETCH(int, clicks);
+        QFETCH(bool, server);
         QFETCH(QString, outcome);
-        m_app->secretStore.deleteItems(KeychainHelper::service);
         m_app->storeAccount(m_app->acceptedUsername, password);
-        click(u"一键联网"_s);
-        QTRY_COMPARE(newBanners(), (QStringList{u"正在登录|正在连接校园网..."_s, outcome}));
-        QCOMPARE(m_app->notifications.observerCount(::Notifications::LoginSuccess), 0);
-        QCOMPARE(m_app->notifications.observerCount(::Notifications::LoginFailed), 0);
+        QWidget mainWindow;
+        mainWindow.setWindowTitle(u"Netlatch"_s);
+        if (!server) { // the last row: the server goes for good
+            m_notifications->kill();
+            QVERIFY(m_notifications->waitForFinished());
+        }
+        const int posts = m_app->loginPosts;
+        LogCapture log;
+        for (int i = 0; i < clicks; ++i)
+            QMetaObject::invokeMethod(m_statusBar.get(), &StatusBarManager::quickLogin);
+        if (server)
+            QTRY_COMPARE(newBanners(), (QStringList{u"正在登录|正在连接校园网..."_s, outcome}));
+        else
+            QTRY_VERIFY(mainWindow.isVisible());
+        QCOMPARE(m_app->loginPosts, posts + 1);
+        QCOMPARE(log.countStartingWith(StatusBarManager::quickLoginBusyLog), clicks - 1);
+        QTRY_VERIFY(m_statusBar->statusItem()->toolTip().contains(outcome.section(u'|', 0, 0)));
+        QCOMPARE(m_app->notifications.observerCount(::Notifications::LoginSuccess), 1);
+        QCOMPARE(m_app->notifications.observerCount(::Notifications::LoginFailed), 1);
     }
 
-    // Without a complete account the main window comes forward instead, and no banner is posted.
-    void withoutAccountTheMainWindowComesForward()
+    // 显示主窗口 un-minimises the main window; 一键联网 without a complete account brings it forward
+    // instead of signing in, and posts no banner.
+    void theMainWindowComesForward_data()
     {
-        m_app->secretStore.deleteItems(KeychainHelper::service);
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("minimised, 显示主窗口") << u"显示主窗口"_s;
+        QTest::newRow("no account, 一键联网") << u"一键联网"_s;
+    }
+
+    void theMainWindowComesForward()
+    {
+        QFETCH(QString, entry);
         m_app->storeAccount(m_app->acceptedUsername, QString());
         QWidget mainWindow;
         mainWindow.setWindowTitle(u"Netlatch"_s);
+        mainWindow.showMinimized();
         const int posts = m_app->loginPosts;
-        click(u"一键联网"_s);
-        QTRY_VERIFY(mainWindow.isVisible());
+        click(entry);
+        QTRY_VERIFY(mainWindow.isVisible() && !mainWindow.isMinimized());
         QCOMPARE(m_app->loginPosts, posts);
         QCOMPARE(newBanners(), QStringList());
     }

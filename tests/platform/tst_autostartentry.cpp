@@ -39,10 +39,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("folder");
         QTest::newRow("plain") << u"bin"_s;
-        QTest::newRow("space and quotes") << u"my \"apps\" 'here'"_s;
-        QTest::newRow("shell characters") << u"a$HOME;b&c|(d)`e`*?#~<>"_s;
-        QTest::newRow("backslash") << u"back\\slash"_s;
-        QTest::newRow("chinese") << u"程序 目录"_s;
+        QTest::newRow("quotes, shell characters, backslash, Chinese")
+            << u"my \"apps\" 'a$HOME;b&c|(d)`e`*?#~<> back\\slash 程序 目录"_s;
     }
     void entryStartsTheProgram()
     {
@@ -62,14 +60,6 @@ private Q_SLOTS:
         QVERIFY(!entry.isEnabled());
         QVERIFY(entry.setEnabled(true));
         QVERIFY(entry.isEnabled());
-        QVERIFY(entry.filePath().endsWith(u"/autostart/app.netlatch.Netlatch.desktop"_s));
-
-        QFile written(entry.filePath());
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        const QByteArray contents = written.readAll();
-        for (const char *line : {"\nX-GNOME-Autostart-enabled=true\n", "\nX-KDE-autostart-after=panel\n",
-                                 "\nX-LXQt-Need-Tray=true\n"})
-            QVERIFY2(contents.contains(line), line);
 
         int exitCode = -1;
         const auto validation = runTool(u"desktop-file-validate"_s, {entry.filePath()}, exitCode);

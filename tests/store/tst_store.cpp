@@ -11,11 +11,24 @@ using Item = FakeSecretStore::Item;
 const QString service = KeychainHelper::service;
 const QString nameItem = KeychainHelper::usernameAccount, passwordItem = KeychainHelper::passwordAccount;
 
+using Status = SecretStore::Status;
+
 // The name and the password as they load; "(absent)" for a field that does not.
 QStringList loaded(const KeychainHelper &keychain)
 {
-    const Credentials credentials = keychain.loadCredentials();
-    return {credentials.username.value_or("(absent)"), credentials.password.value_or("(absent)")};
+    std::optional<Credentials> credentials;
+    keychain.loadCredentials(nullptr, [&](const KeychainHelper::Read &read) { credentials = read.credentials; });
+    if (!QTest::qWaitFor([&] { return credentials.has_value(); }))
+        return {};
+    return {credentials->username.value_or("(absent)"), credentials->password.value_or("(absent)")};
+}
+
+// How a save ended.
+Status saved(KeychainHelper &keychain, const QString &username, const QString &password)
+{
+    std::optional<Status> status;
+    keychain.saveCredentials(username, password, nullptr, [&](const SecretStore::Result &r) { status = r.status; });
+    return QTest::qWaitFor([&] { return status.has_value(); }) ? *status : Status::Unavailable;
 }
 } // namespace
 
@@ -99,23 +112,22 @@ private Q_SLOTS:
         KeychainHelper keychain(store);
         const QString name = QStringLiteral("张三@校园网"), password = QStringLiteral("密码 🔐 with spaces ");
 
-        QVERIFY(keychain.saveCredentials(QStringLiteral("alice"), QStringLiteral("first")));
-        QVERIFY(keychain.saveCredentials(name, password));
+        QCOMPARE(saved(keychain, QStringLiteral("alice"), QStringLiteral("first")), Status::Done);
+        QCOMPARE(saved(keychain, name, password), Status::Done);
         QCOMPARE(store.items(),
                  (QList<Item>{
                      other, {service, nameItem, name.toUtf8()}, {service, passwordItem, password.toUtf8()}}));
         QCOMPARE(loaded(keychain), (QStringList{name, password}));
 
-        keychain.deleteCredentials();
+        keychain.deleteCredentials(nullptr, [](const SecretStore::Result &) {});
         QCOMPARE(store.items(), QList<Item>{other});
         QCOMPARE(loaded(keychain), (QStringList{"(absent)", "(absent)"}));
 
         // An unreachable store: nothing loads, nothing saves, and the helper says so.
-        QVERIFY(keychain.saveCredentials(name, password));
-        store.setAvailable(false);
+        QCOMPARE(saved(keychain, name, password), Status::Done);
+        store.setStatus(Status::Unavailable);
         QCOMPARE(loaded(keychain), (QStringList{"(absent)", "(absent)"}));
-        QVERIFY(!keychain.saveCredentials(name, password));
-        QVERIFY(!keychain.isStoreAvailable());
+        QCOMPARE(saved(keychain, name, password), Status::Unavailable);
     }
 
     void halfFailedSaveKeepsWhatWasWritten_data()
@@ -133,9 +145,9 @@ private Q_SLOTS:
         QFETCH(QStringList, left);
         FakeSecretStore store;
         KeychainHelper keychain(store);
-        QVERIFY(keychain.saveCredentials(QStringLiteral("old"), QStringLiteral("old-secret")));
+        QCOMPARE(saved(keychain, QStringLiteral("old"), QStringLiteral("old-secret")), Status::Done);
         store.failAddsOf(failingItem);
-        QVERIFY(!keychain.saveCredentials(QStringLiteral("new"), QStringLiteral("new-secret")));
+        QCOMPARE(saved(keychain, QStringLiteral("new"), QStringLiteral("new-secret")), Status::Unavailable);
         // Nothing is rolled back and nothing of the old account survives.
         QCOMPARE(store.items().size(), 1);
         QCOMPARE(loaded(keychain), left);

@@ -1,28 +1,56 @@
 #include "FakeSecretStore.h"
 
-bool FakeSecretStore::addItem(const QString &service, const QString &account, const QByteArray &data)
-{
-    if (!m_available || m_failingAccounts.contains(account))
-        return false;
-    m_items.append({service, account, data});
-    return true;
-}
+#include <QObject>
+#include <QStringList>
 
-std::optional<QByteArray> FakeSecretStore::findItem(const QString &service, const QString &account)
+#include <algorithm>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+// Runs `answer` on the next turn, unless `receiver` was given and is gone by then.
+void later(const QObject *receiver, std::function<void()> answer)
 {
-    if (!m_available)
-        return std::nullopt;
+    QTimer::singleShot(0, [guard = QPointer<const QObject>(receiver), hasReceiver = receiver != nullptr,
+                           answer = std::move(answer)] {
+        if (!hasReceiver || guard)
+            answer();
+    });
+}
+} // namespace
+
+void FakeSecretStore::readItems(const QString &service, const QObject *receiver, ReadHandler done)
+{
+    ++reads;
+    Items found;
     for (const Item &item : std::as_const(m_items)) {
-        if (item.service == service && item.account == account)
-            return item.data;
+        if (item.service == service)
+            found.insert(item.account, item.data);
     }
-    return std::nullopt;
+    const Result result{m_status, m_status == Status::Done ? QString() : QStringLiteral("fake")};
+    later(receiver, [done = std::move(done), result, found] { done(result, result.status == Status::Done ? found : Items()); });
 }
 
-bool FakeSecretStore::deleteItems(const QString &service)
+void FakeSecretStore::replaceItems(const QString &service, const Items &items, const QObject *receiver,
+                                   WriteHandler done)
 {
-    if (!m_available)
-        return false;
-    m_items.removeIf([&service](const Item &item) { return item.service == service; });
-    return true;
+    Result result{m_status, m_status == Status::Done ? QString() : QStringLiteral("fake")};
+    if (m_status == Status::Done) {
+        m_items.removeIf([&service](const Item &item) { return item.service == service; });
+        QStringList accounts = items.keys();
+        // "username" before "password", whatever the hash's order.
+        std::sort(accounts.rbegin(), accounts.rend());
+        for (const QString &account : std::as_const(accounts)) {
+            if (m_failingAccounts.contains(account))
+                result = {Status::Unavailable, QStringLiteral("fake add failure")};
+            else
+                m_items.append({service, account, items.value(account)});
+        }
+    }
+    later(receiver, [done = std::move(done), result] { done(result); });
+}
+
+void FakeSecretStore::put(const QString &service, const Items &items)
+{
+    replaceItems(service, items, nullptr, [](const Result &) {});
 }

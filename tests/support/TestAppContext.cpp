@@ -47,6 +47,6 @@ TestAppContext::TestAppContext()
 
 void TestAppContext::storeAccount(const QString &username, const QString &password)
 {
-    secretStore.plant({KeychainHelper::service, QStringLiteral("username"), username.toUtf8()});
-    secretStore.plant({KeychainHelper::service, QStringLiteral("password"), password.toUtf8()});
+    secretStore.put(KeychainHelper::service, {{KeychainHelper::usernameAccount, username.toUtf8()},
+                                              {KeychainHelper::passwordAccount, password.toUtf8()}});
 }

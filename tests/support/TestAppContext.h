@@ -38,7 +38,7 @@ public:
 
     AppContext &context() { return *m_context; }
 
-    /// Stores an account in the fake secret store.
+    /// Stores an account in the fake secret store, replacing the one there.
     void storeAccount(const QString &username, const QString &password);
 
     QTemporaryDir directory;

@@ -77,6 +77,13 @@ AutoLoginSettingsView::AutoLoginSettingsView(AppContext &context, QWidget *paren
     connect(&m_refreshTimer, &QTimer::timeout, this, &AutoLoginSettingsView::refresh);
     connect(&m_networkStatus, &NetworkStatusQuery::wifiLookedUp, this, &AutoLoginSettingsView::wifiLookedUp);
     connect(&m_networkStatus, &NetworkStatusQuery::refreshed, this, &AutoLoginSettingsView::refreshed);
+    m_engineObserver = m_context.notifications.addObserver(Notifications::EngineOwnerChanged,
+                                                           [this](const QVariantMap &) { showEngineOwner(); });
+}
+
+AutoLoginSettingsView::~AutoLoginSettingsView()
+{
+    m_context.notifications.removeObserver(m_engineObserver);
 }
 
 QWidget *AutoLoginSettingsView::createSwitchCard()
@@ -139,10 +146,10 @@ QWidget *AutoLoginSettingsView::createStatusCard()
     grid->addWidget(m_lastRefreshTitle, 2, 0);
     grid->addWidget(m_lastRefreshValue, 2, 1);
 
-    auto *engine = new QLabel(engineOwnerText(), card);
-    engine->setObjectName(QStringLiteral("engineOwner"));
+    m_engineValue = new QLabel(card);
+    m_engineValue->setObjectName(QStringLiteral("engineOwner"));
     grid->addWidget(statusTitle(engineTitle, card), 3, 0);
-    grid->addWidget(engine, 3, 1);
+    grid->addWidget(m_engineValue, 3, 1);
     card->contentLayout()->addLayout(grid);
 
     m_refreshButton = new BusyButton(QStringLiteral("arrow.clockwise"), refreshTitle, card);
@@ -186,13 +193,9 @@ QWidget *AutoLoginSettingsView::createLogCard()
 void AutoLoginSettingsView::showEvent(QShowEvent *event)
 {
     ScrollingPane::showEvent(event);
-    const bool enabled = m_context.autoLogin
-                             ? m_context.autoLogin->isEnabled()
-                             : m_context.preferences.boolValue(PreferenceKeys::autoLoginEnabled);
-    m_autoLoginSwitch->setChecked(enabled);
+    showEngineOwner();
     m_reconnectSwitch->setChecked(m_context.preferences.autoReconnect());
     m_wiredSwitch->setChecked(m_context.preferences.boolValue(PreferenceKeys::skipWiFiCheckForAutoLogin));
-    setPartsEnabled(enabled);
     refresh();
     m_refreshTimer.start();
 }
@@ -271,9 +274,16 @@ void AutoLoginSettingsView::clearLogs()
     m_logBox->clear();
 }
 
-QString AutoLoginSettingsView::engineOwnerText() const
+void AutoLoginSettingsView::showEngineOwner()
 {
     if (m_context.autoLogin)
-        return engineHere;
-    return m_context.engineOwnerPid > 0 ? engineElsewhere.arg(m_context.engineOwnerPid) : engineNowhere;
+        m_engineValue->setText(engineHere);
+    else
+        m_engineValue->setText(m_context.engineOwnerPid > 0 ? engineElsewhere.arg(m_context.engineOwnerPid)
+                                                            : engineNowhere);
+    const bool enabled = m_context.autoLogin
+                             ? m_context.autoLogin->isEnabled()
+                             : m_context.preferences.boolValue(PreferenceKeys::autoLoginEnabled);
+    m_autoLoginSwitch->setChecked(enabled);
+    setPartsEnabled(enabled);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "autologin/NetworkStatusQuery.h"
+#include "common/NotificationCenter.h"
 #include "gui/widgets/ScrollingPane.h"
 
 #include <QStringList>
@@ -28,6 +29,7 @@ public:
     static constexpr int maxLogLines = 50;
 
     explicit AutoLoginSettingsView(AppContext &context, QWidget *parent = nullptr);
+    ~AutoLoginSettingsView() override;
 
     /// Looks the Wi-Fi network up and probes the internet, off the main thread; the status card and
     /// the log follow when both answers are in. Does nothing while a refresh is still running.
@@ -55,12 +57,14 @@ private:
     void refreshed(const NetworkStatus &status);
     void addLog(const QString &message);
     void clearLogs();
-    QString engineOwnerText() const;
+    /// The engine line and the switch follow which process runs the engine (it may change hands).
+    void showEngineOwner();
 
     AppContext &m_context;
     QTimer m_refreshTimer;
     NetworkStatusQuery m_networkStatus;
     QStringList m_refreshLogs;
+    NotificationCenter::Token m_engineObserver = 0;
 
     ToggleSwitch *m_autoLoginSwitch = nullptr;
     ToggleSwitch *m_reconnectSwitch = nullptr;
@@ -70,6 +74,7 @@ private:
     QLabel *m_networkValue = nullptr;
     QLabel *m_lastRefreshTitle = nullptr;
     QLabel *m_lastRefreshValue = nullptr;
+    QLabel *m_engineValue = nullptr;
     BusyButton *m_refreshButton = nullptr;
     QPlainTextEdit *m_logBox = nullptr;
 };

@@ -173,11 +173,28 @@ void GeneralSettingsView::showEvent(QShowEvent *event)
 
 void GeneralSettingsView::loadCredentials()
 {
-    const Credentials stored = m_context.keychain.loadCredentials();
-    if (stored.username)
-        m_username->setText(*stored.username);
-    if (stored.password)
-        m_password->setText(*stored.password);
+    m_accountRead = false;
+    m_context.keychain.loadCredentials(this, [this](const KeychainHelper::Read &read) {
+        if (read.result.status != SecretStore::Status::Done) {
+            showUnreadAccount(read.result);
+            return;
+        }
+        m_accountRead = true;
+        // What the user typed while the store answered stays.
+        const Credentials &stored = read.credentials;
+        if (stored.username && !m_username->isModified())
+            m_username->setText(*stored.username);
+        if (stored.password && !m_password->isModified())
+            m_password->setText(*stored.password);
+    });
+}
+
+void GeneralSettingsView::showUnreadAccount(const SecretStore::Result &result)
+{
+    HTTPAuthService &auth = m_context.authService;
+    if (!auth.isAuthenticating())
+        auth.reportFailure(result.status == SecretStore::Status::Locked ? keyringLockedMessage
+                                                                         : keyringUnavailableMessage);
 }
 
 void GeneralSettingsView::save()
@@ -189,21 +206,36 @@ void GeneralSettingsView::save()
                   emptyFieldsMessage);
         return;
     }
-    KeychainHelper &keychain = m_context.keychain;
-    bool saved = true;
-    if (m_saveCredentials->isChecked()) {
-        saved = keychain.saveCredentials(username, password);
-    } else {
-        keychain.deleteCredentials();
-        // A store that could not be reached has kept the account: that is no success.
-        saved = keychain.isStoreAvailable();
+    if (m_accountRead) {
+        store(username, password);
+        return;
     }
-    if (saved)
-        showAlert(QStringLiteral("saveSuccessAlert"), QMessageBox::Information, saveSuccessTitle,
-                  saveSuccessMessage);
+    // The stored account was never read (a locked keyring): it is read first, with the store's one
+    // unlock, and only replaced once that worked.
+    m_context.keychain.loadCredentials(this, [this, username, password](const KeychainHelper::Read &read) {
+        m_accountRead = read.result.status == SecretStore::Status::Done;
+        if (m_accountRead)
+            store(username, password);
+        else
+            showUnreadAccount(read.result);
+    });
+}
+
+void GeneralSettingsView::store(const QString &username, const QString &password)
+{
+    const auto reportSaved = [this](const SecretStore::Result &result) {
+        // A store that could not be reached has kept the account: that is no success.
+        if (result.status == SecretStore::Status::Done)
+            showAlert(QStringLiteral("saveSuccessAlert"), QMessageBox::Information, saveSuccessTitle,
+                      saveSuccessMessage);
+        else
+            showAlert(QStringLiteral("saveFailureAlert"), QMessageBox::Warning, saveFailureTitle,
+                      saveFailedMessage);
+    };
+    if (m_saveCredentials->isChecked())
+        m_context.keychain.saveCredentials(username, password, this, reportSaved);
     else
-        showAlert(QStringLiteral("saveFailureAlert"), QMessageBox::Warning, saveFailureTitle,
-                  saveFailedMessage);
+        m_context.keychain.deleteCredentials(this, reportSaved);
 }
 
 void GeneralSettingsView::connectNow()
@@ -211,11 +243,15 @@ void GeneralSettingsView::connectNow()
     HTTPAuthService &auth = m_context.authService;
     if (auth.isAuthenticating())
         return;
-    const Credentials stored = m_context.keychain.loadCredentials();
-    if (stored.isUsable())
-        auth.login(*stored.username, *stored.password);
-    else
-        auth.reportFailure(noAccountMessage);
+    m_context.keychain.loadCredentials(this, [this](const KeychainHelper::Read &read) {
+        HTTPAuthService &auth = m_context.authService;
+        if (read.result.status != SecretStore::Status::Done)
+            showUnreadAccount(read.result);
+        else if (!read.credentials.isUsable())
+            auth.reportFailure(noAccountMessage);
+        else if (!auth.isAuthenticating())
+            auth.login(*read.credentials.username, *read.credentials.password);
+    });
 }
 
 void GeneralSettingsView::updateStatusLine()
@@ -257,7 +293,8 @@ void GeneralSettingsView::confirmReset()
 {
     Alert::create(this, QStringLiteral("resetAlert"), QMessageBox::Warning, confirmResetTitle,
                   confirmResetMessage,
-                  {{cancelTitle, QMessageBox::RejectRole},
+                  {{cancelTitle, QMessageBox::RejectRole, Alert::Emphasis::None, QStringLiteral("cancelResetButton"),
+                    {}, true},
                    {resetButtonTitle, QMessageBox::DestructiveRole, Alert::Emphasis::Destructive,
                     QStringLiteral("confirmResetButton"), [this] { reset(); }}})
         ->open();
@@ -265,13 +302,15 @@ void GeneralSettingsView::confirmReset()
 
 void GeneralSettingsView::reset()
 {
-    m_context.keychain.deleteCredentials();
     m_context.preferences.resetFirstRunState();
     // Written out now, so that nothing between here and the end of the process can lose it.
     m_context.preferences.sync();
+    // The program quits once the store has answered: an unlock prompt is never cut short.
     AppContext &context = m_context;
-    QTimer::singleShot(std::chrono::milliseconds(qRound(resetQuitDelayMs * context.durationScale)),
-                       QCoreApplication::instance(), [&context] { context.quit(); });
+    context.keychain.deleteCredentials(nullptr, [&context](const SecretStore::Result &) {
+        QTimer::singleShot(std::chrono::milliseconds(qRound(resetQuitDelayMs * context.durationScale)),
+                           QCoreApplication::instance(), [&context] { context.quit(); });
+    });
 }
 
 void GeneralSettingsView::showAlert(const QString &objectName, QMessageBox::Icon icon, const QString &title,

@@ -2,6 +2,8 @@
 
 #include "gui/widgets/ScrollingPane.h"
 
+#include "store/KeychainHelper.h"
+
 #include <QMessageBox>
 
 struct AppContext;
@@ -22,6 +24,10 @@ public:
     static inline const QString emptyFieldsMessage = QStringLiteral("用户名和密码不能为空");
     static inline const QString saveFailedMessage = QStringLiteral("保存凭据失败，请重试");
     static inline const QString noAccountMessage = QStringLiteral("请先保存用户名和密码");
+    static inline const QString keyringLockedMessage =
+        QStringLiteral("密钥环已锁定，未能读取已保存的账号（账号仍在密钥环中）");
+    static inline const QString keyringUnavailableMessage =
+        QStringLiteral("无法访问系统密钥环，未能读取已保存的账号");
     /// How long after a reset the program quits, in milliseconds (scaled by AppContext::durationScale).
     static constexpr int resetQuitDelayMs = 500;
 
@@ -37,7 +43,10 @@ private:
     QWidget *createResetCard();
 
     void loadCredentials();
+    /// Says in the status line that the stored account could not be read (the fields stay as they are).
+    void showUnreadAccount(const SecretStore::Result &result);
     void save();
+    void store(const QString &username, const QString &password);
     void connectNow();
     void updateStatusLine();
     void setDockIconHidden(bool hidden);
@@ -59,4 +68,7 @@ private:
     QLabel *m_statusMessage = nullptr;
     ToggleSwitch *m_hideDockIcon = nullptr;
     ToggleSwitch *m_launchAtLogin = nullptr;
+    /// Whether the stored account was read since the pane was shown: a save never replaces an
+    /// account that could not be read.
+    bool m_accountRead = false;
 };

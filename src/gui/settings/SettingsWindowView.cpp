@@ -43,11 +43,16 @@ SettingsWindowView::SettingsWindowView(AppContext &context, QWidget *parent)
         m_context.notifications.addObserver(Notifications::SwitchToAboutSection, [this](const QVariantMap &) {
             setSelectedSection(SettingsSection::about);
         });
+    m_generalObserver =
+        m_context.notifications.addObserver(Notifications::SwitchToGeneralSection, [this](const QVariantMap &) {
+            setSelectedSection(SettingsSection::general);
+        });
 }
 
 SettingsWindowView::~SettingsWindowView()
 {
     m_context.notifications.removeObserver(m_aboutObserver);
+    m_context.notifications.removeObserver(m_generalObserver);
 }
 
 void SettingsWindowView::setSelectedSection(SettingsSection section)

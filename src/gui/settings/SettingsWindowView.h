@@ -13,8 +13,8 @@ class QStackedWidget;
 
 /// The settings screen: a sidebar of sections beside the selected pane (700 × 500). It is the last
 /// screen of the main window and the content of the tray's fallback window. It starts on "通用";
-/// "SwitchToAboutSection" selects "关于". A pane is built when it is first selected, so that the
-/// window's first frame waits for no other.
+/// "SwitchToAboutSection" selects "关于", "SwitchToGeneralSection" selects "通用". A pane is built when
+/// it is first selected, so that the window's first frame waits for no other.
 class SettingsWindowView : public QWidget
 {
     Q_OBJECT
@@ -44,4 +44,5 @@ private:
     QStackedWidget *m_panes;
     std::array<bool, SettingsSections::all.size()> m_built{};
     NotificationCenter::Token m_aboutObserver;
+    NotificationCenter::Token m_generalObserver;
 };

@@ -6,14 +6,17 @@
 #include "desktop/VersionManager.h"
 #include "gui/AppContext.h"
 #include "gui/shell/MainWindowView.h"
+#include "gui/shell/WindowFront.h"
 #include "store/Preferences.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 AppDelegate::AppDelegate(AppContext &context, DockIconManager &dockIcon, double durationScale,
                          QObject *parent)
@@ -66,6 +69,7 @@ void AppDelegate::createMainWindow()
         window->move(frame.topLeft());
     }
     m_mainWindow = window;
+    window->installEventFilter(this);
 
     if (m_resizeObservers.isEmpty())
         observeResizeRequests();
@@ -88,10 +92,7 @@ void AppDelegate::observeResizeRequests()
 
 void AppDelegate::bringForward(QWidget *window)
 {
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
+    WindowFront::bringForward(window);
     QTimer::singleShot(scaled(showDockDelay), this, [this] { m_dockIcon.updateDockIconVisibility(); });
 }
 
@@ -104,21 +105,41 @@ void AppDelegate::resizeWindow(double width, double height)
     }
     QTimer::singleShot(0, this, [this, width, height] {
         QWidget *window = m_mainWindow;
-        if (!window || !window->isVisible() || !window->windowHandle()) {
+        if (!window || !window->windowHandle()) {
             Log::write(resizeInvalidLog);
             return;
         }
-        m_isResizingWindow = true;
-        const QRect frame = window->frameGeometry();
-        const QSize decoration = frame.size() - window->size();
         const QSize size(qRound(width), qRound(height));
-        const QSize newFrame = size + decoration;
-        const QPoint origin(frame.x() + int(std::lround((frame.width() - newFrame.width()) * 0.5)),
-                            frame.y() + int(std::lround((frame.height() - newFrame.height()) * 0.5)));
-        window->setFixedSize(size);
-        window->move(origin);
+        // A hidden window takes its new size when it is shown again, however that happens.
+        if (!window->isVisible()) {
+            m_pendingSize = size;
+            return;
+        }
+        m_isResizingWindow = true;
+        applySize(window, size);
         QTimer::singleShot(scaled(resizeGuard), this, [this] { m_isResizingWindow = false; });
     });
+}
+
+void AppDelegate::applySize(QWidget *window, QSize size)
+{
+    const QRect frame = window->frameGeometry();
+    const QSize newFrame = size + (frame.size() - window->size());
+    const QPoint origin(frame.x() + int(std::lround((frame.width() - newFrame.width()) * 0.5)),
+                        frame.y() + int(std::lround((frame.height() - newFrame.height()) * 0.5)));
+    window->setFixedSize(size);
+    window->move(origin);
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_mainWindow && event->type() == QEvent::Show && m_pendingSize.isValid()) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_mainWindow && m_pendingSize.isValid())
+                applySize(m_mainWindow, std::exchange(m_pendingSize, QSize()));
+        });
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 bool AppDelegate::applicationShouldHandleReopen()
@@ -138,12 +159,12 @@ void AppDelegate::applicationDidBecomeActive()
 
 void AppDelegate::observeApplicationActivation(SystemEvents *engineEvents)
 {
-    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
-            [this, engineEvents](Qt::ApplicationState state) {
-                if (state != Qt::ApplicationActive)
-                    return;
-                applicationDidBecomeActive();
-                if (engineEvents)
-                    Q_EMIT engineEvents->applicationDidBecomeActive();
-            });
+    m_engineEvents = engineEvents;
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state != Qt::ApplicationActive)
+            return;
+        applicationDidBecomeActive();
+        if (m_engineEvents)
+            Q_EMIT m_engineEvents->applicationDidBecomeActive();
+    });
 }

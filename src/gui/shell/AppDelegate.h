@@ -69,18 +69,28 @@ public:
     /// Follows Qt's application state from now on: its becoming active reaches
     /// applicationDidBecomeActive() and, when given, the engine's `engineEvents`.
     void observeApplicationActivation(SystemEvents *engineEvents);
+    /// The engine came to this process after start-up: its events follow activation from now on.
+    void setEngineEvents(SystemEvents *engineEvents) { m_engineEvents = engineEvents; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void bringForward(QWidget *window);
+    /// Resizes the window to `size`, its centre kept.
+    void applySize(QWidget *window, QSize size);
     void observeResizeRequests();
     std::chrono::milliseconds scaled(std::chrono::milliseconds duration) const;
 
     AppContext &m_context;
     DockIconManager &m_dockIcon;
     StatusBarManager *m_statusBarManager = nullptr;
+    SystemEvents *m_engineEvents = nullptr;
     QPointer<QWidget> m_mainWindow;
     const double m_durationScale;
     bool m_isResizingWindow = false;
+    /// The size a screen change asked for while the window was hidden.
+    QSize m_pendingSize;
     QList<NotificationCenter::Token> m_resizeObservers;
     std::function<void(QWidget *)> m_windowCreated;
 };

@@ -112,13 +112,18 @@ CredentialSetupView::CredentialSetupView(AppContext &context, QWidget *parent)
     connect(m_username, &QLineEdit::returnPressed, m_password, qOverload<>(&QWidget::setFocus));
     connect(m_password, &QLineEdit::returnPressed, this, &CredentialSetupView::verifyPressed);
 
-    const Credentials stored = m_context.keychain.loadCredentials();
-    if (stored.username)
-        m_username->setText(*stored.username);
-    if (stored.password)
-        m_password->setText(*stored.password);
     updateButton();
-    (m_username->text().isEmpty() ? m_username : m_password)->setFocus();
+    m_username->setFocus();
+    // An account stored before fills the fields the user has not typed into yet.
+    m_context.keychain.loadCredentials(this, [this](const KeychainHelper::Read &read) {
+        const Credentials &stored = read.credentials;
+        if (stored.username && !m_username->isModified())
+            m_username->setText(*stored.username);
+        if (stored.password && !m_password->isModified())
+            m_password->setText(*stored.password);
+        if (!m_username->text().isEmpty() && m_username->hasFocus())
+            m_password->setFocus();
+    });
 
     // Outcomes may be posted from any thread; each is handled on this view's thread, and one that
     // arrives after the view is gone is dropped with it.
@@ -151,19 +156,18 @@ void CredentialSetupView::verifyPressed()
         return;
     }
     setVerifying(true);
+    m_sentAccount = {username, password};
     m_context.authService.login(username, password);
 }
 
 void CredentialSetupView::loginSucceeded(const QString &signedInUser)
 {
-    const QString username = m_username->text();
-    const QString password = m_password->text();
-    // A success may come from another caller signing in with the stored account while the fields are
-    // empty or hold something else: only the account that was just signed in with replaces it.
-    const bool typedAccountSignedIn =
-        !username.isEmpty() && !password.isEmpty() && (signedInUser.isEmpty() || signedInUser == username);
-    if (m_saveCredentials->isChecked() && typedAccountSignedIn)
-        m_context.keychain.saveCredentials(username, password);
+    // A success may come from another caller signing in with another account: only the account this
+    // screen sent replaces the stored one, whatever the fields hold by now.
+    const std::optional<std::pair<QString, QString>> sent = std::exchange(m_sentAccount, std::nullopt);
+    const bool sentAccountSignedIn = sent && (signedInUser.isEmpty() || signedInUser == sent->first);
+    if (m_saveCredentials->isChecked() && sentAccountSignedIn)
+        m_context.keychain.saveCredentials(sent->first, sent->second, nullptr, [](const SecretStore::Result &) {});
     setVerifying(false);
     m_context.preferences.setBool(PreferenceKeys::hasSetupCredentials, true);
     Q_EMIT completed();
@@ -172,6 +176,7 @@ void CredentialSetupView::loginSucceeded(const QString &signedInUser)
 
 void CredentialSetupView::loginFailed(const QVariant &message)
 {
+    m_sentAccount.reset();
     setVerifying(false);
     showError(message.typeId() == QMetaType::QString ? message.toString() : defaultFailureMessage);
 }

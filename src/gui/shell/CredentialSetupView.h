@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+#include <utility>
+
 struct AppContext;
 class AccentButton;
 class QLineEdit;
@@ -46,6 +49,8 @@ private:
     AccentButton *m_verifyButton;
     QPointer<QMessageBox> m_alert;
     bool m_isVerifying = false;
+    /// The name and password of the verification under way.
+    std::optional<std::pair<QString, QString>> m_sentAccount;
     NotificationCenter::Token m_successObserver = 0;
     NotificationCenter::Token m_failureObserver = 0;
 };

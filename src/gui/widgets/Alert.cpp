@@ -53,6 +53,8 @@ QMessageBox *create(QWidget *parent, const QString &objectName, QMessageBox::Ico
             Theme::makeDestructive(added);
         if (button.pressed)
             QObject::connect(added, &QPushButton::clicked, parent, button.pressed);
+        if (button.isDefault)
+            alert->setDefaultButton(added);
     }
     return alert;
 }

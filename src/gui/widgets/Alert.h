@@ -22,6 +22,8 @@ struct Button
     QString objectName = {};
     /// Runs when the button is pressed (the alert closes itself either way).
     std::function<void()> pressed = {};
+    /// The button Enter presses; a destructive confirmation gives it to its cancel button.
+    bool isDefault = false;
 };
 
 /// An alert over `parent` (never null) named `objectName` (tests find it by it), with its buttons in

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPointer>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -33,6 +35,17 @@ QString fileName(const QString &directory, const QString &account)
     return QDir(directory).filePath(filePrefix + account);
 }
 
+// Runs `answer` on the next turn of the event loop, unless `receiver` is gone by then: the port's
+// operations never answer inside the call.
+void answerLater(const QObject *receiver, std::function<void()> answer)
+{
+    QTimer::singleShot(0, [guard = QPointer<const QObject>(receiver), hasReceiver = receiver != nullptr,
+                           answer = std::move(answer)] {
+        if (!hasReceiver || guard)
+            answer();
+    });
+}
+
 // One line ending at the end (a file written with echo) is no part of the field.
 QByteArray withoutLineEnding(QByteArray data)
 {
@@ -54,58 +67,44 @@ CredentialsDirectorySecretStore::CredentialsDirectorySecretStore(QString directo
 {
 }
 
-bool CredentialsDirectorySecretStore::addItem(const QString &, const QString &, const QByteArray &)
+void CredentialsDirectorySecretStore::readItems(const QString &service, const QObject *receiver, ReadHandler done)
 {
-    m_problem = readOnlyProblem.arg(m_directory);
-    return false;
+    Items items;
+    const Result result = service == KeychainHelper::service ? read(items) : Result{};
+    answerLater(receiver, [done = std::move(done), result, items] { done(result, items); });
 }
 
-bool CredentialsDirectorySecretStore::deleteItems(const QString &)
+void CredentialsDirectorySecretStore::replaceItems(const QString &, const Items &, const QObject *receiver,
+                                                   WriteHandler done)
 {
-    m_problem = readOnlyProblem.arg(m_directory);
-    return false;
+    const Result result{Status::Unavailable, readOnlyProblem.arg(m_directory)};
+    answerLater(receiver, [done = std::move(done), result] { done(result); });
 }
 
-std::optional<QByteArray> CredentialsDirectorySecretStore::findItem(const QString &service, const QString &account)
+SecretStore::Result CredentialsDirectorySecretStore::read(Items &items) const
 {
-    if (service != KeychainHelper::service)
-        return std::nullopt;
-    const QString path = fileName(m_directory, account);
-    const auto refuse = [this](const QString &problem) -> std::optional<QByteArray> {
-        m_problem = problem;
-        Log::write(refusedLog + problem);
-        return std::nullopt;
-    };
-    // The mode is read from the file that was opened, so a file swapped in between is not read unchecked.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return refuse(unreadableProblem.arg(path, QString::fromLocal8Bit(::strerror(errno))));
-    QFile file;
-    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
-        return refuse(unreadableProblem.arg(path, QStringLiteral("not a regular file")));
-    if ((status.st_mode & (S_IRGRP | S_IROTH)) != 0)
-        return refuse(readableByOthersProblem.arg(path, QString::number(status.st_mode & 07777, 8)));
-    const QByteArray data = file.read(maxFileSize + 1);
-    if (data.size() > maxFileSize)
-        return refuse(tooLargeProblem.arg(path));
-    return withoutLineEnding(data);
-}
-
-void CredentialsDirectorySecretStore::beginOperation()
-{
-    // A problem stays for the rest of the operation: the password read after a refused name must not
-    // make the store look usable.
-    m_problem.clear();
-}
-
-bool CredentialsDirectorySecretStore::isAvailable() const
-{
-    return m_problem.isEmpty();
-}
-
-QString CredentialsDirectorySecretStore::unavailableReason() const
-{
-    return m_problem;
+    for (const QString &account : {KeychainHelper::usernameAccount, KeychainHelper::passwordAccount}) {
+        const QString path = fileName(m_directory, account);
+        const auto refuse = [](const QString &problem) {
+            Log::write(refusedLog + problem);
+            return Result{Status::Unavailable, problem};
+        };
+        // The mode is read from the file that was opened, so a file swapped in between is not read
+        // unchecked.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            return refuse(unreadableProblem.arg(path, QString::fromLocal8Bit(::strerror(errno))));
+        QFile file;
+        file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+        struct stat status {};
+        if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+            return refuse(unreadableProblem.arg(path, QStringLiteral("not a regular file")));
+        if ((status.st_mode & (S_IRGRP | S_IROTH)) != 0)
+            return refuse(readableByOthersProblem.arg(path, QString::number(status.st_mode & 07777, 8)));
+        const QByteArray data = file.read(maxFileSize + 1);
+        if (data.size() > maxFileSize)
+            return refuse(tooLargeProblem.arg(path));
+        items.insert(account, withoutLineEnding(data));
+    }
+    return {};
 }

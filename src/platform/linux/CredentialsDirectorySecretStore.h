@@ -6,7 +6,7 @@
 
 /// The account as systemd hands it to a service: the files `netlatch.username` and `netlatch.password`
 /// in $CREDENTIALS_DIRECTORY (LoadCredential=, LoadCredentialEncrypted=, decrypted by systemd). Read
-/// only: nothing writes there, so adding and deleting fail. A file that anyone but its owner may read
+/// only: nothing writes there, so replacing fails. A file that anyone but its owner may read
 /// is refused: the password would not be the service's secret any more.
 class CredentialsDirectorySecretStore : public SecretStore
 {
@@ -19,16 +19,13 @@ public:
 
     explicit CredentialsDirectorySecretStore(QString directory);
 
-    bool addItem(const QString &service, const QString &account, const QByteArray &data) override;
-    std::optional<QByteArray> findItem(const QString &service, const QString &account) override;
-    bool deleteItems(const QString &service) override;
-    bool isAvailable() const override;
-    QString unavailableReason() const override;
-
-protected:
-    void beginOperation() override;
+    void readItems(const QString &service, const QObject *receiver, ReadHandler done) override;
+    void replaceItems(const QString &service, const Items &items, const QObject *receiver,
+                      WriteHandler done) override;
 
 private:
+    /// Both files' data, or why the account cannot be used.
+    Result read(Items &items) const;
+
     const QString m_directory;
-    QString m_problem; // empty while the current operation's reads worked
 };

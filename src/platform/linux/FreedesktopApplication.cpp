@@ -10,8 +10,9 @@ const QString NoSessionBusLog =
     QStringLiteral("⚠️ 无法连接会话D-Bus总线，无法保证只运行一个实例: ");
 } // namespace
 
-FreedesktopApplication::FreedesktopApplication(QDBusConnection sessionBus, QObject *parent)
-    : QObject(parent), m_bus(std::move(sessionBus))
+FreedesktopApplication::FreedesktopApplication(QDBusConnection sessionBus, QStringList actionNames,
+                                               QObject *parent)
+    : QObject(parent), m_bus(std::move(sessionBus)), m_actionNames(std::move(actionNames))
 {
 }
 
@@ -72,5 +73,11 @@ void FreedesktopApplication::Open(const QStringList &, const QVariantMap &)
 
 void FreedesktopApplication::ActivateAction(const QString &name, const QVariantList &, const QVariantMap &)
 {
+    if (!m_actionNames.contains(name)) {
+        Log::write(unknownActionLog + Log::quoted(name));
+        if (calledFromDBus())
+            sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("No such action"));
+        return;
+    }
     Q_EMIT actionRequested(name);
 }

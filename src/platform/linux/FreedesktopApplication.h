@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
+#include <QStringList>
 #include <QVariantMap>
 
 /// One instance per session: the application owns the session-bus name equal to its desktop-file id
@@ -9,7 +11,7 @@
 /// (from the menu, a second `netlatch`, or `gapplication launch app.netlatch.Netlatch`) reaches the
 /// running instance instead of starting another, and so do the desktop entry's actions
 /// (`netlatch --action quick-login`, `gapplication action app.netlatch.Netlatch quick-login`).
-class FreedesktopApplication : public QObject
+class FreedesktopApplication : public QObject, protected QDBusContext
 {
     Q_OBJECT
 
@@ -17,7 +19,11 @@ public:
     static inline const QString applicationId = QStringLiteral("app.netlatch.Netlatch");
     static inline const QString interfaceName = QStringLiteral("org.freedesktop.Application");
 
-    explicit FreedesktopApplication(QDBusConnection sessionBus, QObject *parent = nullptr);
+    static inline const QString unknownActionLog = QStringLiteral("⚠️ 未知的操作: ");
+
+    /// `actionNames` are the desktop entry's actions; ActivateAction answers any other name with an
+    /// error and logs it (escaped and cut short: the caller is anyone on the session bus).
+    FreedesktopApplication(QDBusConnection sessionBus, QStringList actionNames, QObject *parent = nullptr);
     ~FreedesktopApplication() override;
 
     /// The object path derived from the id: "/app/netlatch/Netlatch".
@@ -45,5 +51,6 @@ Q_SIGNALS:
 
 private:
     QDBusConnection m_bus;
+    const QStringList m_actionNames;
     bool m_registered = false;
 };

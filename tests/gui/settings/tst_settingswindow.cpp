@@ -85,6 +85,7 @@ private Q_SLOTS:
 
         m_t->storeAccount("old", "old-pw");
         auto *pane = showPane<GeneralSettingsView>();
+        QTRY_COMPARE(find<QLineEdit>("usernameField")->text(), QStringLiteral("old"));
         QCOMPARE(find<QLineEdit>("passwordField")->text(), QStringLiteral("old-pw"));
         find<QLineEdit>("usernameField")->setText("demo");
         find<QLineEdit>("passwordField")->setText(password);
@@ -92,13 +93,15 @@ private Q_SLOTS:
             click(pane, "saveCredentialsSwitch");
         if (storeTrouble == "failAdds")
             m_t->secretStore.failAddsOf(KeychainHelper::passwordAccount);
-        m_t->secretStore.setAvailable(storeTrouble != "unavailable");
+        if (storeTrouble == "unavailable")
+            m_t->secretStore.setStatus(SecretStore::Status::Unavailable);
         const auto before = m_t->secretStore.items();
 
         click(pane, "saveButton");
+        const QString alert = message == "用户信息已保存" ? "saveSuccessAlert" : "saveFailureAlert";
+        QTRY_VERIFY(find<QMessageBox>(alert));
+        auto *box = find<QMessageBox>(alert);
         QCOMPARE(pane->findChildren<QMessageBox *>().size(), 1);
-        auto *box = find<QMessageBox>(message == "用户信息已保存" ? "saveSuccessAlert" : "saveFailureAlert");
-        QVERIFY(box);
         QCOMPARE(box->informativeText(), message);
         QStringList accounts;
         for (const auto &item : m_t->secretStore.items())
@@ -106,8 +109,12 @@ private Q_SLOTS:
         QCOMPARE(accounts, storedAfter);
         if (password.isEmpty())
             QCOMPARE(m_t->secretStore.items(), before);
-        if (message == "用户信息已保存" && saveSwitch)
-            QCOMPARE(m_t->keychain.loadCredentials().password, password);
+        if (message == "用户信息已保存" && saveSwitch) {
+            QCOMPARE(m_t->secretStore.items(),
+                     (QList<FakeSecretStore::Item>{{KeychainHelper::service, KeychainHelper::usernameAccount, "demo"},
+                                                   {KeychainHelper::service, KeychainHelper::passwordAccount,
+                                                    password.toUtf8()}}));
+        }
     }
 
     void connectButton_data()

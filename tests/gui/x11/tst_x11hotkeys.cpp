@@ -85,8 +85,7 @@ private Q_SLOTS:
         m_monitor.emplace();
         m_shortcuts.emplace(m_app->preferences, *m_hotKeys, *m_monitor);
         connect(&*m_shortcuts, &GlobalShortcutsManager::quickLoginPressed, this, [this] {
-            const Credentials account = m_app->keychain.loadCredentials();
-            m_app->authService->login(*account.username, *account.password);
+            m_app->authService->login(m_app->acceptedUsername, m_app->acceptedPassword);
         });
     }
     void cleanup()

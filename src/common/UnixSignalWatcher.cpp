@@ -1,4 +1,4 @@
-#include "cli/UnixSignalWatcher.h"
+#include "common/UnixSignalWatcher.h"
 
 #include <QList>
 #include <QSocketNotifier>

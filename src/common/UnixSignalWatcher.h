@@ -6,7 +6,7 @@
 
 class QSocketNotifier;
 
-/// Turns Unix signals (SIGTERM from systemd, SIGINT from Ctrl+C) into a Qt signal on the main thread.
+/// Turns Unix signals (SIGTERM from systemd or the desktop at log-out, SIGINT from Ctrl+C) into a Qt signal on the main thread.
 /// The handler only writes the signal number to a socket pair, the one thing a handler may safely do;
 /// the event loop reads it there. One watcher per process; the default handlers return with its end.
 class UnixSignalWatcher : public QObject
