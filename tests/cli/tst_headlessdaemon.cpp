@@ -101,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(m_portal.forms.load(), forms);
         QCOMPARE(err.count(u"banners are unavailable"_s), 1);
         if (forms) // the history is kept in the state folder
-            QVERIFY(QFile::exists(m_state.filePath(u"Netlatch/com.netlatch.loginRecords.json"_s)));
+            QVERIFY(QFile::exists(m_state.filePath(u"Netlatch/com.netlatch.loginRecords.db"_s)));
     }
 
     // A credential anyone but its owner may read is not the service's secret: nothing is sent with it.

@@ -98,7 +98,7 @@ private Q_SLOTS:
         const auto before = m_t->secretStore.items();
 
         click(pane, "saveButton");
-        const QString alert = message == "用户信息已保存" ? "saveSuccessAlert" : "saveFailureAlert";
+        const char *alert = message == "用户信息已保存" ? "saveSuccessAlert" : "saveFailureAlert";
         QTRY_VERIFY(find<QMessageBox>(alert));
         auto *box = find<QMessageBox>(alert);
         QCOMPARE(pane->findChildren<QMessageBox *>().size(), 1);
