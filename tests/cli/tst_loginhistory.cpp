@@ -19,8 +19,11 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 namespace {
 const QString signedIn = QStringLiteral("✓ 登录成功！");
@@ -157,9 +160,8 @@ private Q_SLOTS:
         const QList<LoginRecord> records = storedRecords().value_or(QList<LoginRecord>());
         QCOMPARE(records.size(), recent + signIns);
         const qint64 cutoff = QDateTime::currentSecsSinceEpoch() - 365 * day;
-        QVERIFY(std::all_of(records.cbegin(), records.cend(), [&](const auto &r) { return r.timestamp >= cutoff; }));
-        QCOMPARE(std::count_if(records.cbegin(), records.cend(), [](const auto &r) { return r.username == "张三"; }),
-                 signIns);
+        QVERIFY(std::all_of(records.cbegin(), records.cend(), [&](auto &r) { return r.timestamp >= cutoff; }));
+        QCOMPARE(std::count_if(records.cbegin(), records.cend(), [](auto &r) { return r.username == "张三"; }), signIns);
     }
 
     // The sign-in itself succeeded, so the exit status stays 0; stderr says once what became of the

@@ -51,8 +51,8 @@ QString describe(const StatisticsData &data)
     QStringList days;
     for (auto day = data.dateDistribution.cbegin(); day != data.dateDistribution.cend(); ++day)
         days << day.key() + ": " + QString::number(day.value());
-    return QStringLiteral("today %1, week %2, month %3; ").arg(data.todayCount).arg(data.weekCount).arg(data.monthCount)
-           + days.join(", ");
+    const QString counts = QStringLiteral("today %1, week %2, month %3; ");
+    return counts.arg(data.todayCount).arg(data.weekCount).arg(data.monthCount) + days.join(", ");
 }
 } // namespace
 
@@ -281,16 +281,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("at");        // and when, on the wall clock there
         QTest::addColumn<QString>("figures");
         const QByteArray shanghai("Asia/Shanghai"), berlin("Europe/Berlin"), santiago("America/Santiago");
-        QTest::newRow("month from 31 March") << shanghai << "2025-02-28T11:59:59 2025-02-28T12:00 2025-03-31T12:00"
-                                             << shanghai << "2025-03-31T12:00" << "today 1, week 1, month 2; 2025-03-31: 1";
-        QTest::newRow("month in a leap year") << shanghai << "2024-02-29T11:59:59 2024-02-29T12:00 2024-03-31T12:00"
-                                              << shanghai << "2024-03-31T12:00" << "today 1, week 1, month 2; 2024-03-31: 1";
+        QTest::newRow("month from 31 March")
+            << shanghai << "2025-02-28T11:59:59 2025-02-28T12:00 2025-03-31T12:00" << shanghai << "2025-03-31T12:00"
+            << "today 1, week 1, month 2; 2025-03-31: 1";
+        QTest::newRow("month in a leap year")
+            << shanghai << "2024-02-29T11:59:59 2024-02-29T12:00 2024-03-31T12:00" << shanghai << "2024-03-31T12:00"
+            << "today 1, week 1, month 2; 2024-03-31: 1";
         // Across the switch to summer time the week is an hour shorter than 7 × 86,400 seconds.
         QTest::newRow("week across summer time")
             << berlin << "2025-03-24T11:59:59 2025-03-24T12:00 2025-03-31T12:00" << berlin << "2025-03-31T12:00"
             << "today 1, week 2, month 3; 2025-03-24: 2, 2025-03-31: 1";
-        QTest::newRow("per day") << shanghai << "2025-03-01T14:59:59 2025-03-01T15:00 2025-03-31T15:00" << shanghai
-                                 << "2025-03-31T15:00" << "today 1, week 1, month 3; 2025-03-01: 1, 2025-03-31: 1";
+        QTest::newRow("per day")
+            << shanghai << "2025-03-01T14:59:59 2025-03-01T15:00 2025-03-31T15:00" << shanghai << "2025-03-31T15:00"
+            << "today 1, week 1, month 3; 2025-03-01: 1, 2025-03-31: 1";
         // 07:30 in Shanghai is 23:30 the day before in UTC. After the user moves to UTC, today's count
         // follows the stored day text and the per-day map the timestamp.
         QTest::newRow("moved to UTC") << shanghai << "2025-03-07T07:30" << QByteArray("UTC") << "2025-03-07T00:30"
@@ -299,7 +302,8 @@ private Q_SLOTS:
         // last sign-in is out of order.
         QTest::newRow("short day in Santiago")
             << santiago << "2024-09-07T23:59:59 2024-09-08T01:00 2024-09-08T23:59:59 2024-09-09T00:00 2024-09-07T12:00"
-            << santiago << "2024-09-09T12:00" << "today 1, week 5, month 5; 2024-09-07: 2, 2024-09-08: 2, 2024-09-09: 1";
+            << santiago << "2024-09-09T12:00"
+            << "today 1, week 5, month 5; 2024-09-07: 2, 2024-09-08: 2, 2024-09-09: 1";
     }
 
     void figuresFollowTheCalendar()
