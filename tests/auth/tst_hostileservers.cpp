@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -60,10 +62,8 @@ void verifyReadBounded(const HostileServer &server)
 
 int posts(const HostileServer &server)
 {
-    int count = 0;
-    for (const QByteArray &request : server.requests())
-        count += request.startsWith("POST ");
-    return count;
+    const QList<QByteArray> requests = server.requests();
+    return int(std::ranges::count_if(requests, [](const QByteArray &request) { return request.startsWith("POST "); }));
 }
 } // namespace
 

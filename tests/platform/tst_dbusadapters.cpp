@@ -117,19 +117,15 @@ private Q_SLOTS:
 
     // Each row runs on a fresh adapter, started, stopped and started twice: a restart must never
     // double an event. "outside" runs it outside any session. Desktops may announce one unlock
-    // through both screen savers, or twice on one; only a change from active is a wake.
+    // through both screen savers, or twice on one; only a change from active is a wake. Each row's
+    // count also shows that the steps turning something on (sleep1, saver1, locked1) are no event.
     void systemEvents_data()
     {
         QTest::addColumn<QString>("steps");
         QTest::addColumn<Counts>("events"); // system wakes, screens wakes, session activations
-        QTest::newRow("sleep begins") << u"sleep1"_s << Counts{0, 0, 0};
         QTest::newRow("sleep ends") << u"sleep1 sleep0"_s << Counts{1, 0, 0};
-        QTest::newRow("freedesktop saver goes away") << u"saver1 saver0"_s << Counts{0, 1, 0};
-        QTest::newRow("gnome saver goes away") << u"gnome1 gnome0"_s << Counts{0, 1, 0};
-        QTest::newRow("savers come on") << u"saver1 gnome1"_s << Counts{0, 0, 0};
         QTest::newRow("one unlock on both savers") << u"saver1 gnome1 saver0 gnome0"_s << Counts{0, 1, 0};
         QTest::newRow("savers go away twice") << u"gnome1 gnome0 gnome0 saver1 saver0"_s << Counts{0, 2, 0};
-        QTest::newRow("session locks") << u"locked1"_s << Counts{0, 0, 0};
         QTest::newRow("session unlocks") << u"locked1 locked0 locked0 locked1 locked0"_s << Counts{0, 0, 2};
         QTest::newRow("display session unlocks") << u"outside locked1 locked0"_s << Counts{0, 0, 1};
         QTest::newRow("stopped") << u"stop sleep0 saver1 saver0 locked1 locked0"_s << Counts{0, 0, 0};
@@ -205,11 +201,9 @@ private Q_SLOTS:
         QCOMPARE(client.currentNetworkSSID(u"wlp2s0"_s), u"larkmead_staff"_s);
         QCOMPARE(client.currentNetworkSSID(u"wlan9"_s), std::nullopt);
 
-        LinuxWifiClient absent(QDBusConnection::sessionBus());
-        QVERIFY(absent.interfaces().isEmpty());
-        QVERIFY(!absent.defaultInterface());
+        LinuxWifiClient absent(QDBusConnection::sessionBus()); // neither service on this bus
+        QVERIFY(absent.interfaces().isEmpty() && !absent.defaultInterface());
         QCOMPARE(absent.supportedInterfaceNames(), std::nullopt);
-        QCOMPARE(absent.currentNetworkSSID(u"wlp2s0"_s), std::nullopt);
     }
 
     // Identical banners are both shown: each asks for a new notification instead of replacing one, with
@@ -235,8 +229,6 @@ private Q_SLOTS:
         StatusBarNotifications::requestNotificationPermission(absent);
         StatusBarNotifications::showNotification(absent, u"登录成功"_s, u"已连接校园网"_s);
         QTRY_COMPARE(log.lines().size(), 2);
-        QVERIFY2(log.lines()[0].startsWith(u"通知权限请求失败: "_s), qPrintable(log.text()));
-        QVERIFY2(log.lines()[1].startsWith(u"通知发送失败: "_s), qPrintable(log.text()));
     }
 
     // A server that reads the body as markup gets it escaped, so that a portal's "<b>&" shows as

@@ -78,13 +78,6 @@ Answer replace(SecretStore &store, const SecretStore::Items &items, int timeoutM
         store.replaceItems(service, items, nullptr, [done](const SecretStore::Result &result) { done(result, {}); });
     }, timeoutMs);
 }
-
-QDBusMessage lockTheCollection()
-{
-    return QDBusInterface(u"org.freedesktop.secrets"_s, u"/org/freedesktop/secrets"_s, u"org.freedesktop.Secret.Service"_s)
-        .call(u"Lock"_s,
-              QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath("/org/freedesktop/secrets/collection/login")}));
-}
 } // namespace
 
 class TestLibsecretSecretStore : public QObject
@@ -112,14 +105,15 @@ private Q_SLOTS:
         QCOMPARE(log.lines(), QStringList());
     }
 
-    // A keyring process that stops answering (SIGSTOP) costs an operation one time limit, and the
-    // event loop keeps turning while it is awaited.
+    // A keyring process that stops answering (SIGSTOP) costs an operation one time limit and one log
+    // line, and the event loop keeps turning while it is awaited.
     void aStoppedKeyringCostsOneLimitWithoutBlocking()
     {
         const QDBusReply<uint> pid = QDBusConnection::sessionBus().interface()->servicePid(u"org.freedesktop.secrets"_s);
         QVERIFY(pid.isValid());
         LibsecretSecretStore store(1000ms);
         QCOMPARE(replace(store, account).result.status, Status::Done);
+        LogCapture log;
         ::kill(pid_t(pid.value()), SIGSTOP);
         auto resume = qScopeGuard([&] { ::kill(pid_t(pid.value()), SIGCONT); });
         const Answer answer = replace(store, {{u"username"_s, "bob"}}, 5000);
@@ -127,6 +121,7 @@ private Q_SLOTS:
         ::kill(pid_t(pid.value()), SIGCONT);
         QCOMPARE(answer.result.status, Status::Unavailable);
         QCOMPARE(answer.result.problem, u"1秒内没有响应"_s);
+        QCOMPARE(log.lines(), QStringList{u"⚠️ 无法使用系统密钥环（Secret Service）: 1秒内没有响应"_s});
         QVERIFY2(answer.turns > 10, qPrintable(QString::number(answer.turns)));
         QTRY_COMPARE_WITH_TIMEOUT(read(store).items, account, 30000); // answering again, nothing replaced
     }
@@ -156,7 +151,10 @@ private Q_SLOTS:
         LibsecretSecretStore store(500ms);
         if (!display) // the first row, while the collection is still open
             QCOMPARE(replace(store, account).result.status, Status::Done);
-        const QDBusMessage locked = lockTheCollection();
+        const QDBusMessage locked =
+            QDBusInterface(u"org.freedesktop.secrets"_s, u"/org/freedesktop/secrets"_s, u"org.freedesktop.Secret.Service"_s)
+                .call(u"Lock"_s, QVariant::fromValue(QList<QDBusObjectPath>{
+                                     QDBusObjectPath("/org/freedesktop/secrets/collection/login")}));
         QVERIFY2(locked.type() == QDBusMessage::ReplyMessage, qPrintable(locked.errorMessage()));
 
         int prompts = 0;
