@@ -114,19 +114,14 @@ private Q_SLOTS:
         QTest::newRow("upgrade of a finished user") << "1.9" << true << true << QList<Screen>{UpdateLog, Settings};
         QTest::newRow("upgrade before the account was set up")
             << "1.9" << true << false << QList<Screen>{UpdateLog, CredentialSetup, Settings};
-        QTest::newRow("resumed on the welcome pages")
-            << "2.0" << false << false << QList<Screen>{Welcome, CredentialSetup, Settings};
         QTest::newRow("resumed on the account setup") << "2.0" << true << false << QList<Screen>{CredentialSetup, Settings};
         QTest::newRow("welcome after an account was set up") << "2.0" << false << true << QList<Screen>{Welcome, Settings};
-        // The version rules: the update log shows when the last one shown is older than 2.0.
-        QTest::newRow("log of 2.0 seen") << "2.0" << true << true << QList<Screen>{Settings};
+        // The version rules: the update log shows when the last one shown is older than 2.0 (the rows
+        // above have seen "2.0").
         QTest::newRow("2.0.0 is 2.0") << "2.0.0" << true << true << QList<Screen>{Settings};
-        QTest::newRow("1.9.9 is older")
-            << "1.9.9" << true << true << QList<Screen>{UpdateLog, Settings};
-        QTest::newRow("10.0 is newer, not text")
-            << "10.0" << true << true << QList<Screen>{Settings};
-        QTest::newRow("abc counts as 0")
-            << "abc" << true << true << QList<Screen>{UpdateLog, Settings};
+        QTest::newRow("1.9.9 is older") << "1.9.9" << true << true << QList<Screen>{UpdateLog, Settings};
+        QTest::newRow("10.0 is newer, not text") << "10.0" << true << true << QList<Screen>{Settings};
+        QTest::newRow("abc counts as 0") << "abc" << true << true << QList<Screen>{UpdateLog, Settings};
     }
 
     void walk()
@@ -138,7 +133,6 @@ private Q_SLOTS:
 
         const bool logShown = screens.first() == Screen::UpdateLog;
         Flow flow(lastShown, welcomeDone, accountDone);
-        QCOMPARE(flow.test.versions.shouldShowUpdateLog(), logShown);
         flow.open();
         QVERIFY(flow.resizes.isEmpty());
         QList<Screen> walked{flow.view->currentScreen()};
@@ -162,7 +156,6 @@ private Q_SLOTS:
                 break;
             }
             QTRY_VERIFY_WITH_TIMEOUT(flow.view->currentScreen() != walked.last(), signInWaitMs);
-            QCOMPARE(flow.view->sizeHint(), MainWindowView::screenSize(flow.view->currentScreen()));
             walked.append(flow.view->currentScreen());
         }
         QCOMPARE(walked, screens);
@@ -203,13 +196,9 @@ private Q_SLOTS:
         const QString emptyFields = CredentialSetupView::emptyFieldsMessage;
         using enum Outcome;
 
-        QTest::newRow("empty name") << none << empty << good << true << Verify << emptyFields << nothing << 0;
-        QTest::newRow("empty password")
-            << none << demo << empty << true << Verify << emptyFields << nothing << 0;
+        QTest::newRow("empty password") << none << demo << empty << true << Verify << emptyFields << nothing << 0;
         QTest::newRow("refused by the portal") << none << demo << "wrong" << true << Verify
                                                << QStringLiteral("用户名或密码错误") << nothing << 1;
-        QTest::newRow("accepted, kept")
-            << none << demo << good << true << Verify << QString() << demoStored << 1;
         QTest::newRow("accepted, switch off")
             << none << demo << good << false << Verify << QString() << nothing << 1;
         QTest::newRow("stored account filled in") << QStringList{demo, good} << QString() << QString() << true
@@ -269,10 +258,10 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(flow.view->currentScreen(), Screen::Settings, signInWaitMs);
             QVERIFY(!flow.find<QMessageBox>(QStringLiteral("verificationAlert")));
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(flow.find<QMessageBox>(QStringLiteral("verificationAlert")),
+            QMessageBox *box = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT((box = flow.find<QMessageBox>(QStringLiteral("verificationAlert"))) &&
+                                         box->isVisible(),
                                      signInWaitMs);
-            auto *box = flow.find<QMessageBox>(QStringLiteral("verificationAlert"));
-            QTRY_VERIFY(box->isVisible());
             QCOMPARE(box->informativeText(), alert);
             QVERIFY(!setup->isVerifying());
             QCoreApplication::processEvents();
@@ -285,36 +274,30 @@ private Q_SLOTS:
 
     void artwork_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QSize>("size");
-
-        QTest::newRow("Logo") << Artwork::imagePath(Artwork::logo) << QSize(150, 150);
-        QTest::newRow("menubar") << Artwork::imagePath(Artwork::menubar) << QSize(400, 250);
-        QTest::newRow("Avatar") << Artwork::imagePath(Artwork::avatar) << QSize(120, 120);
+        QTest::addColumn<QString>("name"); // a picture's resource path, or a symbol
+        for (const QString &picture : {Artwork::logo, Artwork::menubar, Artwork::avatar})
+            QTest::newRow(qPrintable(picture)) << Artwork::imagePath(picture);
         for (const SymbolIcon::Entry &entry : SymbolIcon::table)
-            QTest::newRow(entry.symbol) << QString::fromLatin1(entry.symbol) << QSize();
+            QTest::newRow(entry.symbol) << QString::fromLatin1(entry.symbol);
     }
 
     // Every picture and every symbol's bundled fallback is compiled in and draws something.
     void artwork()
     {
-        QFETCH(QString, path);
-        QFETCH(QSize, size);
-
+        QFETCH(QString, name);
         SymbolIcon::setUseIconTheme(false);
         QImage image;
-        if (size.isValid()) {
-            QSvgRenderer renderer(path);
+        if (name.startsWith(u':')) {
+            QSvgRenderer renderer(name);
             QVERIFY(renderer.isValid());
-            QCOMPARE(renderer.defaultSize(), size);
-            image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+            image = QImage(renderer.defaultSize(), QImage::Format_ARGB32_Premultiplied);
             image.fill(Qt::transparent);
             QPainter painter(&image);
             renderer.render(&painter);
         } else {
-            image = SymbolIcon::pixmap(path, 24, Qt::red).toImage();
-            QCOMPARE(image.size(), QSize(24, 24));
+            image = SymbolIcon::pixmap(name, 24, Qt::red).toImage();
         }
+        QVERIFY(!image.isNull());
         int drawn = 0;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)

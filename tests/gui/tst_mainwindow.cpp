@@ -5,7 +5,6 @@
 
 #include "desktop/DockIconManager.h"
 #include "gui/shell/AppDelegate.h"
-#include "gui/shell/MainWindowView.h"
 
 #include <QApplication>
 #include <QRegularExpression>
@@ -15,8 +14,9 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-/// The main window as the delegate makes and moves it, on the offscreen platform: its first size from
-/// the stored facts, the resize guard, the centre kept, and the same window after a close.
+/// The main window as the delegate makes and moves it, on the offscreen platform: the resize guard with
+/// the centre kept, and the engine told of the application's activation. (Reopening after a close or a
+/// minimise, and a screen change meanwhile, run on a real desktop in tests/app/tst_desktop.cpp.)
 namespace {
 // The window's own warnings among the captured lines (the screens log their flow steps too).
 QStringList windowLines(const LogCapture &log)
@@ -37,19 +37,6 @@ class TestMainWindow : public QObject
     std::unique_ptr<DockIconManager> m_dock;
     std::unique_ptr<AppDelegate> m_delegate;
 
-    // The main window opened with these stored facts; nullptr when it never got on screen.
-    QWidget *openWindow(bool updateLogSeen, bool welcomeShown, bool credentialsSetUp)
-    {
-        Preferences &preferences = m_app->preferences;
-        preferences.setText(PreferenceKeys::lastShownVersion,
-                            updateLogSeen ? VersionManager::currentVersion : u"1.0"_s);
-        preferences.setBool(PreferenceKeys::hasShownWelcome, welcomeShown);
-        preferences.setBool(PreferenceKeys::hasSetupCredentials, credentialsSetUp);
-        m_delegate->createMainWindow();
-        QWidget *window = m_delegate->mainWindow();
-        return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -66,48 +53,26 @@ private Q_SLOTS:
         m_app.reset();
     }
 
-    void firstSizeFromTheStoredFacts_data()
-    {
-        QTest::addColumn<bool>("updateLogSeen");
-        QTest::addColumn<bool>("welcomeShown");
-        QTest::addColumn<bool>("credentialsSetUp");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("first launch: update log") << false << false << false << QSize(600, 650);
-        QTest::newRow("update log seen: welcome") << true << false << false << QSize(600, 600);
-        QTest::newRow("welcome seen: credential setup") << true << true << false << QSize(500, 500);
-        QTest::newRow("everything done: settings") << true << true << true << QSize(700, 500);
-    }
-
-    void firstSizeFromTheStoredFacts()
-    {
-        QFETCH(bool, updateLogSeen);
-        QFETCH(bool, welcomeShown);
-        QFETCH(bool, credentialsSetUp);
-        QFETCH(QSize, size);
-        QWidget *window = openWindow(updateLogSeen, welcomeShown, credentialsSetUp);
-        QVERIFY(window);
-        QCOMPARE(window->size(), size);
-        QCOMPARE(window->minimumSize(), window->maximumSize()); // not resizable
-        QCOMPARE(QRectF(window->frameGeometry()).center(),
-                 QRectF(window->screen()->availableGeometry()).center());
-        // A resize keeps the centre where it was.
-        const QPoint origin = window->frameGeometry().topLeft();
-        m_delegate->resizeWindow(500, 500);
-        QTRY_COMPARE(window->size(), QSize(500, 500));
-        QCOMPARE(window->frameGeometry().topLeft(),
-                 origin + QPoint(size.width() - 500, size.height() - 500) / 2);
-    }
-
-    // Two requests of one turn both pass (the flag is set when the first one runs); a third while
-    // the guard holds is dropped with its line; once the guard is over a request passes again.
+    // The window opens centred, at the size of its first screen, and keeps its centre when resized.
+    // Two requests of one turn both pass (the flag is set when the first one runs); a third while the
+    // guard holds is dropped with its line; once the guard is over a request passes again.
     void resizeGuard()
     {
         LogCapture log;
-        QWidget *window = openWindow(true, true, true);
-        QVERIFY(window);
+        m_app->preferences.setText(PreferenceKeys::lastShownVersion, VersionManager::currentVersion);
+        m_app->preferences.setBool(PreferenceKeys::hasShownWelcome, true);
+        m_app->preferences.setBool(PreferenceKeys::hasSetupCredentials, true);
+        m_delegate->createMainWindow();
+        QWidget *window = m_delegate->mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const auto centre = [window] { return QRectF(window->frameGeometry()).center(); };
+        QCOMPARE(centre(), QRectF(window->screen()->availableGeometry()).center());
+        QCOMPARE(window->size(), QSize(700, 500)); // the settings
+        QCOMPARE(window->minimumSize(), window->maximumSize()); // not resizable by hand
         m_app->notifications.post(Notifications::ResizeWindowForWelcome);
         m_app->notifications.post(Notifications::ResizeWindowForCredentialSetup);
         QTRY_COMPARE(window->size(), QSize(500, 500));
+        QCOMPARE(centre(), QRectF(window->screen()->availableGeometry()).center()); // kept where it was
         QVERIFY(m_delegate->isResizingWindow());
         QCOMPARE(windowLines(log), QStringList());
 
@@ -117,27 +82,6 @@ private Q_SLOTS:
         QCOMPARE(window->size(), QSize(500, 500));
         m_app->notifications.post(Notifications::ResizeWindowForSettings);
         QTRY_COMPARE(window->size(), QSize(700, 500));
-    }
-
-    // Closing hides the window; a screen change meanwhile takes effect at the next show (finishing the
-    // setup from the tray must not leave the settings cut off); reopening shows the same window, also
-    // from minimised.
-    void closeResizeReopen()
-    {
-        QWidget *window = openWindow(true, true, false);
-        QVERIFY(window);
-        auto *view = window->findChild<MainWindowView *>();
-        QVERIFY(window->close());
-        m_app->notifications.post(Notifications::ResizeWindowForSettings);
-        QCoreApplication::processEvents();
-
-        window->showMinimized();
-        QVERIFY(m_delegate->applicationShouldHandleReopen());
-        QCOMPARE(m_delegate->mainWindow(), window);
-        QVERIFY(window->isVisible() && !window->isMinimized());
-        QTRY_COMPARE(window->size(), QSize(700, 500));
-        QCOMPARE(window->findChild<MainWindowView *>(), view);
-        QCOMPARE(QApplication::topLevelWidgets().count(window), 1);
     }
 
     // The application becoming active (as Qt reports it) reaches the engine and, a moment later,
