@@ -13,9 +13,10 @@
 
 using namespace Qt::StringLiterals;
 
-// The site answers /<status> with that status and redirects /to/<status> there (/tls/<status> there
-// over https). As the portal's host is 127.0.0.1 too when a probe is given the site's address as the
-// portal's, such a redirect leads to the portal; 127.0.0.2 names a portal elsewhere.
+// The site answers /<status> with that status and redirects /to/<status> there. As the portal's host is
+// 127.0.0.1 too when a probe is given the site's address as the portal's, such a redirect leads to the
+// portal; 127.0.0.2 names a portal elsewhere. (Which redirects vouch for a wired network end to end:
+// tst_headlessdaemon.)
 class TestConnectivityProbe : public QObject
 {
     Q_OBJECT
@@ -32,9 +33,6 @@ private Q_SLOTS:
     {
         m_site.server().Get(R"(/(\d+))", [](const auto &req, auto &res) { res.status = std::stoi(req.matches[1]); });
         m_site.server().Get(R"(/to/(\d+))", [](const auto &req, auto &res) { res.set_redirect("/" + req.matches[1].str()); });
-        m_site.server().Get(R"(/tls/(\d+))", [this](const auto &req, auto &res) {
-            res.set_redirect("https://" + m_site.address().toStdString() + "/" + req.matches[1].str());
-        });
         QVERIFY(m_site.start());
     }
 
@@ -47,22 +45,19 @@ private Q_SLOTS:
         const QString elsewhere = u"127.0.0.2:18080"_s;
         QTest::newRow("204") << u"/204"_s << elsewhere << Reachable;
         QTest::newRow("404") << u"/404"_s << elsewhere << Unreachable;
-        QTest::newRow("500") << u"/500"_s << elsewhere << Unreachable;
         QTest::newRow("redirect to 204") << u"/to/204"_s << elsewhere << Reachable;
         QTest::newRow("redirect to 404") << u"/to/404"_s << elsewhere << Unreachable;
         QTest::newRow("no portal address") << u"/to/204"_s << QString() << Reachable;
         // Before sign-in the portal answers every request with its sign-in page, which says nothing of
-        // the internet; the redirect itself vouches for the network, but only with the portal's own scheme.
+        // the internet; the redirect itself is the answer.
         QTest::newRow("redirect to the portal") << u"/to/204"_s << m_site.address() << PortalRedirect;
-        QTest::newRow("https to the portal's host and port") << u"/tls/204"_s << m_site.address() << Unreachable;
     }
 
     void finalAnswerDecides()
     {
         QFETCH(QString, path);
         QFETCH(QString, portalAddress);
-        QFETCH(ConnectivityProbe::Answer, answer);
-        QCOMPARE(ConnectivityProbe::probe(m_site.url(path), AutoLoginManager::probeTimeout, portalAddress), answer);
+        QTEST(ConnectivityProbe::probe(m_site.url(path), AutoLoginManager::probeTimeout, portalAddress), "answer");
     }
 
     // Signed out, every probe is sent to the portal: the journal hears of it once, and again only after

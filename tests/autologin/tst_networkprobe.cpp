@@ -20,13 +20,9 @@ class TestNetworkProbe : public QObject
     QTemporaryDir m_dir;
     Preferences m_preferences{std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat)};
     std::optional<FakeWifiClient> m_wifi;
-    std::optional<FakeLocationAuthorization> m_location;
+    FakeLocationAuthorization m_location{LocationAuthorization::AuthorizedAlways}; // as on Linux, always
 
-    NetworkProbe probe(LocationAuthorization::Status permission = LocationAuthorization::AuthorizedAlways)
-    {
-        m_location.emplace(permission);
-        return NetworkProbe(*m_wifi, *m_location, m_preferences, u"http://127.0.0.1:9"_s, QString());
-    }
+    NetworkProbe probe() { return NetworkProbe(*m_wifi, m_location, m_preferences, u"http://127.0.0.1:9"_s, QString()); }
 
 private Q_SLOTS:
     void init() { m_wifi.emplace(); }
@@ -64,17 +60,6 @@ private Q_SLOTS:
         m_wifi->interfaceNames = QStringList{u"wlp1"_s, u"wlp2"_s};
         m_wifi->ssidByName = secondSource;
         QTEST(probe().getCurrentWiFiSSID(), "ssid");
-    }
-
-    // Only "always" lets the lookup go ahead; the permission is asked for only when it was never asked.
-    void withoutPermissionNoSourceIsAsked()
-    {
-        m_wifi->interfaceList = {station(u"wlan0"_s, "larkmead_staff")};
-        for (const auto status : {LocationAuthorization::NotDetermined, LocationAuthorization::Denied}) {
-            QCOMPARE(probe(status).getCurrentWiFiSSID(), std::nullopt);
-            QCOMPARE(m_location->requestCount, status == LocationAuthorization::NotDetermined ? 1 : 0);
-        }
-        QCOMPARE(m_wifi->lookups.load(), 0);
     }
 
     void campusNetworksMatchExactly_data()
