@@ -29,7 +29,6 @@ using namespace Qt::StringLiterals;
 namespace {
 const QString NetworkManager = u"org.freedesktop.NetworkManager"_s;
 const QString reconnectLine = u"📶 检测到网络连接断开，检查是否需要自动联网..."_s;
-
 } // namespace
 
 /// The engine on a private system bus with python-dbusmock's NetworkManager: its connectivity

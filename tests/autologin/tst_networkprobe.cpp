@@ -1,11 +1,20 @@
 #include "FakeLocationAuthorization.h"
 #include "FakeWifiClient.h"
+#include "LocalHttpServer.h"
+#include "LogCapture.h"
+#include "autologin/ConnectivityProbe.h"
 #include "autologin/NetworkProbe.h"
 #include "store/Preferences.h"
 
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <httplib.h>
+
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using Mode = WifiClient::InterfaceMode;
@@ -13,6 +22,11 @@ using Interface = WifiClient::Interface;
 using SSIDsByName = QMap<QString, QString>;
 const auto station = FakeWifiClient::station;
 
+// The SSID lookup and the campus network test; then the connectivity probe against a loopback site.
+// The site answers /<status> with that status and redirects /to/<status> there. As the portal's host is
+// 127.0.0.1 too when a probe is given the site's address as the portal's, such a redirect leads to the
+// portal; 127.0.0.2 names a portal elsewhere. (Which redirects vouch for a wired network end to end:
+// tst_headlessdaemon.)
 class TestNetworkProbe : public QObject
 {
     Q_OBJECT
@@ -20,15 +34,24 @@ class TestNetworkProbe : public QObject
     QTemporaryDir m_dir;
     Preferences m_preferences{std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat)};
     std::optional<FakeWifiClient> m_wifi;
-    std::optional<FakeLocationAuthorization> m_location;
+    FakeLocationAuthorization m_location{LocationAuthorization::AuthorizedAlways}; // as on Linux, always
+    LocalHttpServer m_site;
 
-    NetworkProbe probe(LocationAuthorization::Status permission = LocationAuthorization::AuthorizedAlways)
+    NetworkProbe probe() { return NetworkProbe(*m_wifi, m_location, m_preferences, u"http://127.0.0.1:9"_s, QString()); }
+
+    static bool reachable(const QString &url, const QString &portalAddress = QString())
     {
-        m_location.emplace(permission);
-        return NetworkProbe(*m_wifi, *m_location, m_preferences, u"http://127.0.0.1:9"_s, QString());
+        return NetworkProbe::checkNetworkConnection(url, NetworkProbe::probeTimeout, portalAddress);
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        m_site.server().Get(R"(/(\d+))", [](const auto &req, auto &res) { res.status = std::stoi(req.matches[1]); });
+        m_site.server().Get(R"(/to/(\d+))", [](const auto &req, auto &res) { res.set_redirect("/" + req.matches[1].str()); });
+        QVERIFY(m_site.start());
+    }
+
     void init() { m_wifi.emplace(); }
 
     // The interface list first (interfaces not joined, or joined without an SSID, are passed over; the
@@ -66,17 +89,6 @@ private Q_SLOTS:
         QTEST(probe().getCurrentWiFiSSID(), "ssid");
     }
 
-    // Only "always" lets the lookup go ahead; the permission is asked for only when it was never asked.
-    void withoutPermissionNoSourceIsAsked()
-    {
-        m_wifi->interfaceList = {station(u"wlan0"_s, "larkmead_staff")};
-        for (const auto status : {LocationAuthorization::NotDetermined, LocationAuthorization::Denied}) {
-            QCOMPARE(probe(status).getCurrentWiFiSSID(), std::nullopt);
-            QCOMPARE(m_location->requestCount, status == LocationAuthorization::NotDetermined ? 1 : 0);
-        }
-        QCOMPARE(m_wifi->lookups.load(), 0);
-    }
-
     void campusNetworksMatchExactly_data()
     {
         QTest::addColumn<QByteArray>("ssid"); // empty: no source can tell it
@@ -100,6 +112,65 @@ private Q_SLOTS:
         if (!ssid.isEmpty())
             m_wifi->interfaceList = {station(u"wlan0"_s, ssid)};
         QTEST(probe().isConnectedToSchoolWiFi(), "campus");
+    }
+
+    void finalAnswerDecides_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("portalAddress");
+        QTest::addColumn<ConnectivityProbe::Answer>("answer");
+        using enum ConnectivityProbe::Answer;
+        const QString elsewhere = u"127.0.0.2:18080"_s;
+        QTest::newRow("204") << u"/204"_s << elsewhere << Reachable;
+        QTest::newRow("404") << u"/404"_s << elsewhere << Unreachable;
+        QTest::newRow("redirect to 204") << u"/to/204"_s << elsewhere << Reachable;
+        QTest::newRow("redirect to 404") << u"/to/404"_s << elsewhere << Unreachable;
+        QTest::newRow("no portal address") << u"/to/204"_s << QString() << Reachable;
+        // Before sign-in the portal answers every request with its sign-in page, which says nothing of
+        // the internet; the redirect itself is the answer.
+        QTest::newRow("redirect to the portal") << u"/to/204"_s << m_site.address() << PortalRedirect;
+    }
+
+    void finalAnswerDecides()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, portalAddress);
+        QTEST(ConnectivityProbe::probe(m_site.url(path), NetworkProbe::probeTimeout, portalAddress), "answer");
+    }
+
+    // Signed out, every probe is sent to the portal: the journal hears of it once, and again only after
+    // the network was reached in between.
+    void redirectsToThePortalAreLoggedOnChange()
+    {
+        LogCapture log;
+        const QString toPortal = m_site.url(u"/to/204"_s), reached = m_site.url(u"/204"_s);
+        for (const QString &url : {reached, toPortal, toPortal, toPortal, reached, toPortal})
+            reachable(url, m_site.address());
+        QCOMPARE(log.countStartingWith(u"⚠️ 网络检测被重定向到认证服务器"_s), 2);
+    }
+
+    void unparsableURLsAreUnreachable()
+    {
+        for (const char *url : {"", "not a url", "http://", "http:// 127.0.0.1/", "ftp://127.0.0.1/", "127.0.0.1"})
+            QVERIFY2(!reachable(QString::fromLatin1(url)), url);
+    }
+
+    // A server that takes the connection and the request and never answers: the probe gives up and
+    // closes the connection. Meanwhile a call from another thread gets its answer.
+    void aSilentServerIsUnreachableAndHoldsUpNoOtherCall()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        bool silentResult = true;
+        std::thread worker([&] { silentResult = reachable(u"http://127.0.0.1:%1/"_s.arg(silent.serverPort())); });
+        const bool connected = silent.waitForNewConnection(10000);
+        const bool mainResult = reachable(m_site.url(u"/204"_s));
+        worker.join();
+        QVERIFY(connected);
+        QCOMPARE(std::pair(silentResult, mainResult), std::pair(false, true));
+        QTcpSocket *connection = silent.nextPendingConnection();
+        QVERIFY(connection->state() == QAbstractSocket::UnconnectedState || connection->waitForDisconnected(10000));
+        QVERIFY(connection->readAll().startsWith("HEAD / HTTP/1.1\r\n"));
     }
 };
 

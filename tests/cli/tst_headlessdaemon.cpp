@@ -14,11 +14,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-const QString signedInLine = u"✅ 自动联网成功，已发送通知"_s;
-const QString notVouchedLine = u"网络检测未被重定向到认证服务器"_s;
-} // namespace
-
 class TestHeadlessDaemon : public QObject
 {
     Q_OBJECT
@@ -94,7 +89,8 @@ private Q_SLOTS:
         QString err;
         connect(&daemon, &QProcess::readyReadStandardError, this, [&] { err += daemon.readAllStandardError(); });
         daemon.start(QStringLiteral(NETLATCHCTL_PATH), {"daemon", "--verbose"});
-        QVERIFY(QTest::qWaitFor([&] { return err.contains(forms ? signedInLine : notVouchedLine); }, 30000));
+        const QString outcome = forms ? u"✅ 自动联网成功，已发送通知"_s : u"网络检测未被重定向到认证服务器"_s;
+        QVERIFY(QTest::qWaitFor([&] { return err.contains(outcome); }, 30000));
         ::kill(pid_t(daemon.processId()), SIGTERM);
         QVERIFY(daemon.waitForFinished(30000));
         QVERIFY2(err.contains(u"启动时检查"_s), qPrintable(err));
