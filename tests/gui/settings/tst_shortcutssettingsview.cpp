@@ -115,7 +115,6 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         open();
         QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
-        QCOMPARE(recorder(showWindow)->text(), recording);
         m_field->setFocus();
         typeKey(Qt::Key_Control, Qt::ControlModifier, 37); // a bare modifier is no key
         QVERIFY(m_shortcuts->isRecording());
@@ -136,7 +135,6 @@ private Q_SLOTS:
     {
         m_preferences->setData(PreferenceKeys::showWindowShortcut, KeyComboCodable::encode({49, ctrl}));
         open();
-        QCOMPARE(recorder(quickLogin)->text(), unset);
         QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
         QVERIFY(m_hotKeys->live.empty());
         QTest::mouseClick(recorder(showWindow), Qt::LeftButton);
