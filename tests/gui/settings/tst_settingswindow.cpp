@@ -88,7 +88,6 @@ private Q_SLOTS:
         m_t->storeAccount("old", "old-pw");
         auto *pane = showPane<GeneralSettingsView>();
         QTRY_COMPARE(find<QLineEdit>("usernameField")->text(), QStringLiteral("old"));
-        QCOMPARE(find<QLineEdit>("passwordField")->text(), QStringLiteral("old-pw"));
         find<QLineEdit>("usernameField")->setText("demo");
         find<QLineEdit>("passwordField")->setText(password);
         if (!saveSwitch)
@@ -232,10 +231,8 @@ private Q_SLOTS:
         QCOMPARE(window->selectedSection(), SettingsSection::statistics);
         QTest::keyClick(find("sidebarRow3"), Qt::Key_Up);
         QCOMPARE(window->selectedSection(), SettingsSection::autoLogin);
-        QVERIFY(window->pane(SettingsSection::autoLogin)->isVisible());
         m_t->notifications.post(Notifications::SwitchToAboutSection);
         QCOMPARE(window->selectedSection(), SettingsSection::about);
-        QVERIFY(!window->pane(SettingsSection::autoLogin)->isVisible());
         click(window, "quitRow");
         QCOMPARE(m_quits, 1);
         m_pane.reset();
