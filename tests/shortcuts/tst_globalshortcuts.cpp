@@ -82,33 +82,22 @@ private Q_SLOTS:
         QCOMPARE(KeyPositions::evdevCode(52), std::nullopt); // a code the Mac never assigned
     }
 
+    // Each shortcut has a registration of its own, dropped with the shortcut; a press reaches an
+    // action only when both its signature and its ID are that action's.
     void registration()
     {
         GlobalShortcutsManager shortcuts = manager();
-
         shortcuts.setShowWindowShortcut(KeyCombo{49, ctrl | opt});
         shortcuts.setQuickLoginShortcut(cmdShiftL);
         QCOMPARE(m_hotKeys->liveRegistrations(),
                  (QList<Registration>{{37, 0x300, QLGN, 1}, {49, 0x1800, SWIN, 2}}));
-        QVERIFY(shortcuts.hotKeyRefs()[0] && shortcuts.hotKeyRefs()[1]);
 
         shortcuts.setQuickLoginShortcut(std::nullopt);
         QCOMPARE(m_preferences->dataValue(PreferenceKeys::quickLoginShortcut), std::nullopt);
-        QVERIFY(!shortcuts.hotKeyRefs()[0] && shortcuts.hotKeyRefs()[1]);
         QCOMPARE(m_hotKeys->liveRegistrations(), (QList<Registration>{{49, 0x1800, SWIN, 2}}));
 
-        m_hotKeys->refused.append({37, 0x300});
-        shortcuts.setQuickLoginShortcut(cmdShiftL);
-        QCOMPARE(shortcuts.quickLoginShortcut(), cmdShiftL); // stored even though the desktop refused it
-        QVERIFY(!shortcuts.hotKeyRefs()[0] && shortcuts.hotKeyRefs()[1]);
-
-        // A later manager (the next start) registers what is stored.
-        m_hotKeys->refused.clear();
-        GlobalShortcutsManager next = manager();
-        QVERIFY(next.hotKeyRefs()[0] && next.hotKeyRefs()[1]);
-
-        QSignalSpy quickLogin(&next, &GlobalShortcutsManager::quickLoginPressed);
-        QSignalSpy showWindow(&next, &GlobalShortcutsManager::showWindowPressed);
+        QSignalSpy quickLogin(&shortcuts, &GlobalShortcutsManager::quickLoginPressed);
+        QSignalSpy showWindow(&shortcuts, &GlobalShortcutsManager::showWindowPressed);
         m_hotKeys->press(GlobalShortcutsManager::showWindowHotKey);
         m_hotKeys->press({QLGN, 2});
         QCOMPARE(quickLogin.size(), 0);

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QtTest>
 
@@ -61,16 +62,17 @@ private Q_SLOTS:
         QTest::addColumn<bool>("saveSwitch");
         QTest::addColumn<QString>("storeTrouble"); // "", "failAdds", "unavailable"
         QTest::addColumn<QString>("message"); // of the alert; "用户信息已保存" is the success alert's
-        QTest::addColumn<QStringList>("storedAfter"); // account names of the items left
+        QTest::addColumn<QStringList>("storedAfter"); // the items left, as "account=secret"
 
-        const QStringList old{"username", "password"};
+        const QStringList old{"username=old", "password=old-pw"};
         const QString saved = "用户信息已保存", failed = GeneralSettingsView::saveFailedMessage;
         QTest::newRow("empty password leaves the store alone")
             << "" << true << "" << GeneralSettingsView::emptyFieldsMessage << old;
-        QTest::newRow("saves the account") << "new-pw" << true << "" << saved << old;
+        QTest::newRow("saves the account")
+            << "new-pw" << true << "" << saved << QStringList{"username=demo", "password=new-pw"};
         QTest::newRow("switch off forgets the stored account")
             << "new-pw" << false << "" << saved << QStringList();
-        QTest::newRow("failing store") << "new-pw" << true << "failAdds" << failed << QStringList{"username"};
+        QTest::newRow("failing store") << "new-pw" << true << "failAdds" << failed << QStringList{"username=demo"};
         QTest::newRow("switch off with the store out of reach is no success")
             << "new-pw" << false << "unavailable" << failed << old;
     }
@@ -86,7 +88,6 @@ private Q_SLOTS:
         m_t->storeAccount("old", "old-pw");
         auto *pane = showPane<GeneralSettingsView>();
         QTRY_COMPARE(find<QLineEdit>("usernameField")->text(), QStringLiteral("old"));
-        QCOMPARE(find<QLineEdit>("passwordField")->text(), QStringLiteral("old-pw"));
         find<QLineEdit>("usernameField")->setText("demo");
         find<QLineEdit>("passwordField")->setText(password);
         if (!saveSwitch)
@@ -95,49 +96,45 @@ private Q_SLOTS:
             m_t->secretStore.failAddsOf(KeychainHelper::passwordAccount);
         if (storeTrouble == "unavailable")
             m_t->secretStore.setStatus(SecretStore::Status::Unavailable);
-        const auto before = m_t->secretStore.items();
 
         click(pane, "saveButton");
         const char *alert = message == "用户信息已保存" ? "saveSuccessAlert" : "saveFailureAlert";
         QTRY_VERIFY(find<QMessageBox>(alert));
-        auto *box = find<QMessageBox>(alert);
         QCOMPARE(pane->findChildren<QMessageBox *>().size(), 1);
-        QCOMPARE(box->informativeText(), message);
-        QStringList accounts;
+        QCOMPARE(find<QMessageBox>(alert)->informativeText(), message);
+        QStringList stored;
         for (const auto &item : m_t->secretStore.items())
-            accounts.append(item.account);
-        QCOMPARE(accounts, storedAfter);
-        if (password.isEmpty())
-            QCOMPARE(m_t->secretStore.items(), before);
-        if (message == "用户信息已保存" && saveSwitch) {
-            QCOMPARE(m_t->secretStore.items(),
-                     (QList<FakeSecretStore::Item>{{KeychainHelper::service, KeychainHelper::usernameAccount, "demo"},
-                                                   {KeychainHelper::service, KeychainHelper::passwordAccount,
-                                                    password.toUtf8()}}));
-        }
+            stored.append(item.account + '=' + QString::fromUtf8(item.data));
+        QCOMPARE(stored, storedAfter);
     }
 
+    // A sign-in by hand reads the stored account. A keyring it cannot unlock is said in the status
+    // line, not taken for a missing account, and the fields stay as they were.
     void connectButton_data()
     {
-        QTest::addColumn<bool>("withAccount");
+        QTest::addColumn<QString>("keyring"); // "empty", "account", "locked" (over an account)
         QTest::addColumn<QString>("message");
-        QTest::newRow("no account") << false << GeneralSettingsView::noAccountMessage;
-        QTest::newRow("stored account signs in") << true << HTTPAuthService::successStatus;
+        QTest::newRow("no account") << "empty" << GeneralSettingsView::noAccountMessage;
+        QTest::newRow("stored account signs in") << "account" << HTTPAuthService::successStatus;
+        QTest::newRow("locked keyring") << "locked" << GeneralSettingsView::keyringLockedMessage;
     }
 
     void connectButton()
     {
-        QFETCH(bool, withAccount);
+        QFETCH(QString, keyring);
         QFETCH(QString, message);
-        if (withAccount)
+        if (keyring != "empty")
             m_t->storeAccount(m_t->acceptedUsername, m_t->acceptedPassword);
+        if (keyring == "locked")
+            m_t->secretStore.setStatus(SecretStore::Status::Locked);
         click(showPane<GeneralSettingsView>(), "connectButton");
         QTRY_COMPARE(find<QLabel>("statusMessage")->text(), message);
         QTRY_VERIFY(!m_t->authService->isAuthenticating());
         QVERIFY(find<QLabel>("statusIcon")->isVisible());
-        QCOMPARE(find<QLabel>("statusIcon")->property("failed").toBool(), !withAccount);
+        QCOMPARE(find<QLabel>("statusIcon")->property("failed").toBool(), keyring != "account");
+        QCOMPARE(find<QLineEdit>("usernameField")->text(), keyring == "account" ? m_t->acceptedUsername : "");
         QCOMPARE(int(m_t->statistics->loadLoginRecords().size()), m_t->loginPosts.load());
-        QCOMPARE(m_t->loginPosts.load(), int(withAccount));
+        QCOMPARE(m_t->loginPosts.load(), int(keyring == "account"));
     }
 
     void resetForgetsAccountAndFirstRunAndQuits()
@@ -149,6 +146,8 @@ private Q_SLOTS:
         auto *pane = showPane<GeneralSettingsView>();
         click(pane, "resetButton");
         QCOMPARE(m_t->secretStore.items().size(), 2); // nothing happens before the confirmation
+        // Return or Space on the alert cancels.
+        QCOMPARE(find<QMessageBox>("resetAlert")->defaultButton()->text(), QStringLiteral("取消"));
         click(find("resetAlert"), "confirmResetButton");
         QVERIFY(m_t->secretStore.items().isEmpty());
         QCOMPARE(m_quits, 0); // the quit waits its half second
@@ -159,20 +158,6 @@ private Q_SLOTS:
         const QByteArray written = file.readAll();
         QVERIFY(!written.contains("hasShownWelcome"));
         QVERIFY(written.contains("autoLoginEnabled=true"));
-    }
-
-    void dockAndEngineOwner()
-    {
-        m_t->context().engineOwnerPid = 4242;
-        // Where the desktop cannot hide the entry, the switch says so and stays put.
-        m_t->context().dockIconSupported = false;
-        showPane<GeneralSettingsView>();
-        QVERIFY(!find("hideDockIconSwitch")->isEnabled() && find("dockUnsupportedNote")->isVisible());
-        // Without an engine of its own the pane names the daemon's PID and only writes the switch.
-        auto *autoLogin = showPane<AutoLoginSettingsView>();
-        QCOMPARE(find<QLabel>("engineOwner")->text(), QStringLiteral("后台进程（PID 4242）"));
-        click(autoLogin, "autoLoginSwitch");
-        QVERIFY(m_t->preferences.boolValue(PreferenceKeys::autoLoginEnabled));
     }
 
     void refreshLine_data()
@@ -207,7 +192,6 @@ private Q_SLOTS:
         QCOMPARE(pane->refreshLogs().size(), 2);
         QVERIFY2(pane->refreshLogs().first().endsWith("] 刷新完成 - " + lineEnd),
                  qPrintable(pane->refreshLogs()[0]));
-        QVERIFY(pane->refreshLogs().last().endsWith("] 开始刷新状态..."));
         QVERIFY(lineEnd.contains(find<QLabel>("currentWiFi")->text() + "（"));
         QVERIFY(lineEnd.endsWith(find<QLabel>("networkState")->text()));
     }
@@ -223,8 +207,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!pane->isRefreshing());
         QCOMPARE(pane->refreshLogs().size(), AutoLoginSettingsView::maxLogLines);
         QVERIFY(!pane->refreshLogs().join('\n').contains("网络: 未连接"));
-        click(pane, "clearLogButton");
-        QVERIFY(pane->refreshLogs().isEmpty());
     }
 
     void lateResultAfterPaneClosed()
@@ -249,10 +231,8 @@ private Q_SLOTS:
         QCOMPARE(window->selectedSection(), SettingsSection::statistics);
         QTest::keyClick(find("sidebarRow3"), Qt::Key_Up);
         QCOMPARE(window->selectedSection(), SettingsSection::autoLogin);
-        QVERIFY(window->pane(SettingsSection::autoLogin)->isVisible());
         m_t->notifications.post(Notifications::SwitchToAboutSection);
         QCOMPARE(window->selectedSection(), SettingsSection::about);
-        QVERIFY(!window->pane(SettingsSection::autoLogin)->isVisible());
         click(window, "quitRow");
         QCOMPARE(m_quits, 1);
         m_pane.reset();

@@ -58,10 +58,16 @@ class TestX11HotKeys : public QObject
 {
     Q_OBJECT
 
-    std::optional<TestAppContext> m_app;
-    std::optional<X11HotKeyService> m_hotKeys;
-    std::optional<QtKeyDownMonitor> m_monitor;
-    std::optional<GlobalShortcutsManager> m_shortcuts;
+    // A quick sign-in hot key wired as the tray wires it, signing in at a local portal.
+    struct Fixture
+    {
+        TestAppContext app;
+        X11HotKeyService hotKeys{QProcessEnvironment()};
+        QtKeyDownMonitor monitor;
+        GlobalShortcutsManager shortcuts{app.preferences, hotKeys, monitor};
+    };
+    std::optional<Fixture> m_f;
+    GlobalShortcutsManager *m_shortcuts = nullptr;
     int m_signedIn = 0;
 
 private Q_SLOTS:
@@ -73,28 +79,19 @@ private Q_SLOTS:
             QSKIP("xdotool is not installed: no way to press keys on the X server");
     }
 
-    // A quick sign-in hot key wired as the tray wires it, signing in at a local portal.
     void init()
     {
-        m_app.emplace();
-        m_app->storeAccount(m_app->acceptedUsername, m_app->acceptedPassword);
-        m_app->notifications.addObserver(Notifications::LoginSuccess,
-                                         [this](const QVariantMap &) { ++m_signedIn; });
+        m_f.emplace();
+        m_shortcuts = &m_f->shortcuts;
+        m_f->app.storeAccount(m_f->app.acceptedUsername, m_f->app.acceptedPassword);
+        m_f->app.notifications.addObserver(Notifications::LoginSuccess,
+                                           [this](const QVariantMap &) { ++m_signedIn; });
         m_signedIn = 0;
-        m_hotKeys.emplace(QProcessEnvironment());
-        m_monitor.emplace();
-        m_shortcuts.emplace(m_app->preferences, *m_hotKeys, *m_monitor);
-        connect(&*m_shortcuts, &GlobalShortcutsManager::quickLoginPressed, this, [this] {
-            m_app->authService->login(m_app->acceptedUsername, m_app->acceptedPassword);
+        connect(m_shortcuts, &GlobalShortcutsManager::quickLoginPressed, this, [this] {
+            m_f->app.authService->login(m_f->app.acceptedUsername, m_f->app.acceptedPassword);
         });
     }
-    void cleanup()
-    {
-        m_shortcuts.reset();
-        m_monitor.reset();
-        m_hotKeys.reset();
-        m_app.reset();
-    }
+    void cleanup() { m_f.reset(); }
 
     void takenCombination_data()
     {
@@ -172,7 +169,7 @@ private Q_SLOTS:
         QCOMPARE(OtherClient().locks(), expectedLocks);
         QVERIFY(xdotool({u"key"_s, keys}));
         QTRY_COMPARE(m_signedIn, 1);
-        QCOMPARE(m_app->loginPosts.load(), 1);
+        QCOMPARE(m_f->app.loginPosts.load(), 1);
     }
 
     // Hot keys and the taskbar switch follow the session type, not the Qt platform: on XWayland the
