@@ -28,7 +28,9 @@ public:
 
     /// $XDG_DATA_HOME/Netlatch: the history is data, not configuration.
     static QString defaultFolder();
-    static constexpr int busyPatienceMs = 10'000;
+    /// How long a write waits for another process's transaction (a first start moving a long earlier
+    /// history in holds one for seconds on a slow machine) before the record is reported lost.
+    static constexpr int busyPatienceMs = 30'000;
 
     QString folder() const { return m_folder; }
     QString filePath() const { return m_filePath; }
