@@ -46,4 +46,9 @@ public:
     /// Done, the items the store held before are still there, unless the store failed halfway.
     virtual void replaceItems(const QString &service, const Items &items, const QObject *receiver,
                               WriteHandler done) = 0;
+
+protected:
+    /// For stores that know their answer at once: runs `answer` on the next turn of the caller's event
+    /// loop, unless `receiver` was given and is gone by then.
+    static void answerLater(const QObject *receiver, std::function<void()> answer);
 };

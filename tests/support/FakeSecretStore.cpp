@@ -4,20 +4,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <QPointer>
-#include <QTimer>
-
-namespace {
-// Runs `answer` on the next turn, unless `receiver` was given and is gone by then.
-void later(const QObject *receiver, std::function<void()> answer)
-{
-    QTimer::singleShot(0, [guard = QPointer<const QObject>(receiver), hasReceiver = receiver != nullptr,
-                           answer = std::move(answer)] {
-        if (!hasReceiver || guard)
-            answer();
-    });
-}
-} // namespace
 
 void FakeSecretStore::readItems(const QString &service, const QObject *receiver, ReadHandler done)
 {
@@ -28,7 +14,7 @@ void FakeSecretStore::readItems(const QString &service, const QObject *receiver,
             found.insert(item.account, item.data);
     }
     const Result result{m_status, m_status == Status::Done ? QString() : QStringLiteral("fake")};
-    later(receiver, [done = std::move(done), result, found] { done(result, result.status == Status::Done ? found : Items()); });
+    answerLater(receiver, [done = std::move(done), result, found] { done(result, result.status == Status::Done ? found : Items()); });
 }
 
 void FakeSecretStore::replaceItems(const QString &service, const Items &items, const QObject *receiver,
@@ -47,7 +33,7 @@ void FakeSecretStore::replaceItems(const QString &service, const Items &items, c
                 m_items.append({service, account, items.value(account)});
         }
     }
-    later(receiver, [done = std::move(done), result] { done(result); });
+    answerLater(receiver, [done = std::move(done), result] { done(result); });
 }
 
 void FakeSecretStore::put(const QString &service, const Items &items)

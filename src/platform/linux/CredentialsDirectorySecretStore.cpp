@@ -5,8 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QPointer>
-#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -33,17 +31,6 @@ constexpr qint64 maxFileSize = 64 * 1024;
 QString fileName(const QString &directory, const QString &account)
 {
     return QDir(directory).filePath(filePrefix + account);
-}
-
-// Runs `answer` on the next turn of the event loop, unless `receiver` is gone by then: the port's
-// operations never answer inside the call.
-void answerLater(const QObject *receiver, std::function<void()> answer)
-{
-    QTimer::singleShot(0, [guard = QPointer<const QObject>(receiver), hasReceiver = receiver != nullptr,
-                           answer = std::move(answer)] {
-        if (!hasReceiver || guard)
-            answer();
-    });
 }
 
 // One line ending at the end (a file written with echo) is no part of the field.
