@@ -1,4 +1,4 @@
-// Every screen as a keyboard and screen-reader user meets it: each control takes the focus with Tab,
+// Every screen as a keyboard and screen-reader user meets it: Tab visits each control in reading order,
 // and over AT-SPI (a private session bus with its own accessibility bus) every control a user can
 // focus has a name, and the statistics chart reads out its rows.
 #include "PrivateDBus.h"
@@ -9,12 +9,44 @@
 #include "gui/widgets/SegmentedControl.h"
 #include "gui/widgets/SymbolIcon.h"
 #include "gui/widgets/Theme.h"
+#include "gui/widgets/ToggleSwitch.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
+
+namespace {
+
+QRect area(const QWidget *widget, const QWidget *target)
+{
+    return {widget->mapTo(target, QPoint()), widget->size()};
+}
+
+QString describe(const QWidget *widget, const QWidget *target)
+{
+    const QRect r = area(widget, target);
+    return QStringLiteral("%1 %2 at %3,%4")
+        .arg(widget->metaObject()->className(), widget->objectName())
+        .arg(r.x())
+        .arg(r.y());
+}
+
+/// The controls of `target` that Tab visits, in the order it visits them.
+QList<QWidget *> tabChain(QWidget *target)
+{
+    QList<QWidget *> chain;
+    for (QWidget *widget = target->nextInFocusChain(); widget != target;
+         widget = widget->nextInFocusChain()) {
+        if (target->isAncestorOf(widget) && widget->isVisibleTo(target) && widget->isEnabled() &&
+            (widget->focusPolicy() & Qt::TabFocus))
+            chain.append(widget);
+    }
+    return chain;
+}
+
+} // namespace
 
 class TestAccessibility : public QObject
 {
@@ -34,6 +66,24 @@ private Q_SLOTS:
                 }
             }
             QVERIFY(Theme::contrast(Qt::white, Theme::accent(palette)) >= Theme::minimumTextContrast);
+        }
+    }
+
+    // The painted controls work from the keyboard: Space and Enter flip a switch, the arrow keys move
+    // the period selector and stop at its ends.
+    void keys()
+    {
+        ToggleSwitch toggle;
+        for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}) {
+            const bool wasChecked = toggle.isChecked();
+            QTest::keyClick(&toggle, key);
+            QCOMPARE(toggle.isChecked(), !wasChecked);
+        }
+        SegmentedControl periods({QStringLiteral("a"), QStringLiteral("b")});
+        for (const auto &[key, index] :
+             {std::pair{Qt::Key_Right, 1}, {Qt::Key_Right, 1}, {Qt::Key_Left, 0}, {Qt::Key_Left, 0}}) {
+            QTest::keyClick(&periods, key);
+            QCOMPARE(periods.currentIndex(), index);
         }
     }
 
@@ -58,13 +108,23 @@ private Q_SLOTS:
         QTRY_VERIFY((target = screen.target ? screen.target(widget.get()) : widget.get()) &&
                     target->isVisible());
 
+        // Tab visits every control in reading order: down the page, or on to a column further right.
+        const QList<QWidget *> chain = tabChain(target);
         for (QWidget *control : target->findChildren<QWidget *>()) {
             const bool interactive = qobject_cast<QAbstractButton *>(control) ||
                                      qobject_cast<QLineEdit *>(control) ||
                                      qobject_cast<SegmentedControl *>(control);
-            if (interactive && control->isVisibleTo(target) && control->isEnabled())
-                QVERIFY2(control->focusPolicy() & Qt::TabFocus,
-                         qPrintable(control->metaObject()->className()));
+            // (an alert the screen opens is a window of its own, with a screen of its own)
+            if (interactive && control->window() == target->window() && control->isVisibleTo(target) &&
+                control->isEnabled())
+                QVERIFY2(chain.contains(control), qPrintable(describe(control, target)));
+        }
+        for (qsizetype i = 1; i < chain.size(); ++i) {
+            if (chain[i - 1]->isAncestorOf(chain[i]))
+                continue; // a pane takes the focus before its controls
+            const QRect before = area(chain[i - 1], target), after = area(chain[i], target);
+            QVERIFY2(after.top() >= before.bottom() - 4 || after.left() >= before.right(),
+                     qPrintable(describe(chain[i - 1], target) + " → " + describe(chain[i], target)));
         }
 
         QProcess walker;

@@ -2,6 +2,7 @@
 
 #include "gui/widgets/Theme.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 ToggleSwitch::ToggleSwitch(QWidget *parent) : QAbstractButton(parent)
@@ -15,6 +16,16 @@ ToggleSwitch::ToggleSwitch(QWidget *parent) : QAbstractButton(parent)
 QSize ToggleSwitch::sizeHint() const
 {
     return {38, 22};
+}
+
+void ToggleSwitch::keyPressEvent(QKeyEvent *event)
+{
+    // A switch is a control of a form: Enter flips it as Space does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void ToggleSwitch::paintEvent(QPaintEvent *)

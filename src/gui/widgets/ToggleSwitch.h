@@ -3,7 +3,7 @@
 #include <QAbstractButton>
 
 /// An on/off switch painted in the accent colour: a checkable button with a sliding knob. Clicking it,
-/// Space, or setChecked() toggles it; `toggled` tells the new state.
+/// Space, Enter or setChecked() toggles it; `toggled` tells the new state.
 class ToggleSwitch : public QAbstractButton
 {
     Q_OBJECT
@@ -14,5 +14,6 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 };
