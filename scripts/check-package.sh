@@ -67,6 +67,11 @@ for entry in $(dpkg -L netlatch | grep '^/usr/share/applications/.*\.desktop$');
   [ -f "/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || { echo "$entry: no icon $icon" >&2; exit 1; }
   echo "$entry: valid, icon $icon installed"
 done
+# Panels and notification servers load icons through gdk-pixbuf, which takes a file for SVG only when
+# "<svg" comes within its first 256 bytes (shared-mime-info's rule); a long comment first hides it.
+for svg in $(dpkg -L netlatch | grep '^/usr/share/icons/.*\.svg$'); do
+  head -c 256 "$svg" | grep -q '<svg' || { echo "$svg: \"<svg\" not within the first 256 bytes" >&2; exit 1; }
+done
 for metainfo in $(dpkg -L netlatch | grep '^/usr/share/metainfo/.*\.xml$'); do
   appstreamcli validate --no-net "$metainfo"
 done
