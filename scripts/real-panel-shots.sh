@@ -97,6 +97,8 @@ xfce_pass() {
   import -window root "$desktop/screen.png"
   crop "$desktop/screen.png" 400x170+880+0 "$out/$scheme-menu.png"
   xdotool key Escape
+  # Away from the item, so that its tooltip does not cover the banners.
+  xdotool mousemove 640 500
 
   "$netlatch" --action quick-login
   sleep 1.5
