@@ -16,7 +16,7 @@ if [ -z "${NETLATCH_BENCH_INNER:-}" ]; then
   export HOME="$scratch" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" XDG_RUNTIME_DIR="$scratch/run"
   export NETLATCH_BENCH_INNER=1 DBUS_SYSTEM_BUS_ADDRESS="unix:path=$scratch/no-system-bus"
   status=0
-  dbus-run-session -- xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@" || status=$?
+  dbus-run-session --config-file="$PWD/tools/private-bus.conf" -- xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@" || status=$?
   exit "$status"
 fi
 builds=("$(realpath "${1:-build/bench}")")

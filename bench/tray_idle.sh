@@ -3,7 +3,8 @@
 # netlatch runs with a scratch configuration on a private D-Bus session (a StatusNotifierWatcher and
 # a notification server from python3-dbusmock, so the tray item is exported as on a desktop) and a
 # virtual X server; nothing leaves 127.0.0.1. After a settling period it samples the process for the
-# given time: peak RSS (VmHWM) and the CPU time it used, as a share of one core.
+# given time: peak RSS (VmHWM), the CPU time it used as a share of one core, and the resident memory
+# every 30 s, so that a ten-minute run (600) shows whether it grows.
 #   cmake --preset bench && cmake --build --preset bench --target netlatch netlatchctl
 #   bench/tray_idle.sh [seconds=300] [build-dir=build/bench]
 set -euo pipefail
@@ -39,8 +40,13 @@ sleep "$settle"
 
 ticks() { awk '{print $14 + $15}' "/proc/$app/stat"; }
 hz=$(getconf CLK_TCK)
+rss() { awk '/VmRSS/ {print $2}' "/proc/$app/status"; }
 start=$(ticks)
-sleep "$seconds"
+samples=("$(rss)")
+for ((waited = 0; waited < seconds; waited += 30)); do
+  sleep $((seconds - waited < 30 ? seconds - waited : 30))
+  samples+=("$(rss)")
+done
 end=$(ticks)
 peak_kib=$(awk '/VmHWM/ {print $2}' "/proc/$app/status")
 rss_kib=$(awk '/VmRSS/ {print $2}' "/proc/$app/status")
@@ -50,6 +56,8 @@ echo "netlatch, automatic sign-in on, ${seconds} s after ${settle} s of start-up
 "$build/src/cli/netlatchctl" autologin status | sed 's/^/  /'
 echo "  peak RSS:    $((peak_kib / 1024)) MiB ($peak_kib KiB); resident now $((rss_kib / 1024)) MiB"
 echo "  CPU:         $((end - start)) ticks of 1/$hz s = ${cpu} % of one core"
+echo "  resident every 30 s (KiB): ${samples[*]}"
+echo "  growth from the first sample to the last: $((samples[-1] - samples[0])) KiB"
 awk -v p="$peak_kib" -v c="$cpu" 'BEGIN {
   ok = (p <= 60 * 1024 && c <= 0.5)
   print ok ? "  within the goals (<= 60 MB, <= 0.5 % of a core)" : "  OVER a goal (<= 60 MB, <= 0.5 % of a core)"
