@@ -69,7 +69,7 @@ install_desktop_files() {
   cp data/app.netlatch.Netlatch.desktop "$1/applications/"
 }
 save_account() {
-  printf 'demo-password\n' | "$build/src/cli/netlatchctl" account set --username demo --password-stdin
+  printf '%s\n' "${1:-demo-password}" | "$build/src/cli/netlatchctl" account set --username demo --password-stdin
 }
 
 xfce_pass() {
@@ -130,10 +130,23 @@ click() {
   sleep 0.2
   shell "$pointer pointer.notify_button(now(), Clutter.BUTTON_PRIMARY, Clutter.ButtonState.RELEASED); 0" > /dev/null
 }
-# The main window's frame as "x y width height", empty while it is closed or not yet placed.
+# The frame of the window titled TITLE (default: the main window) as "x y width height", empty while
+# it is closed or not yet placed.
 window_frame() {
-  shell 'global.get_window_actors().map(a => a.meta_window).filter(w => w.get_title() === "Netlatch")
-    .map(w => w.get_frame_rect()).filter(r => r.width > 0).map(r => [r.x, r.y, r.width, r.height].join(" ")).join("")'
+  shell "global.get_window_actors().map(a => a.meta_window).filter(w => w.get_title() === '${1:-Netlatch}')
+    .map(w => w.get_frame_rect()).filter(r => r.width > 0).map(r => [r.x, r.y, r.width, r.height].join(' ')).join('')"
+}
+# Closes the window titled TITLE with its own close button, the rightmost of its title bar's buttons.
+close_window() {
+  local title=$1 x y w h
+  read -r x y w h <<< "$(window_frame "$title")"
+  for _ in 1 2 3; do
+    click $((x + w - 18)) $((y + 15))
+    sleep 1
+    [ -z "$(window_frame "$title")" ] && return
+  done
+  echo "real-panel-shots: the window \"$title\" did not close on GNOME" >&2
+  exit 1
 }
 screen_shot() { bash "$gnome_tool" shot "$desktop" "$desktop/screen.png" > /dev/null; }
 gnome_pass() {
@@ -145,7 +158,7 @@ gnome_pass() {
   save_account
   # The harness's own "unsafe mode" banner would cover the windows' title bars.
   shell 'Main.messageTray.getSources().forEach(source => source.destroy()); 0' > /dev/null
-  local conf=$XDG_CONFIG_HOME/Netlatch/netlatch.conf screen frame x y w h mx my
+  local conf=$XDG_CONFIG_HOME/Netlatch/netlatch.conf screen frame x y w h mx my alert ax ay aw ah
   mkdir -p "$(dirname "$conf")"
   # Each screen the main window opens on, by what the preferences say the user has seen.
   for screen in update-log welcome credential-setup settings; do
@@ -161,6 +174,7 @@ gnome_screen() {
     credential-setup) printf '[General]\nlastShownVersion=2.0\nhasShownWelcome=true\n' ;;
     settings) printf '[General]\nlastShownVersion=2.0\nhasShownWelcome=true\nhasSetupCredentials=true\n' ;;
   esac > "$conf"
+  [ "$screen" = credential-setup ] && save_account refused
   setsid "$netlatch" > "$desktop/netlatch-$screen.log" 2>&1 < /dev/null &
   frame=
   for _ in $(seq 50); do frame=$(window_frame); [ -n "$frame" ] && break; sleep 0.2; done
@@ -186,13 +200,20 @@ gnome_screen() {
     crop "$desktop/screen.png" 600x160+340+0 "$out/gnome-banner.png"
     shell 'Main.messageTray.getSources().forEach(source => source.destroy()); 0' > /dev/null
   fi
-  # The close button is the rightmost of the title bar's buttons.
-  for _ in 1 2 3; do
-    click $((x + w - 18)) $((y + 15))
+  if [ "$screen" = credential-setup ]; then
+    # The portal refuses the stored password: 验证并继续 opens the alert, a window of its own.
+    click $((x + w / 2)) $((y + h - 53))
+    alert=
+    for _ in $(seq 50); do alert=$(window_frame "验证失败 — Netlatch"); [ -n "$alert" ] && break; sleep 0.2; done
+    [ -n "$alert" ] || { echo "real-panel-shots: no alert on GNOME" >&2; exit 1; }
     sleep 1
-    [ -z "$(window_frame)" ] && break
-  done
-  [ -z "$(window_frame)" ] || { echo "real-panel-shots: the $screen window did not close on GNOME" >&2; exit 1; }
+    read -r ax ay aw ah <<< "$alert"
+    screen_shot
+    crop "$desktop/screen.png" "${aw}x${ah}+$ax+$ay" "$out/gnome-window-alert.png"
+    close_window "验证失败 — Netlatch"
+    save_account demo-password
+  fi
+  close_window Netlatch
   "$netlatch" --action quit
   sleep 1
 }
