@@ -14,6 +14,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
@@ -70,11 +72,26 @@ bool windowManagerIsUp()
 }
 
 const QStringList Skipped{u"_NET_WM_STATE_SKIP_PAGER"_s, u"_NET_WM_STATE_SKIP_TASKBAR"_s};
+
+/// The values of `key` in the application menu entry, in order (the main group's, then each action's).
+QStringList entryValues(const QString &key)
+{
+    QFile file(qEnvironmentVariable("NETLATCH_SOURCE_DIR") + u"/data/app.netlatch.Netlatch.desktop"_s);
+    QStringList values;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+            if (line.startsWith(key + u'='))
+                values << line.mid(key.size() + 1);
+        }
+    }
+    return values;
+}
 } // namespace
 
 /// The application on a desktop: a real X server with openbox as window manager, a private session
-/// bus. The taskbar entry read back from the window manager's state, a second launch bringing the
-/// running instance's window forward, and the engine left to a running netlatchctl daemon.
+/// bus. The application menu entry, the taskbar entry read back from the window manager's state, a
+/// second launch bringing the running instance's window forward, the ways out of the running program,
+/// and the engine left to a running netlatchctl daemon.
 class TestDesktop : public QObject
 {
     Q_OBJECT
@@ -124,6 +141,19 @@ private Q_SLOTS:
     {
         m_windowManager.terminate();
         m_windowManager.waitForFinished();
+    }
+
+    // The application menu entry names the program (in its actions too), its window class and its
+    // icon, or desktops show a second icon, no icon, or start nothing. (CI's scripts/check-package.sh
+    // validates the installed entry and the AppStream metadata.)
+    void entryNamesTheProgramAndItsIcon()
+    {
+        const QString name = QFileInfo(program(u"/src/app/netlatch"_s)).fileName();
+        for (const QString &exec : entryValues(u"Exec"_s))
+            QCOMPARE(exec.section(u' ', 0, 0), name);
+        // Qt names X11 windows after the program file (WM_CLASS instance); GNOME matches them by it.
+        QCOMPARE(entryValues(u"StartupWMClass"_s), QStringList{name});
+        QCOMPARE(entryValues(u"Icon"_s), QStringList{FreedesktopApplication::applicationId});
     }
 
     // Hidden means both skip states, set again at every show (the window manager drops them on
@@ -215,12 +245,13 @@ private Q_SLOTS:
     }
 
     // Every way out of the running program is its quit: exit 0 (under the sanitizers: no report) and
-    // the engine lock let go. An unknown action (a hostile name, over D-Bus) gets
-    // an error reply and an escaped, shortened log line.
+    // the engine lock let go. An unknown action (a hostile name, over D-Bus) gets an error reply and an
+    // escaped, shortened log line; the application menu entry's actions, launched as the desktop runs
+    // them, reach the running instance and end at once, and so does "quit", which ends it.
     void quitIsCleanOnEveryPath_data()
     {
-        QTest::addColumn<int>("signal"); // 0: the quit action, as 退出程序 runs it
-        QTest::newRow("quit action") << 0;
+        QTest::addColumn<int>("signal"); // 0: the entry's actions, then the quit action
+        QTest::newRow("entry actions, then quit") << 0;
         QTest::newRow("SIGTERM (log-out)") << int(SIGTERM);
         QTest::newRow("SIGINT") << int(SIGINT);
         QTest::newRow("SIGHUP") << int(SIGHUP);
@@ -241,9 +272,15 @@ private Q_SLOTS:
         unknown.setArguments({QString(u"forged\n🔍 line"_s + QString(100000, u'x')), QVariantList(), QVariantMap()});
         QCOMPARE(QDBusConnection::sessionBus().call(unknown).type(), QDBusMessage::ErrorMessage);
         if (signal == 0) {
-            QDBusMessage quit = unknown;
-            quit.setArguments({u"quit"_s, QVariantList(), QVariantMap()});
-            QCOMPARE(QDBusConnection::sessionBus().call(quit).type(), QDBusMessage::ReplyMessage);
+            const QStringList actions = entryValues(u"Exec"_s).mid(1);
+            QCOMPARE(actions.size(), 2); // quick-login, show-main-window
+            for (const QString &exec : actions + QStringList{u"netlatch --action quit"_s}) {
+                QProcess action;
+                action.setProcessEnvironment(childEnvironment());
+                action.start(program(u"/src/app/netlatch"_s), exec.split(u' ').mid(1)); // Exec names the program
+                QVERIFY(action.waitForFinished(30000));
+                QCOMPARE(action.exitCode(), 0);
+            }
         } else {
             ::kill(pid_t(netlatch.processId()), signal);
         }

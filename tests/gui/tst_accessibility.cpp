@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -87,59 +88,66 @@ private Q_SLOTS:
         }
     }
 
-    void screen_data()
+    // Every screen is open at once: one walk of the accessibility tree reads them all.
+    void everyScreen()
     {
-        QTest::addColumn<int>("index");
         const std::vector<NamedScreen> screens = screenTable();
-        for (int i = 0; i < int(screens.size()); ++i)
-            QTest::newRow(qPrintable(screens[size_t(i)].name)) << i;
-    }
-
-    void screen()
-    {
-        QFETCH(int, index);
-        const NamedScreen screen = screenTable()[size_t(index)];
-        TestAppContext test;
-        std::unique_ptr<QWidget> widget(screen.make(test));
-        widget->resize(screen.size);
-        widget->show();
-        QVERIFY(QTest::qWaitForWindowExposed(widget.get()));
-        QWidget *target = nullptr;
-        QTRY_VERIFY((target = screen.target ? screen.target(widget.get()) : widget.get()) &&
-                    target->isVisible());
-
-        // Tab visits every control in reading order: down the page, or on to a column further right.
-        const QList<QWidget *> chain = tabChain(target);
-        for (QWidget *control : target->findChildren<QWidget *>()) {
-            const bool interactive = qobject_cast<QAbstractButton *>(control) ||
-                                     qobject_cast<QLineEdit *>(control) ||
-                                     qobject_cast<SegmentedControl *>(control);
-            // (an alert the screen opens is a window of its own, with a screen of its own)
-            if (interactive && control->window() == target->window() && control->isVisibleTo(target) &&
-                control->isEnabled())
-                QVERIFY2(chain.contains(control), qPrintable(describe(control, target)));
+        std::vector<std::unique_ptr<TestAppContext>> contexts; // outlive the screens made over them
+        std::vector<std::unique_ptr<QWidget>> widgets;
+        for (const NamedScreen &screen : screens) {
+            contexts.push_back(std::make_unique<TestAppContext>());
+            widgets.emplace_back(screen.make(*contexts.back()))->resize(screen.size);
+            widgets.back()->show();
         }
-        for (qsizetype i = 1; i < chain.size(); ++i) {
-            if (chain[i - 1]->isAncestorOf(chain[i]))
-                continue; // a pane takes the focus before its controls
-            const QRect before = area(chain[i - 1], target), after = area(chain[i], target);
-            QVERIFY2(after.top() >= before.bottom() - 4 || after.left() >= before.right(),
-                     qPrintable(describe(chain[i - 1], target) + " → " + describe(chain[i], target)));
+        QList<DateDistributionChart *> charts;
+        for (size_t i = 0; i < screens.size(); ++i) {
+            const QByteArray name = screens[i].name.toUtf8();
+            QVERIFY2(QTest::qWaitForWindowExposed(widgets[i].get()), name.constData());
+            QWidget *target = nullptr;
+            QTRY_VERIFY2(
+                (target = screens[i].target ? screens[i].target(widgets[i].get()) : widgets[i].get()) &&
+                    target->isVisible(),
+                name.constData());
+            // Tab visits every control in reading order: down the page, or on to a column further
+            // right. (An alert the screen opens is a window of its own, with a screen of its own.)
+            const QList<QWidget *> chain = tabChain(target);
+            for (QWidget *control : target->findChildren<QWidget *>()) {
+                const bool interactive = qobject_cast<QAbstractButton *>(control) ||
+                                         qobject_cast<QLineEdit *>(control) ||
+                                         qobject_cast<SegmentedControl *>(control);
+                if (interactive && control->window() == target->window() && control->isVisibleTo(target) &&
+                    control->isEnabled())
+                    QVERIFY2(chain.contains(control),
+                             qPrintable(screens[i].name + ": " + describe(control, target)));
+            }
+            for (qsizetype k = 1; k < chain.size(); ++k) {
+                if (chain[k - 1]->isAncestorOf(chain[k]))
+                    continue; // a pane takes the focus before its controls
+                const QRect before = area(chain[k - 1], target), after = area(chain[k], target);
+                QVERIFY2(after.top() >= before.bottom() - 4 || after.left() >= before.right(),
+                         qPrintable(screens[i].name + ": " + describe(chain[k - 1], target) + " → " +
+                                    describe(chain[k], target)));
+            }
+            charts += target->findChildren<DateDistributionChart *>();
         }
 
         QProcess walker;
+        QSignalSpy finished(&walker, &QProcess::finished);
         walker.start("/usr/bin/python3",
                      {qEnvironmentVariable("NETLATCH_SOURCE_DIR") + "/tests/gui/accessibility-tree.py",
                       QString::number(QCoreApplication::applicationPid())});
-        // The walk asks this process over D-Bus: the event loop answers while the test waits.
-        QTRY_VERIFY_WITH_TIMEOUT(walker.state() == QProcess::NotRunning, 30000);
+        // The walk asks this process over D-Bus: an event loop (not QTRY's polling, which sleeps between
+        // turns) answers each question at once while the test waits.
+        QVERIFY(finished.wait(60000));
         const QString tree = QString::fromUtf8(walker.readAllStandardOutput());
         QVERIFY2(walker.exitCode() == 0, walker.readAllStandardError().constData());
         QVERIFY2(!tree.contains("\tfocusable\t\n"),
                  qPrintable("an unnamed control (role, focusable, name):\n" + tree));
-        if (auto *chart = target->findChild<DateDistributionChart *>(); chart && !chart->bars().isEmpty())
-            QVERIFY2(tree.contains(DateDistributionChart::formatDateLabel(chart->bars()[0].day)),
-                     qPrintable(tree));
+        for (const DateDistributionChart *chart : charts) {
+            if (!chart->bars().isEmpty())
+                QVERIFY2(tree.contains(DateDistributionChart::formatDateLabel(chart->bars()[0].day)),
+                         qPrintable(tree));
+        }
     }
 };
 

@@ -1,4 +1,3 @@
-#include "LogCapture.h"
 #include "PrivateDBus.h"
 #include "TestAppContext.h"
 
@@ -37,6 +36,12 @@ QDBusMessage callOwnProcess(const QString &service, const QString &path, const Q
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
     call.setArguments(arguments);
     return QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui);
+}
+
+QVariant busProperty(const QString &service, const QString &path, const QString &interface, const QString &name)
+{
+    return callOwnProcess(service, path, u"org.freedesktop.DBus.Properties"_s, u"Get"_s, {interface, name})
+        .arguments().value(0).value<QDBusVariant>().variant();
 }
 
 /// The most a pixel of `picture`, laid over a panel of `panel`'s colour, contrasts with the panel (WCAG).
@@ -188,10 +193,8 @@ private Q_SLOTS:
                              Watcher);
         QVERIFY(m_watcher);
         const auto registered = [] {
-            const QDBusMessage reply =
-                callOwnProcess(Watcher, u"/StatusNotifierWatcher"_s, u"org.freedesktop.DBus.Properties"_s,
-                               u"Get"_s, {Watcher, u"RegisteredStatusNotifierItems"_s});
-            return reply.arguments().value(0).value<QDBusVariant>().variant().toStringList();
+            return busProperty(Watcher, u"/StatusNotifierWatcher"_s, Watcher, u"RegisteredStatusNotifierItems"_s)
+                .toStringList();
         };
         QTRY_COMPARE(registered().size(), 1);
         m_item = registered().first();
@@ -202,13 +205,11 @@ private Q_SLOTS:
     // or a host that cannot find the name) get one readable on a dark panel and on a light one.
     void iconReadsOnEveryPanel()
     {
-        const auto property = [this](const QString &name) {
-            return callOwnProcess(m_item, u"/StatusNotifierItem"_s, u"org.freedesktop.DBus.Properties"_s,
-                                  u"Get"_s, {u"org.kde.StatusNotifierItem"_s, name})
-                .arguments().value(0).value<QDBusVariant>().variant();
+        const auto itemProperty = [this](const QString &name) {
+            return busProperty(m_item, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, name);
         };
-        QCOMPARE(property(u"IconName"_s).toString(), u"app.netlatch.Netlatch-symbolic"_s);
-        const QDBusArgument pictures = property(u"IconPixmap"_s).value<QDBusArgument>();
+        QCOMPARE(itemProperty(u"IconName"_s).toString(), u"app.netlatch.Netlatch-symbolic"_s);
+        const QDBusArgument pictures = itemProperty(u"IconPixmap"_s).value<QDBusArgument>();
         pictures.beginArray();
         QVERIFY(!pictures.atEnd());
         int width = 0, height = 0;
@@ -261,7 +262,6 @@ private Q_SLOTS:
             QVERIFY(m_notifications->waitForFinished());
         }
         const int posts = m_app->loginPosts;
-        LogCapture log;
         for (int i = 0; i < clicks; ++i)
             QMetaObject::invokeMethod(m_statusBar.get(), &StatusBarManager::quickLogin);
         if (server)
@@ -269,7 +269,6 @@ private Q_SLOTS:
         else
             QTRY_VERIFY(mainWindow.isVisible());
         QCOMPARE(m_app->loginPosts, posts + 1);
-        QCOMPARE(log.countStartingWith(StatusBarManager::quickLoginBusyLog), clicks - 1);
         QTRY_VERIFY(m_statusBar->statusItem()->toolTip().contains(outcome.section(u'|', 0, 0)));
         QCOMPARE(m_app->notifications.observerCount(::Notifications::LoginSuccess), 1);
         QCOMPARE(m_app->notifications.observerCount(::Notifications::LoginFailed), 1);

@@ -1,12 +1,8 @@
-#include "FakeHotKeyService.h"
-#include "FakeKeyDownMonitor.h"
-#include "shortcuts/GlobalShortcutsManager.h"
+#include "TestAppContext.h"
 #include "shortcuts/KeyComboCodable.h"
 #include "shortcuts/KeyPositions.h"
-#include "store/Preferences.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <linux/input-event-codes.h>
@@ -21,31 +17,12 @@ const KeyCombo cmdShiftL{37, cmd | shift};
 constexpr quint32 QLGN = fourCharCode("QLGN"), SWIN = fourCharCode("SWIN");
 } // namespace
 
+// The manager over the test context's scratch preferences, fake hot keys and fake key capture.
 class TestGlobalShortcuts : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::optional<Preferences> m_preferences;
-    std::optional<FakeHotKeyService> m_hotKeys;
-    std::optional<FakeKeyDownMonitor> m_monitor;
-
-    GlobalShortcutsManager manager()
-    {
-        return GlobalShortcutsManager(*m_preferences, *m_hotKeys, *m_monitor);
-    }
-
 private Q_SLOTS:
-    void init()
-    {
-        m_preferences.emplace(
-            std::make_unique<QSettings>(m_dir.filePath(u"prefs.ini"_s), QSettings::IniFormat));
-        m_preferences->remove(PreferenceKeys::quickLoginShortcut);
-        m_preferences->remove(PreferenceKeys::showWindowShortcut);
-        m_hotKeys.emplace();
-        m_monitor.emplace();
-    }
-
     void unreadableStoredForm_data()
     {
         QTest::addColumn<QByteArray>("data");
@@ -63,9 +40,11 @@ private Q_SLOTS:
         QCOMPARE(KeyComboCodable::decode(KeyComboCodable::encode(wide)), wide);
         QFETCH(QByteArray, data);
         QCOMPARE(KeyComboCodable::decode(data), std::nullopt);
-        m_preferences->setData(PreferenceKeys::quickLoginShortcut, data);
-        QCOMPARE(manager().quickLoginShortcut(), std::nullopt);
-        QVERIFY(m_hotKeys->live.empty());
+        TestAppContext app;
+        app.preferences.setData(PreferenceKeys::quickLoginShortcut, data);
+        GlobalShortcutsManager shortcuts(app.preferences, app.hotKeys, app.keyDownMonitor);
+        QCOMPARE(shortcuts.quickLoginShortcut(), std::nullopt);
+        QVERIFY(app.hotKeys.live.empty());
     }
 
     // Every stored position maps to an evdev key and back (the X11 test presses real ones); keys the
@@ -86,20 +65,21 @@ private Q_SLOTS:
     // action only when both its signature and its ID are that action's.
     void registration()
     {
-        GlobalShortcutsManager shortcuts = manager();
+        TestAppContext app;
+        GlobalShortcutsManager &shortcuts = app.shortcuts;
         shortcuts.setShowWindowShortcut(KeyCombo{49, ctrl | opt});
         shortcuts.setQuickLoginShortcut(cmdShiftL);
-        QCOMPARE(m_hotKeys->liveRegistrations(),
+        QCOMPARE(app.hotKeys.liveRegistrations(),
                  (QList<Registration>{{37, 0x300, QLGN, 1}, {49, 0x1800, SWIN, 2}}));
 
         shortcuts.setQuickLoginShortcut(std::nullopt);
-        QCOMPARE(m_preferences->dataValue(PreferenceKeys::quickLoginShortcut), std::nullopt);
-        QCOMPARE(m_hotKeys->liveRegistrations(), (QList<Registration>{{49, 0x1800, SWIN, 2}}));
+        QCOMPARE(app.preferences.dataValue(PreferenceKeys::quickLoginShortcut), std::nullopt);
+        QCOMPARE(app.hotKeys.liveRegistrations(), (QList<Registration>{{49, 0x1800, SWIN, 2}}));
 
         QSignalSpy quickLogin(&shortcuts, &GlobalShortcutsManager::quickLoginPressed);
         QSignalSpy showWindow(&shortcuts, &GlobalShortcutsManager::showWindowPressed);
-        m_hotKeys->press(GlobalShortcutsManager::showWindowHotKey);
-        m_hotKeys->press({QLGN, 2});
+        app.hotKeys.press(GlobalShortcutsManager::showWindowHotKey);
+        app.hotKeys.press({QLGN, 2});
         QCOMPARE(quickLogin.size(), 0);
         QCOMPARE(showWindow.size(), 1);
     }

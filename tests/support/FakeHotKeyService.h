@@ -24,13 +24,11 @@ public:
     /// (key code, modifiers) pairs that are refused.
     QList<std::pair<quint16, quint32>> refused;
     std::map<Handle, Registration> live;
-    int registrations = 0;
 
     bool canRegisterHotKeys() const override { return available; }
 
     std::optional<Handle> registerHotKey(quint16 keyCode, quint32 modifiers, HotKeyID id) override
     {
-        ++registrations;
         if (!available || refused.contains(std::pair{keyCode, modifiers}))
             return std::nullopt;
         live.emplace(m_next, Registration{keyCode, modifiers, id.signature, id.id});

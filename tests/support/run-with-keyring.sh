@@ -12,9 +12,8 @@ export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$sc
     XDG_CACHE_HOME="$scratch/cache" XDG_RUNTIME_DIR="$scratch/run"
 unset GNOME_KEYRING_CONTROL DBUS_SESSION_BUS_ADDRESS
 
-# The bus activates nothing installed (tools/private-bus.conf), so no prompter can start: an unlock
-# prompt fails at once instead of waiting for a person on the test's X server. The bus gets no
-# display either way; the command gets it back.
+# The bus (tools/private-bus.conf) gets no display, so an unlock prompt fails at once instead of
+# waiting for a person; the command gets the display back and may hand it to the prompter.
 export NETLATCH_TEST_DISPLAY="${DISPLAY-}"
 status=0
 conf="$(cd "$(dirname "$0")/../../tools" && pwd)/private-bus.conf"

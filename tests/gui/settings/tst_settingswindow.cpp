@@ -1,20 +1,71 @@
-// The settings window and its general and auto-login panes on the offscreen platform, over a scratch
-// preference file, a fake secret store, a fake Wi-Fi client and a local portal on 127.0.0.1.
+// The settings window and its panes on the offscreen platform, over a scratch preference file, a fake
+// secret store, a fake Wi-Fi client, fake hot keys and a local portal on 127.0.0.1.
 #include "TestAppContext.h"
 
 #include "gui/settings/AutoLoginSettingsView.h"
+#include "gui/settings/DateDistributionChart.h"
 #include "gui/settings/GeneralSettingsView.h"
+#include "gui/settings/HistoryRecordRow.h"
 #include "gui/settings/SettingsWindowView.h"
+#include "gui/settings/ShortcutRecorderView.h"
+#include "gui/settings/ShortcutsSettingsView.h"
+#include "gui/settings/StatisticsCard.h"
+#include "gui/settings/StatisticsRow.h"
+#include "gui/settings/StatisticsView.h"
 #include "gui/widgets/Theme.h"
+#include "gui/x11/QtKeyDownMonitor.h"
+#include "shortcuts/KeyComboCodable.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QVBoxLayout>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// The statistics pane's "now".
+const QDateTime now(QDate(2026, 3, 20), QTime(12, 0));
+
+QJsonObject record(int daysAgo, int secondsEarlier = 0)
+{
+    const qint64 timestamp = now.addDays(-daysAgo).toSecsSinceEpoch() - secondsEarlier;
+    return {{"username", "demo"},
+            {"timestamp", timestamp},
+            {"date", StatisticsManager::formatTimestamp(timestamp, StatisticsManager::datePattern)},
+            {"time", StatisticsManager::formatTimestamp(timestamp, StatisticsManager::timePattern)}};
+}
+
+// The shortcuts pane.
+const QString quickLogin = u"quickLoginRecorder"_s;
+const QString showWindow = u"showWindowRecorder"_s;
+const QString recording = u"按下快捷键..."_s;
+const QString unset = u"未设置"_s;
+constexpr quint64 cmd = KeyCombo::command, shift = KeyCombo::shift, opt = KeyCombo::option,
+                  ctrl = KeyCombo::control;
+
+// A key press and release as the xcb platform delivers them: Qt's key, the modifiers, the xkb
+// keycode as native scan code; the shortcut override first, as Qt sends it before every press.
+void typeKey(int key, Qt::KeyboardModifiers modifiers, quint32 scanCode, const QString &text = {})
+{
+    QWidget *target = QApplication::focusWidget();
+    QVERIFY(target);
+    for (QEvent::Type type : {QEvent::ShortcutOverride, QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, key, modifiers, scanCode, 0, 0, text);
+        QApplication::sendEvent(target, &event);
+    }
+}
+} // namespace
 
 class TestSettingsWindow : public QObject
 {
@@ -23,6 +74,9 @@ class TestSettingsWindow : public QObject
     std::unique_ptr<TestAppContext> m_t;
     std::unique_ptr<QWidget> m_pane;
     int m_quits = 0;
+    QtKeyDownMonitor m_monitor;
+    std::optional<GlobalShortcutsManager> m_shortcuts; // over Qt's key capture, for the shortcuts pane
+    QLineEdit *m_field = nullptr;
 
     template <typename Pane> Pane *showPane()
     {
@@ -32,13 +86,41 @@ class TestSettingsWindow : public QObject
         pane->show();
         return pane;
     }
-    template <typename Child = QWidget> Child *find(const char *name) const
+    template <typename Child = QWidget> Child *find(const QString &name) const
     {
-        return m_pane->findChild<Child *>(QLatin1String(name));
+        return m_pane->findChild<Child *>(name);
     }
     static void click(QWidget *parent, const char *name)
     {
         QTest::mouseClick(parent->findChild<QAbstractButton *>(QLatin1String(name)), Qt::LeftButton);
+    }
+
+    StatisticsView *statisticsPane()
+    {
+        m_t->clock.set(now);
+        auto *pane = new StatisticsView(*m_t->statistics);
+        m_pane.reset(pane);
+        return pane;
+    }
+    void store(const QJsonArray &records)
+    {
+        m_t->preferences.setData(PreferenceKeys::loginRecords, QJsonDocument(records).toJson());
+    }
+    QString shownTotal() const { return find<StatisticsCard>("totalCard")->value(); }
+
+    // The shortcuts pane, over what is stored now, in a window beside a text field that holds the focus.
+    void open()
+    {
+        m_shortcuts.emplace(m_t->preferences, m_t->hotKeys, m_monitor);
+        m_pane = std::make_unique<QWidget>();
+        auto *layout = new QVBoxLayout(m_pane.get());
+        layout->addWidget(m_field = new QLineEdit);
+        layout->addWidget(new ShortcutsSettingsView(*m_shortcuts));
+        m_pane->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_pane.get()));
+        m_pane->activateWindow();
+        m_field->setFocus();
+        QTRY_VERIFY(m_field->hasFocus());
     }
 
 private Q_SLOTS:
@@ -53,6 +135,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_pane.reset(); // its lookups end with it: none outlives its fixture
+        m_shortcuts.reset();
         m_t.reset();
     }
 
@@ -256,6 +339,202 @@ private Q_SLOTS:
                 QCOMPARE(label->palette().color(QPalette::WindowText).lightness() > 128, true);
         }
         QCOMPARE(find("sidebar")->palette().color(QPalette::Window), Theme::controlBackground(dark));
+    }
+    // The statistics pane over a scratch history: the figures, the chart and the recent list it shows.
+    void figures_data()
+    {
+        QTest::addColumn<QJsonArray>("records"); // oldest appended first
+        QTest::addColumn<StatisticsPeriod>("period");
+        QTest::addColumn<QString>("month");       // the month row; the total is the records' count
+        QTest::addColumn<QStringList>("barDays"); // "MM/dd", top to bottom; empty: no trend shown
+        QTest::addColumn<bool>("fullBar");        // some shown bar spans the whole width
+        QTest::addColumn<QStringList>("recentTimes");
+
+        using enum StatisticsPeriod;
+        QTest::newRow("no records") << QJsonArray() << month << "0 次" << QStringList() << false
+                                    << QStringList();
+        QJsonArray twentyFive;
+        QStringList lastTen;
+        for (int i = 25; i > 0; --i) {
+            twentyFive.append(record(0, i * 60));
+            if (i <= 10)
+                lastTen.prepend(twentyFive.last().toObject().value("time").toString());
+        }
+        QTest::newRow("25 records: the last ten appended, newest first")
+            << twentyFive << today << "25 次" << QStringList{"03/20"} << true << lastTen;
+        QJsonArray fourteenDays;
+        for (int day = 13; day >= 0; --day) {
+            for (int n = 0; n < (day == 12 ? 5 : 1 + day % 2); ++n)
+                fourteenDays.append(record(day, n));
+        }
+        QTest::newRow("14 days: ten shown, scaled by an older busier day")
+            << fourteenDays << all << QString::number(fourteenDays.size()) + " 次"
+            << QStringList{"03/20", "03/19", "03/18", "03/17", "03/16",
+                           "03/15", "03/14", "03/13", "03/12", "03/11"}
+            << false << QStringList{};
+        QTest::newRow("older than 30 days: in the total only")
+            << QJsonArray{record(40)} << month << "0 次" << QStringList() << false
+            << QStringList{record(40).value("time").toString()};
+        QTest::newRow("record without date and time")
+            << QJsonArray{QJsonObject{{"username", "demo"}, {"timestamp", now.toSecsSinceEpoch()}}} << week
+            << "1 次" << QStringList{"03/20"} << true << QStringList{""};
+    }
+
+    void figures()
+    {
+        QFETCH(QJsonArray, records);
+        QFETCH(StatisticsPeriod, period);
+        QFETCH(QString, month);
+        QFETCH(QStringList, barDays);
+        QFETCH(bool, fullBar);
+        QFETCH(QStringList, recentTimes);
+
+        auto *view = statisticsPane();
+        store(records);
+        view->setSelectedPeriod(period);
+        view->show();
+        QCOMPARE(shownTotal(), QString::number(records.size()));
+        QCOMPARE(find<StatisticsRow>("monthRow")->value(), month);
+        QStringList days;
+        bool anyFull = false;
+        for (const auto &bar : find<DateDistributionChart>("dateChart")->bars()) {
+            days.append(DateDistributionChart::formatDateLabel(bar.day));
+            anyFull = anyFull || bar.fraction == 1.0;
+        }
+        QCOMPARE(days, barDays);
+        QCOMPARE(anyFull, fullBar);
+        QCOMPARE(find("trendSection")->isVisible(),
+                 period != StatisticsPeriod::today && period != StatisticsPeriod::week);
+        QStringList times;
+        for (const HistoryRecord &recent : view->statistics().recentRecords)
+            times.append(recent.time);
+        if (!recentTimes.isEmpty() || records.isEmpty())
+            QCOMPARE(times, recentTimes);
+        QCOMPARE(view->findChildren<HistoryRecordRow *>().size(), times.size());
+        QCOMPARE(find("recentSection")->isVisible(), !times.isEmpty());
+        // A day that does not parse is shown as stored.
+        QCOMPARE(DateDistributionChart::formatDateLabel(QStringLiteral("2025-13-40")),
+                 QStringLiteral("2025-13-40"));
+    }
+
+    void reloadsOnAppearanceAndPeriodChange()
+    {
+        auto *view = statisticsPane();
+        view->show();
+        QCOMPARE(shownTotal(), QStringLiteral("0"));
+        QVERIFY(m_t->statistics->saveLoginRecord("demo", now.toSecsSinceEpoch()));
+        QCOMPARE(shownTotal(), QStringLiteral("0")); // the pane does not watch the store
+        view->setSelectedPeriod(StatisticsPeriod::all);
+        QCOMPARE(shownTotal(), QStringLiteral("1"));
+        QCOMPARE(find<DateDistributionChart>("dateChart")->bars().size(), 1);
+        QVERIFY(m_t->statistics->saveLoginRecord("demo", now.toSecsSinceEpoch()));
+        view->hide();
+        view->show();
+        QCOMPARE(shownTotal(), QStringLiteral("2"));
+        QCOMPARE(view->findChildren<HistoryRecordRow *>().size(), 2);
+    }
+    // The shortcuts pane. The capture reads a key's position, whatever it types or the layout calls it
+    // (the X11 test records Ctrl+Shift+L and Ctrl+Shift+1 from real key presses), and shows it as the
+    // desktop writes it.
+    void records_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<quint32>("scanCode");
+        QTest::addColumn<KeyCombo>("combo");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("Meta+Alt+keypad 5") << int(Qt::Key_5)
+                                           << (Qt::MetaModifier | Qt::AltModifier | Qt::KeypadModifier) << 84u
+                                           << KeyCombo{87, opt | ctrl} << u"Meta+Alt+Num+5"_s;
+        // Qt has no name for the key at this position: its own text would be garbage.
+        QTest::newRow("Shift+volume up") << int(Qt::Key_VolumeUp) << Qt::KeyboardModifiers(Qt::ShiftModifier)
+                                         << 123u << KeyCombo{72, shift} << u"Shift+Key"_s;
+    }
+    void records()
+    {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(quint32, scanCode);
+        QFETCH(KeyCombo, combo);
+        QFETCH(QString, shown);
+        open();
+        QTest::mouseClick(find<ShortcutRecorderView>(showWindow), Qt::LeftButton);
+        m_field->setFocus();
+        typeKey(Qt::Key_Control, Qt::ControlModifier, 37); // a bare modifier is no key
+        QVERIFY(m_shortcuts->isRecording());
+        typeKey(key, modifiers, scanCode, u"x"_s);
+        QTRY_COMPARE(find<ShortcutRecorderView>(showWindow)->text(), shown);
+        QCOMPARE(m_field->text(), QString()); // the recorded press reached no widget
+        QCOMPARE(m_t->preferences.dataValue(PreferenceKeys::showWindowShortcut), KeyComboCodable::encode(combo));
+        QCOMPARE(m_t->hotKeys.liveRegistrations().size(), 1);
+        QCOMPARE(m_t->hotKeys.liveRegistrations().first().keyCode, combo.keyCode);
+
+        typeKey(Qt::Key_B, {}, 56, u"b"_s); // the next press is the application's again
+        QCOMPARE(m_field->text(), u"b"_s);
+    }
+
+    // A second click, hiding the pane or closing it disarms without a change; the keys are the
+    // application's again and the stored shortcut is registered again.
+    void disarmingKeepsTheShortcut()
+    {
+        m_t->preferences.setData(PreferenceKeys::showWindowShortcut, KeyComboCodable::encode({49, ctrl}));
+        open();
+        QTest::mouseClick(find<ShortcutRecorderView>(showWindow), Qt::LeftButton);
+        QVERIFY(m_t->hotKeys.live.empty());
+        QTest::mouseClick(find<ShortcutRecorderView>(showWindow), Qt::LeftButton);
+        QCOMPARE(find<ShortcutRecorderView>(showWindow)->text(), u"Meta+Space"_s);
+        QCOMPARE(m_t->hotKeys.liveRegistrations().size(), 1);
+        m_field->setFocus();
+        typeKey(Qt::Key_A, {}, 38, u"a"_s);
+        QCOMPARE(m_field->text(), u"a"_s);
+
+        QTest::mouseClick(find<ShortcutRecorderView>(quickLogin), Qt::LeftButton);
+        m_pane->hide();
+        QVERIFY(!m_shortcuts->isRecording());
+        QCOMPARE(find<ShortcutRecorderView>(quickLogin)->text(), unset);
+        m_pane->show();
+        QTest::mouseClick(find<ShortcutRecorderView>(showWindow), Qt::LeftButton);
+        m_pane.reset();
+        QVERIFY(!m_shortcuts->isRecording());
+        QCOMPARE(m_shortcuts->showWindowShortcut(), (KeyCombo{49, ctrl}));
+    }
+
+    void oneCaptureForBothBoxes()
+    {
+        open();
+        QTest::mouseClick(find<ShortcutRecorderView>(quickLogin), Qt::LeftButton);
+        QTest::mouseClick(find<ShortcutRecorderView>(showWindow), Qt::LeftButton);
+        QCOMPARE(find<ShortcutRecorderView>(quickLogin)->text(), unset); // it no longer waits for a key
+        QCOMPARE(find<ShortcutRecorderView>(showWindow)->text(), recording);
+        m_field->setFocus();
+        typeKey(Qt::Key_K, Qt::ControlModifier, 45);
+        QTRY_COMPARE(find<ShortcutRecorderView>(showWindow)->text(), u"Ctrl+K"_s);
+        QCOMPARE(m_shortcuts->quickLoginShortcut(), std::nullopt);
+        QCOMPARE(m_shortcuts->showWindowShortcut(), (KeyCombo{40, cmd}));
+    }
+
+    void refusedAndUnavailable()
+    {
+        const auto note = [this](const QString &name) { return find<QLabel>(name); };
+        m_t->preferences.setData(PreferenceKeys::quickLoginShortcut,
+                               KeyComboCodable::encode({37, cmd | shift}));
+        m_t->hotKeys.refused.append({37, 0x300});
+        open();
+        QVERIFY(note(u"quickLoginRefusedNote"_s)->isVisible() &&
+                !note(u"showWindowRefusedNote"_s)->isVisible());
+        QTest::mouseClick(find<ShortcutRecorderView>(quickLogin), Qt::LeftButton); // off on purpose while armed: no refusal
+        QVERIFY(!note(u"quickLoginRefusedNote"_s)->isVisible());
+        m_pane.reset();
+        m_shortcuts.reset();
+
+        m_t->hotKeys.available = false; // a Wayland session
+        open();
+        QVERIFY(note(u"waylandNote"_s)->isVisible() && !note(u"quickLoginRefusedNote"_s)->isVisible());
+        QVERIFY(!find<ShortcutRecorderView>(quickLogin)->isEnabled() && !find<ShortcutRecorderView>(showWindow)->isEnabled());
+        QCOMPARE(find<ShortcutRecorderView>(quickLogin)->text(), u"Ctrl+Shift+L"_s); // stored data still shows
+        // What works instead: a command to bind in the desktop's keyboard settings, copied by a click.
+        QTest::mouseClick(find<QPushButton>(u"copyCommand0"_s), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"gapplication action app.netlatch.Netlatch quick-login"_s);
     }
 };
 
