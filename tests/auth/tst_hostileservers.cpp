@@ -99,7 +99,6 @@ private Q_SLOTS:
         row("endless chunks at full speed", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", tooLarge, 1,
             "10000\r\n" + QByteArray(65536, 'x') + "\r\n");
         row("endless header", "HTTP/1.1 200 OK\r\nX-Pad: ", headerTooLarge, 1, QByteArray(65536, 'a'));
-        row("200,000 header fields", "HTTP/1.1 200 OK\r\n" + QByteArray("X: y\r\n").repeated(200000), headerTooLarge);
         row("101 header fields", answer("HTTP/1.1 200 OK" + QByteArray("\r\nX: y").repeated(101), accepted),
             u"网络错误: The server's response header has more than 100 fields"_s);
         // The connection is closed on the form without an answer: that is the step's failure.
@@ -110,7 +109,6 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, answer);
         QFETCH(QByteArray, piece);
-        QFETCH(int, portalPosts);
         const auto acceptAll = [](const QByteArray &, Connection &c) { c.write(::answer("HTTP/1.1 200 OK", accepted)); };
         HostileServer lookAlike(acceptAll, "127.0.0.10"), otherPort(acceptAll);
         QVERIFY(lookAlike.isListening() && otherPort.isListening());
@@ -135,7 +133,7 @@ private Q_SLOTS:
         service.login(u"alice"_s, u"s3cret"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!outcome.isEmpty(), 30000);
         QTEST(outcome, "outcome");
-        QCOMPARE(posts(portal), portalPosts);
+        QTEST(posts(portal), "portalPosts");
         QCOMPARE(lookAlike.requests(), QList<QByteArray>()); // the form, password included, went nowhere else
         QCOMPARE(otherPort.requests(), QList<QByteArray>());
         for (const QByteArray &request : portal.requests()) {
@@ -161,35 +159,16 @@ private Q_SLOTS:
         QCOMPARE(server.requests(), QList<QByteArray>());
     }
 
-    // The probe follows redirects, but one to the portal means a campus network not signed in.
-    void probe_data()
+    // A probe site whose header never ends: the probe gives up having read a bounded amount. (Where
+    // its redirects lead: tst_networkprobe.)
+    void probeReadsABoundedHeader()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("reachable");
-        QTest::newRow("endless header") << u"endless header"_s << false;
-        QTest::newRow("redirect to a look-alike of the portal") << u"look-alike"_s << true;
-        QTest::newRow("redirect to the portal's host on another port") << u"other port"_s << true;
-        QTest::newRow("redirect to the portal") << u"portal"_s << false;
-    }
-
-    void probe()
-    {
-        QFETCH(QString, kind);
-        const auto noContent = [](const QByteArray &, Connection &c) { c.write("HTTP/1.1 204 No Content\r\n\r\n"); };
-        HostileServer lookAlike(noContent, "127.0.0.10"), otherPort(noContent);
-        // The portal is at 127.0.0.1 on the look-alike's port, or where the row redirects to.
-        const QString portal = u"127.0.0.1:%1"_s.arg(kind == u"portal"_s ? otherPort.port() : lookAlike.port());
-        const QString target = kind == u"look-alike"_s ? lookAlike.address() : u"127.0.0.1:%1"_s.arg(otherPort.port());
-        HostileServer site([&](const QByteArray &, Connection &c) {
-            if (kind == u"endless header"_s)
-                endlessly(c, "HTTP/1.1 200 OK\r\nX-Pad: ", QByteArray(65536, 'a'));
-            else
-                c.write(redirect(302, u"http://%1/"_s.arg(target).toUtf8()));
+        HostileServer site([](const QByteArray &, Connection &c) {
+            endlessly(c, "HTTP/1.1 200 OK\r\nX-Pad: ", QByteArray(65536, 'a'));
         });
-        QVERIFY(site.isListening() && lookAlike.isListening() && otherPort.isListening());
-        QTEST(AutoLoginManager::checkNetworkConnection(u"http://"_s + site.address(), 1.0, portal), "reachable");
-        if (kind == u"endless header"_s)
-            verifyReadBounded(site);
+        QVERIFY(site.isListening());
+        QVERIFY(!AutoLoginManager::checkNetworkConnection(u"http://"_s + site.address(), 1.0, u"127.0.0.2:9"_s));
+        verifyReadBounded(site);
     }
 
     // Only the answer's status matters: a huge or endless body is left unread.

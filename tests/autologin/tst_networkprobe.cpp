@@ -23,10 +23,10 @@ using SSIDsByName = QMap<QString, QString>;
 const auto station = FakeWifiClient::station;
 
 // The SSID lookup and the campus network test; then the connectivity probe against a loopback site.
-// The site answers /<status> with that status and redirects /to/<status> there. As the portal's host is
-// 127.0.0.1 too when a probe is given the site's address as the portal's, such a redirect leads to the
-// portal; 127.0.0.2 names a portal elsewhere. (Which redirects vouch for a wired network end to end:
-// tst_headlessdaemon.)
+// The site answers /<status> with that status and redirects /to/<status> there, /to/look-alike to
+// 127.0.0.10. As the portal's host is 127.0.0.1 too when a probe is given the site's address as the
+// portal's, such a redirect leads to the portal; 127.0.0.2 names a portal elsewhere. (Which redirects
+// vouch for a wired network end to end: tst_headlessdaemon.)
 class TestNetworkProbe : public QObject
 {
     Q_OBJECT
@@ -49,6 +49,9 @@ private Q_SLOTS:
     {
         m_site.server().Get(R"(/(\d+))", [](const auto &req, auto &res) { res.status = std::stoi(req.matches[1]); });
         m_site.server().Get(R"(/to/(\d+))", [](const auto &req, auto &res) { res.set_redirect("/" + req.matches[1].str()); });
+        m_site.server().Get("/to/look-alike", [this](const auto &, auto &res) {
+            res.set_redirect("http://127.0.0.10:" + std::to_string(m_site.port()) + "/204"); // nobody listens there
+        });
         QVERIFY(m_site.start());
     }
 
@@ -125,6 +128,10 @@ private Q_SLOTS:
         QTest::newRow("404") << u"/404"_s << elsewhere << Unreachable;
         QTest::newRow("redirect to 204") << u"/to/204"_s << elsewhere << Reachable;
         QTest::newRow("redirect to 404") << u"/to/404"_s << elsewhere << Unreachable;
+        // The portal is its host and its port exactly: neither the portal's host on another port nor a
+        // host whose name begins like the portal's is the portal.
+        QTest::newRow("portal's host, another port") << u"/to/204"_s << u"127.0.0.1:9"_s << Reachable;
+        QTest::newRow("look-alike of the portal's host") << u"/to/look-alike"_s << m_site.address() << Unreachable;
         QTest::newRow("no portal address") << u"/to/204"_s << QString() << Reachable;
         // Before sign-in the portal answers every request with its sign-in page, which says nothing of
         // the internet; the redirect itself is the answer.

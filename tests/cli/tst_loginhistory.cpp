@@ -1,6 +1,5 @@
-#include "LocalHttpServer.h"
+#include "BuildPortal.h"
 #include "Netlatchctl.h"
-#include "common/BuildConfig.h"
 #include "stats/LoginHistoryDatabase.h"
 
 #include <QDateTime>
@@ -15,7 +14,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUrl>
 
 #include <httplib.h>
 
@@ -27,6 +25,7 @@
 
 namespace {
 const QString signedIn = QStringLiteral("✓ 登录成功！");
+const QStringList loginArguments{"login", "--username", "张三", "--password-stdin"};
 constexpr qint64 day = 86'400;
 } // namespace
 
@@ -79,17 +78,13 @@ class TestLoginHistory : public QObject
     {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(m_environment);
-        process->start(QStringLiteral(NETLATCHCTL_PATH), {"login", "--username", "张三", "--password-stdin"});
+        process->start(QStringLiteral(NETLATCHCTL_PATH), loginArguments);
         process->write("demo-password\n");
         process->waitForBytesWritten(); // the password reaches each process before the next one starts
         process->closeWriteChannel();
         return process;
     }
-    ProgramRun login()
-    {
-        return runNetlatchctl({"login", "--username", "张三", "--password-stdin"}, "demo-password\n",
-                              m_environment);
-    }
+    ProgramRun login() { return runNetlatchctl(loginArguments, "demo-password\n", m_environment); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -104,8 +99,7 @@ private Q_SLOTS:
             m_arrived.wait_for(lock, std::chrono::seconds(30), [this] { return m_waiting >= m_holdUntil; });
             res.set_content("{'success':true,'msg':'认证成功'}", "text/html");
         });
-        const int port =
-            QUrl(QStringLiteral("http://") + QString::fromUtf8(BuildConfig::portalAddress)).port(80);
+        const int port = buildPort(BuildConfig::portalAddress);
         // The server shares a port it is given with any other listener, which would then answer half
         // of the sign-ins: make sure nobody else is there.
         QTcpSocket probe;
@@ -204,9 +198,8 @@ private Q_SLOTS:
         // Only calls on the history's own files count.
         const ProgramRun run = runProgram(
             strace,
-            {"-f", "-qq", "-o", "/dev/null", "-P", database(), "-P", database() + "-wal", "-e", "trace=" + step,
-             "-e", "inject=" + step + ":signal=KILL:when=1", NETLATCHCTL_PATH, "login", "--username", "张三",
-             "--password-stdin"},
+            QStringList{"-f", "-qq", "-o", "/dev/null", "-P", database(), "-P", database() + "-wal", "-e", "trace=" + step,
+             "-e", "inject=" + step + ":signal=KILL:when=1", NETLATCHCTL_PATH} + loginArguments,
             "demo-password\n", m_environment);
         const std::optional<QList<LoginRecord>> records = storedRecords();
         QVERIFY2(records, qPrintable("the history cannot be read; netlatchctl said: " + run.out + run.err));

@@ -1,14 +1,15 @@
 // netlatchctl as a user runs it, inside run-with-keyring.sh: the account in a real, private GNOME
-// Keyring, a sign-in with it at the build's loopback portal and statistics server, the statistics,
-// and the auto-login daemon.
+// Keyring, a sign-in with it at the build's loopback portal and statistics server, the auto-login
+// daemon, and the shell completions.
 #include "BuildPortal.h"
 #include "Netlatchctl.h"
 #include "store/KeychainHelper.h"
 
 #include <QDBusInterface>
 #include <QDBusObjectPath>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -38,12 +39,26 @@ class TestNetlatchctl : public QObject
     bool m_serving = false;
     std::atomic<int> m_uploads = 0;
     QStringList m_outputs; // everything netlatchctl printed
+    QTemporaryDir m_dir;
 
     ProgramRun ctl(const QStringList &arguments, const QByteArray &input = {})
     {
         const ProgramRun run = runNetlatchctl(arguments, input);
         m_outputs << run.out << run.err;
         return run;
+    }
+
+    static QSet<QString> words(const QString &text)
+    {
+        const QStringList list = text.split(QRegularExpression(u"\\s+"_s), Qt::SkipEmptyParts);
+        return {list.begin(), list.end()};
+    }
+
+    QString script(const QString &shell)
+    {
+        QFile file(m_dir.filePath(shell));
+        const bool written = file.open(QIODevice::WriteOnly) && file.write(runNetlatchctl({"completion", shell}).out.toUtf8()) > 0;
+        return written ? file.fileName() : QString();
     }
 
     // `login` with an account it cannot use: it ends with `exitCode`, says `why`, and sends nothing.
@@ -92,7 +107,6 @@ private Q_SLOTS:
         const QStringList emptyName{"account", "set", "--username=", "--password-stdin"};
         QTest::newRow("empty name") << emptyName << QByteArray("pw\n") << empty;
         QTest::newRow("empty password line") << setZhang << QByteArray("\n") << empty;
-        QTest::newRow("nothing on stdin") << setZhang << QByteArray() << empty;
         // A pipe meant for something else must not become the password.
         QTest::newRow("no --password-stdin")
             << setZhang.mid(0, 4) << QByteArray("pw\n") << "--password-stdin";
@@ -127,7 +141,7 @@ private Q_SLOTS:
         QCOMPARE(storedAccount(), (QStringList{"bob", "hunter2"}));
     }
 
-    // Sign in with the stored account, read the statistics; an incomplete account is refused.
+    // Sign in with the stored account; an incomplete account is refused.
     void signInWithTheStoredAccount()
     {
         if (!m_serving)
@@ -135,8 +149,6 @@ private Q_SLOTS:
         QCOMPARE(ctl(setZhang, password.toUtf8() + '\n').exitCode, 0);
         QCOMPARE(ctl({"login", "--verbose"}).exitCode, 0);
         QCOMPARE(m_uploads.load(), 1); // the process waited for its one upload before it exited
-        const QJsonObject figures = QJsonDocument::fromJson(ctl({"stats", "--json"}).out.toUtf8()).object();
-        QVERIFY(figures.value("totalCount") == 1 && figures.value("todayCount") == 1);
 
         // The name without its password, as a half-failed save leaves it.
         const QStringList passwordItem{"clear", "service", KeychainHelper::service, "account", "password"};
@@ -240,6 +252,59 @@ private Q_SLOTS:
             QVERIFY2(!printed.contains(form), printed.constData());
             const ProgramRun found = runProgram("grep", grep + QStringList{QString::fromUtf8(form)} + roots);
             QVERIFY2(found.exitCode == 1, qPrintable(found.out + found.err)); // 1: in no file
+        }
+    }
+
+    // The shell completions offer exactly what the commands' --help shows: the commands, each command's
+    // arguments word by word, and its options. bash and fish complete for real; zsh's script is parsed.
+    void completionsFollowTheHelp()
+    {
+        const QString bash = script(u"bash"_s), fish = script(u"fish"_s), zsh = script(u"zsh"_s);
+        QCOMPARE(runProgram(u"zsh"_s, {u"-n"_s, zsh}).exitCode, 0);
+        const QString zshText = runNetlatchctl({"completion", "zsh"}).out;
+        // What may follow each typed line, and the options of its command, as --help shows them.
+        QMap<QString, QSet<QString>> next, options{{QString(), {"-h", "--help", "-v", "--version"}}};
+        const QString commands = runNetlatchctl({"--help"}).out.section(u"Commands:\n"_s, 1).section(u"\n\n"_s, 0, 0);
+        static const QRegularExpression usage(u"^(?:Usage:)? +netlatchctl \\S+(.*?)(?: \\[options\\])?$"_s,
+                                              QRegularExpression::MultilineOption);
+        static const QRegularExpression option(u"(?:^  |, )(--?[\\w-]+)"_s, QRegularExpression::MultilineOption);
+        for (const QString &line : commands.split(u'\n')) {
+            if (line.at(2).isSpace()) // a summary's wrapped part
+                continue;
+            const QString command = line.simplified().section(u' ', 0, 0);
+            next[QString()] << command;
+            next[command];
+            const QString help = runNetlatchctl({command, "--help"}).out;
+            for (auto match = usage.globalMatch(help); match.hasNext();) {
+                QString typed = command;
+                for (const QString &token : match.next().captured(1).split(u' ', Qt::SkipEmptyParts)) {
+                    const QStringList alternatives = token.split(u'|');
+                    next[typed] += QSet<QString>(alternatives.begin(), alternatives.end());
+                    typed += u' ' + alternatives.first();
+                }
+            }
+            for (auto match = option.globalMatch(help.section(u"Options:\n"_s, 1)); match.hasNext();)
+                options[command] << match.next().captured(1);
+        }
+        QVERIFY(next.value(u"autologin wired"_s) == (QSet<QString>{"on", "off"}));
+        for (auto it = next.cbegin(); it != next.cend(); ++it) {
+            const QString line = u"netlatchctl "_s + (it.key().isEmpty() ? QString() : it.key() + u' ');
+            const QSet<QString> commandOptions = options.value(it.key().section(u' ', 0, 0));
+            const QString bashCall = u"source \"$0\"; read -ra COMP_WORDS <<< \"$1\"; COMP_WORDS+=(''); "
+                                     "COMP_CWORD=$(( ${#COMP_WORDS[@]} - 1 )); _netlatchctl; printf '%s\\n' \"${COMPREPLY[@]}\""_s;
+            QCOMPARE(words(runProgram(u"bash"_s, {u"-c"_s, bashCall, bash, line}).out), it.value() + commandOptions);
+            const QString fishCall = u"source $argv[1]; complete -C $argv[2] | string replace -r '\\t.*' ''"_s;
+            const auto fishOffers = [&](const QString &typed) {
+                return words(runProgram(u"fish"_s, {u"--no-config"_s, u"-c"_s, fishCall, fish, typed}).out);
+            };
+            QCOMPARE(fishOffers(line), it.value());
+            QSet<QString> longOptions;
+            for (const QString &name : commandOptions)
+                if (name.startsWith(u"--"))
+                    longOptions << name;
+            QCOMPARE(fishOffers(line + u"--"_s), longOptions);
+            for (const QString &word : it.value() + commandOptions) // zsh is not driven; it names them all
+                QVERIFY2(zshText.contains(word), qPrintable(word));
         }
     }
 

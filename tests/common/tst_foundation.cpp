@@ -36,10 +36,8 @@ private Q_SLOTS:
         QVERIFY2(isLoopbackHost(portal.host()), BuildConfig::portalAddress);
         const QUrl stats(QString::fromUtf8(BuildConfig::statsApiBase));
         QVERIFY2(isLoopbackHost(stats.host()), BuildConfig::statsApiBase);
-        QCOMPARE(stats.path(), QStringLiteral("/api"));
         const QUrl probe(QString::fromUtf8(BuildConfig::probeURL));
         QVERIFY2(isLoopbackHost(probe.host()), BuildConfig::probeURL);
-        QCOMPARE(probe.scheme(), QStringLiteral("http"));
     }
 
     void observersMayRemoveThemselvesAndOthersDuringAPost()

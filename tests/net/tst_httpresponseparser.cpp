@@ -30,6 +30,8 @@ QByteArray parse(const QList<QByteArrayView> &pieces)
 
 // An answer must mean one thing: framing read as RFC 9112 tells a recipient, the same however the
 // bytes are split, and anything a second reader could take differently refused.
+// (Lone line feeds, two different lengths and the header's bounds, as the sign-in meets them:
+// tst_hostileservers.)
 class TestHttpResponseParser : public QObject
 {
     Q_OBJECT
@@ -51,9 +53,6 @@ private Q_SLOTS:
         row("equal lengths", ok + "Content-Length: 3, 3\r\ncontent-length: 3\r\n\r\nhel", Error::None, "hel");
         row("chunks, extensions, trailer", chunked + "5;x=1\r\nhello\r\n06 ;y\r\n world\r\n0\r\nX-T: 1\r\n\r\n",
             Error::None, "hello world");
-        row("lone LFs, read to close", "HTTP/1.0 200 OK\nServer: x\n\nto the end", Error::None, "to the end");
-        row("head ending in LF CRLF", "HTTP/1.1 200 OK\nContent-Length: 2\n\r\nhi", Error::None, "hi");
-        row("lengths 3 and 11", ok + "Content-Length: 3\r\nContent-Length: 11\r\n\r\nhello world", Error::Malformed);
         row("length +3", ok + "Content-Length: +3\r\n\r\nhel", Error::Malformed);
         row("empty length", ok + "Content-Length:\r\n\r\n", Error::Malformed);
         row("length past 64 bits", ok + "Content-Length: 99999999999999999999\r\n\r\n", Error::Malformed);
@@ -72,10 +71,8 @@ private Q_SLOTS:
         row("bare CR in a field", ok + "X: a\rContent-Length: 2\r\n\r\nhi", Error::Malformed);
         row("status 999", "HTTP/1.1 999 Odd\r\nContent-Length: 0\r\n\r\n", Error::Malformed);
         row("status 20", "HTTP/1.1 20 Odd\r\nContent-Length: 0\r\n\r\n", Error::Malformed);
-        row("header over its bound", ok + "X: " + QByteArray(200, 'a') + "\r\n\r\n", Error::HeaderTooLarge);
         row("trailer over its bound", chunked + "0\r\nX: " + QByteArray(200, 'a') + "\r\n\r\n", Error::HeaderTooLarge);
         row("too many trailer fields", chunked + "0\r\n" + fields + "\r\n", Error::TooManyFields);
-        row("too many fields", ok + fields + "\r\n", Error::TooManyFields);
     }
 
     void answers()

@@ -206,15 +206,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("moved");              // records in the database afterwards
         QTest::addColumn<QByteArrayList>("backups"); // what the numbered backups hold
         const QByteArray two = R"([{"timestamp":1741278000,"date":"2025-03-07"},{"timestamp":1741278500}])";
-        QTest::newRow("settings and their backup")
-            << QVariant(two) << QVariant(QByteArray("[broken")) << QByteArray() << 2 << QByteArrayList{"[broken"};
+        QTest::newRow("settings, their backup and file")
+            << QVariant(two) << QVariant(QByteArray("[broken")) << two << 4 << QByteArrayList{"[broken"};
         // Its commas split it: joined again it reads, and the hand-edited value is kept as well.
         QTest::newRow("read as a list of texts")
             << QVariant(QStringList{"[{\"timestamp\":1}", "{\"timestamp\":2}]"}) << QVariant() << QByteArray() << 2
             << QByteArrayList{R"([{"timestamp":1},{"timestamp":2}])"};
         QTest::newRow("read as a number") << QVariant(42) << QVariant() << QByteArray() << 0 << QByteArrayList{"42"};
-        QTest::newRow("file") << QVariant() << QVariant() << two << 2 << QByteArrayList{};
-        QTest::newRow("settings and file") << QVariant(two) << QVariant() << two << 4 << QByteArrayList{};
     }
 
     void earlierHistoriesAreMovedInOnce()
@@ -222,8 +220,6 @@ private Q_SLOTS:
         QFETCH(QVariant, settings);
         QFETCH(QVariant, settingsBackup);
         QFETCH(QByteArray, file);
-        QFETCH(int, moved);
-        QFETCH(QByteArrayList, backups);
         m_manager.reset();
         m_store.reset();
         {
@@ -241,12 +237,12 @@ private Q_SLOTS:
         // Twice: as if the first move had been cut off after its commit, before its sources were put away.
         for (int run = 0; run < 2; ++run) {
             reopen();
-            QCOMPARE(figures().totalCount, moved);
+            QTEST(figures().totalCount, "moved");
             QVERIFY(!m_store->contains(PreferenceKeys::loginRecords));
             QVERIFY(!m_store->contains(PreferenceKeys::loginRecordsBackup));
             QVERIFY(!QFile::exists(m_legacyFile) && !QFile::exists(staleCopy));
             QCOMPARE(readFile(m_legacyFile + ".migrated"), file);
-            QCOMPARE(this->backups(), backups);
+            QTEST(backups(), "backups");
             m_manager.reset();
             m_store.reset();
             writeFile(m_settingsFile, settingsBytes);
@@ -312,41 +308,22 @@ private Q_SLOTS:
         QFETCH(QString, signIns);
         QFETCH(QByteArray, readIn);
         QFETCH(QString, at);
-        QFETCH(QString, figures);
         setTimeZone(zone);
         m_clock.set(instant(readIn, at));
         for (const QString &signIn : signIns.split(' '))
             QVERIFY(m_manager->saveLoginRecord("u", instant(zone, signIn).toSecsSinceEpoch()));
         setTimeZone(readIn);
-        QCOMPARE(describe(this->figures()), figures);
+        QTEST(describe(figures()), "figures");
     }
 
-    // The figures of what an earlier version stored, as `netlatchctl stats` prints them. Stored text is
-    // shown, never obeyed: a terminal escape or a right-to-left override (which would turn "12:00:00"
-    // around) is printed escaped.
-    void statsCommandPrintsTheFiguresOfTheStore()
+    // `netlatchctl stats` shows stored text and never obeys it: a terminal escape or a right-to-left
+    // override (which would turn "12:00:00" around) in what an earlier version stored is printed escaped.
+    void statsCommandPrintsStoredTextEscaped()
     {
-        // netlatchctl reads the real clock: the records are placed relative to now, in UTC.
-        setTimeZone("UTC");
-        m_clock.set(QDateTime::currentDateTimeUtc());
-        QJsonArray history;
-        for (const int daysAgo : {40, 3, 0}) {
-            const qint64 timestamp = now() - daysAgo * 86'400LL;
-            history.append(QJsonObject{{"username", "u"}, {"timestamp", timestamp},
-                                       {"date", StatisticsManager::formatTimestamp(timestamp, "yyyy-MM-dd")}});
-        }
-        // Written by hand, newest: no timestamp, and hostile text.
-        history.append(QJsonObject{{"username", "u"}, {"date", "2025-03-07\x1b[2J"}, {"time", "\u202E00:00:21\\"}});
-        setRecords(history);
+        // Written by hand: no timestamp, and hostile text.
+        setRecords({QJsonObject{{"username", "u"}, {"date", "2025-03-07\x1b[2J"}, {"time", "\u202E00:00:21\\"}}});
         qputenv("XDG_CONFIG_HOME", m_dir.path().toUtf8());
         qputenv("XDG_DATA_HOME", m_dir.filePath("data").toUtf8());
-
-        const ProgramRun run = runNetlatchctl({"stats", "--json"});
-        QCOMPARE(run.exitCode, 0);
-        QJsonObject figures = QJsonDocument::fromJson(run.out.toUtf8()).object();
-        QCOMPARE(figures.take("dateDistribution").toArray().size(), 2); // today and 3 days ago
-        QCOMPARE(figures.take("recentRecords").toArray().size(), 4);
-        QCOMPARE(figures, (QJsonObject{{"totalCount", 4}, {"todayCount", 1}, {"weekCount", 2}, {"monthCount", 2}}));
         const ProgramRun text = runNetlatchctl({"stats"});
         QCOMPARE(text.exitCode, 0);
         QVERIFY2(text.out.contains(QStringLiteral("  2025-03-07\\u{001B}[2J\\u{202E}00:00:21\\\\\n")),

@@ -38,57 +38,25 @@ class TestStore : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    const QString m_fileName = m_dir.filePath(QStringLiteral("netlatch.conf"));
-
-    std::unique_ptr<Preferences> open() const
-    {
-        return std::make_unique<Preferences>(std::make_unique<QSettings>(m_fileName, QSettings::IniFormat));
-    }
-
 private Q_SLOTS:
-    void init() { QFile::remove(m_fileName); }
-
     // A hand-edited file whose values have the wrong types reads as a fresh store.
     void wrongTypedValuesReadAsDefaults()
     {
         const QByteArray file("[General]\nautoLoginEnabled=yes\nhideDockIcon=1\n"
                               "quickLoginShortcut=not bytes\nlastShownVersion=@ByteArray(3.0)\n"
                               "com.netlatch.loginRecords=@Variant(garbage\n");
-        QFile settings(m_fileName);
+        QTemporaryDir dir;
+        QFile settings(dir.filePath(QStringLiteral("netlatch.conf")));
         QVERIFY(settings.open(QIODevice::WriteOnly) && settings.write(file) == file.size());
         settings.close();
-        const auto store = open();
+        const Preferences store(std::make_unique<QSettings>(settings.fileName(), QSettings::IniFormat));
         for (const PreferenceKey &key : PreferenceKeys::all) {
-            const bool absent = key.type == PreferenceType::Boolean ? !store->boolValue(key)
-                                : key.type == PreferenceType::Text  ? !store->textValue(key)
-                                                                    : !store->dataValue(key);
+            const bool absent = key.type == PreferenceType::Boolean ? !store.boolValue(key)
+                                : key.type == PreferenceType::Text  ? !store.textValue(key)
+                                                                    : !store.dataValue(key);
             QVERIFY2(absent, key.name);
         }
-        QCOMPARE(store->lastShownVersion(), QStringLiteral("1.0"));
-    }
-
-    // The first-run reset, after a restart, clears the first-run facts and keeps everything else.
-    void theFirstRunResetKeepsTheRest()
-    {
-        const QByteArray json = R"([{"username":"张三","timestamp":1}])";
-        {
-            const auto store = open();
-            store->setBool(PreferenceKeys::hasShownWelcome, true);
-            store->setBool(PreferenceKeys::hasSetupCredentials, true);
-            store->setText(PreferenceKeys::lastShownVersion, QStringLiteral("2.1"));
-            store->setBool(PreferenceKeys::autoLoginEnabled, true);
-            store->setData(PreferenceKeys::quickLoginShortcut, "{}");
-            store->setData(PreferenceKeys::loginRecords, json);
-        }
-        const auto store = open(); // after a restart
-        store->resetFirstRunState();
-        QVERIFY(!store->boolValue(PreferenceKeys::hasShownWelcome) &&
-                !store->boolValue(PreferenceKeys::hasSetupCredentials));
-        QCOMPARE(store->lastShownVersion(), QStringLiteral("1.0"));
-        QVERIFY(store->boolValue(PreferenceKeys::autoLoginEnabled));
-        QCOMPARE(store->dataValue(PreferenceKeys::quickLoginShortcut), QByteArray("{}"));
-        QCOMPARE(store->dataValue(PreferenceKeys::loginRecords), json);
+        QCOMPARE(store.lastShownVersion(), QStringLiteral("1.0"));
     }
 
     void savingReplacesTheWholeAccountAndDeletingLeavesNone()
@@ -110,19 +78,6 @@ private Q_SLOTS:
         keychain.deleteCredentials(nullptr, [](const SecretStore::Result &) {});
         QCOMPARE(store.items(), QList<Item>{other});
         QCOMPARE(loaded(keychain), (QStringList{"(absent)", "(absent)"}));
-    }
-
-    // The settings window's test fails the password; here the name fails and the password is still
-    // written. Nothing is rolled back and nothing of the old account survives.
-    void halfFailedSaveKeepsWhatWasWritten()
-    {
-        FakeSecretStore store;
-        KeychainHelper keychain(store);
-        QCOMPARE(saved(keychain, QStringLiteral("old"), QStringLiteral("old-secret")), Status::Done);
-        store.failAddsOf(nameItem);
-        QCOMPARE(saved(keychain, QStringLiteral("new"), QStringLiteral("new-secret")), Status::Unavailable);
-        QCOMPARE(store.items().size(), 1);
-        QCOMPARE(loaded(keychain), (QStringList{"(absent)", "new-secret"}));
     }
 
     void bytesThatAreNotUtf8ReadAsAbsent_data()
