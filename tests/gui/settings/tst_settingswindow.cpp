@@ -1,5 +1,6 @@
 // The settings window and its general and auto-login panes on the offscreen platform, over a scratch
 // preference file, a fake secret store, a fake Wi-Fi client and a local portal on 127.0.0.1.
+#include "HistoryAnswer.h"
 #include "TestAppContext.h"
 
 #include "gui/settings/AutoLoginSettingsView.h"
@@ -133,7 +134,8 @@ private Q_SLOTS:
         QVERIFY(find<QLabel>("statusIcon")->isVisible());
         QCOMPARE(find<QLabel>("statusIcon")->property("failed").toBool(), keyring != "account");
         QCOMPARE(find<QLineEdit>("usernameField")->text(), keyring == "account" ? m_t->acceptedUsername : "");
-        QCOMPARE(int(m_t->statistics->loadLoginRecords().size()), m_t->loginPosts.load());
+        QCOMPARE(int(historyAnswer(*m_t->statistics, &StatisticsManager::loadLoginRecords).size()),
+                 m_t->loginPosts.load());
         QCOMPARE(m_t->loginPosts.load(), int(keyring == "account"));
     }
 
