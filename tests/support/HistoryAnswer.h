@@ -15,6 +15,5 @@ T historyAnswer(StatisticsManager &manager,
     QObject receiver; // an answer that comes later finds it gone
     std::optional<T> answer;
     (manager.*ask)(&receiver, [&answer](const T &value) { answer = value; });
-    QTest::qWaitFor([&answer] { return answer.has_value(); });
-    return answer.value_or(T());
+    return QTest::qWaitFor([&answer] { return answer.has_value(); }) ? *answer : T();
 }
