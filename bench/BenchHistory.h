@@ -2,9 +2,12 @@
 
 // Shared by the statistics benchmarks: a year of stored sign-ins and a median timer.
 
+#include "common/Clock.h"
 #include "stats/LoginHistoryDatabase.h"
+#include "stats/StatisticsData.h"
 #include "stats/StatisticsManager.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QList>
 
@@ -35,6 +38,34 @@ inline void seed(const QString &folder, int count, qint64 now)
         &error);
     if (!stored)
         qFatal("cannot seed the history: %s", qPrintable(error));
+}
+
+/// Turns the event loop until `done` is set (an answer of the history's thread has come).
+inline void waitFor(const bool &done)
+{
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+/// The figures, as the pane and `netlatchctl stats` ask for them; their total count.
+inline int loadStatistics(StatisticsManager &manager)
+{
+    int total = 0;
+    bool answered = false;
+    manager.loadStatistics(nullptr, [&](const StatisticsData &data) {
+        total = data.totalCount;
+        answered = true;
+    });
+    waitFor(answered);
+    return total;
+}
+
+/// Saves one sign-in at the clock's time and waits until it is written.
+inline void saveLoginRecord(StatisticsManager &manager, const Clock &clock)
+{
+    manager.saveLoginRecord(QStringLiteral("student2024"), clock.now().toSecsSinceEpoch());
+    while (manager.isBusy())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 /// Median milliseconds of `runs` calls of `work`, each after an untimed `prepare`.

@@ -1,7 +1,9 @@
 #include "cli/StatsCommand.h"
 
 #include "stats/StatisticsData.h"
+#include "stats/StatisticsManager.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -138,11 +140,15 @@ int StatsCommand::run(const QStringList &arguments)
                                                   .arg(parser.positionalArguments().constFirst()));
     }
 
-    const StatisticsData data = StatisticsData::load(m_context.statistics());
-    QTextStream out(stdout);
-    if (parser.isSet(json))
-        out << QJsonDocument(toJson(data)).toJson(QJsonDocument::Compact) << "\n";
-    else
-        printText(out, data);
-    return Success;
+    // The history answers from its own thread, once another process's move into it has ended.
+    const bool asJson = parser.isSet(json);
+    m_context.statistics().loadStatistics(nullptr, [asJson](const StatisticsData &data) {
+        QTextStream out(stdout);
+        if (asJson)
+            out << QJsonDocument(toJson(data)).toJson(QJsonDocument::Compact) << "\n";
+        else
+            printText(out, data);
+        QCoreApplication::exit(Success);
+    });
+    return QCoreApplication::exec();
 }

@@ -41,14 +41,13 @@ QMap<QString, int> countPerDay(const QList<qint64> &timestamps)
 
 } // namespace
 
-StatisticsData StatisticsData::load(StatisticsManager &manager)
+StatisticsData StatisticsData::load(LoginHistoryDatabase *history, const QDateTime &now)
 {
     StatisticsData data;
-    LoginHistoryDatabase *history = manager.history();
     if (!history)
         return data;
     // Calendar arithmetic happens in the time zone that is current at the moment of the query.
-    const QDateTime local = manager.now().toLocalTime();
+    const QDateTime local = now.toLocalTime();
     const std::optional<std::array<int, 4>> counts = history->counts(
         StatisticsManager::formatTimestamp(local.toSecsSinceEpoch(), StatisticsManager::datePattern),
         firstSecondFrom(local.addDays(-weekDays), local), firstSecondFrom(local.addMonths(-1), local));

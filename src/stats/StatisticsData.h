@@ -3,11 +3,12 @@
 #include "stats/HistoryRecord.h"
 #include "stats/StatisticsPeriod.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QString>
 
-class StatisticsManager;
+class LoginHistoryDatabase;
 
 /// The figures of the statistics pane, shared by the pane and `netlatchctl stats`. Today: the records
 /// whose stored "date" is today. Week and month: those whose timestamp falls within the last 7 calendar
@@ -28,9 +29,9 @@ struct StatisticsData
     QMap<QString, int> dateDistribution; ///< "yyyy-MM-dd" → sign-ins over the last 30 days
     QList<HistoryRecord> recentRecords;  ///< at most 10, the most recently stored first
 
-    /// Every figure, taken afresh from the manager's history at the manager's clock's time. A history
-    /// that cannot be read gives all zeros.
-    static StatisticsData load(StatisticsManager &manager);
+    /// Every figure, taken afresh from `history` at the time `now`. A history that cannot be opened
+    /// (null) or read gives all zeros.
+    static StatisticsData load(LoginHistoryDatabase *history, const QDateTime &now);
 
     friend bool operator==(const StatisticsData &, const StatisticsData &) = default;
 };

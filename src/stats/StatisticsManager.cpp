@@ -2,13 +2,16 @@
 
 #include "common/Clock.h"
 #include "common/Log.h"
+#include "stats/StatisticsData.h"
 #include "stats/StatisticsUpload.h"
 #include "store/Preferences.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QJsonDocument>
-#include <QUrl>
-
 #include <QJsonObject>
+#include <QMutexLocker>
+#include <QUrl>
 
 #include <algorithm>
 #include <utility>
@@ -30,6 +33,8 @@ const QString historyBackedUpProblem =
     QStringLiteral("the stored sign-in history could not be read; it was kept in %1");
 const QString historyNotSavedProblem = QStringLiteral("this sign-in could not be added to the history: %1");
 const QString historyUnreadableProblem = QStringLiteral("the stored sign-in history could not be read: %1");
+const QString unwrittenAtExitReason =
+    QStringLiteral("%1 sign-in(s) not written: the history stayed busy for %2 s before the program exited");
 
 // Records older than 365 days of 86,400 seconds are dropped when a record is saved.
 constexpr qint64 retentionSeconds = 365LL * 86'400;
@@ -57,15 +62,17 @@ StatisticsManager::StatisticsManager(Preferences &preferences, const Clock &cloc
           preferences, m_database, [this](const QString &path) { keptAside(path); },
           [this](const QString &reason) {
               Log::write(historyUnreadableLine + reason);
-              m_problems.append(historyUnreadableProblem.arg(reason));
+              addProblem(historyUnreadableProblem.arg(reason));
           })
 {
+    // The program's instance is never destroyed: what it recorded is written before the process ends.
+    if (QCoreApplication *application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { finishWrites(); });
 }
 
 StatisticsManager::~StatisticsManager()
 {
-    if (!m_unsaved.isEmpty())
-        appendRecords(std::exchange(m_unsaved, {}));
+    finishWrites();
 }
 
 QString StatisticsManager::loginRecordsKey() const
@@ -82,20 +89,7 @@ void StatisticsManager::recordLogin(const QString &username)
 {
     const qint64 timestamp = m_clock.now().toSecsSinceEpoch();
     sendLoginRecord(username, timestamp);
-    // The upload's request goes out from the event loop: queued behind it, the write of the history
-    // does not hold it up.
-    m_unsaved.append(makeRecord(username, timestamp));
-    if (m_unsaved.size() == 1)
-        QMetaObject::invokeMethod(this, &StatisticsManager::saveUnsavedRecords, Qt::QueuedConnection);
-}
-
-void StatisticsManager::saveUnsavedRecords()
-{
-    if (m_unsaved.isEmpty())
-        return;
-    appendRecords(std::exchange(m_unsaved, {}));
-    if (!isBusy())
-        Q_EMIT settled();
+    saveLoginRecord(username, timestamp);
 }
 
 void StatisticsManager::sendLoginRecord(const QString &username, qint64 timestamp)
@@ -120,10 +114,43 @@ void StatisticsManager::sendLoginRecord(const QString &username, qint64 timestam
     });
 }
 
-bool StatisticsManager::saveLoginRecord(const QString &username, qint64 timestamp)
+void StatisticsManager::saveLoginRecord(const QString &username, qint64 timestamp)
 {
-    saveUnsavedRecords(); // records keep the order in which they were made
-    return appendRecords({makeRecord(username, timestamp)});
+    // Records without a timestamp count as made in 1970: pruned with those older than 365 days.
+    const qint64 cutoff = m_clock.now().toSecsSinceEpoch() - retentionSeconds;
+    ++m_unwritten;
+    m_worker.run<bool>([this, record = makeRecord(username, timestamp), cutoff] { return appendRecord(record, cutoff); },
+                       nullptr, [this](bool) {
+                           --m_unwritten;
+                           if (!isBusy())
+                               Q_EMIT settled();
+                       });
+}
+
+void StatisticsManager::loadLoginRecords(const QObject *receiver,
+                                         std::function<void(const QList<LoginRecord> &)> done)
+{
+    m_worker.run<QList<LoginRecord>>(
+        [this] {
+            LoginHistoryDatabase *database = openHistory(nullptr);
+            QList<LoginRecord> records = database ? database->newest(-1) : QList<LoginRecord>();
+            std::reverse(records.begin(), records.end());
+            return records;
+        },
+        receiver, std::move(done));
+}
+
+void StatisticsManager::loadStatistics(const QObject *receiver, std::function<void(const StatisticsData &)> done)
+{
+    m_worker.run<StatisticsData>([this, now = m_clock.now()] { return StatisticsData::load(openHistory(nullptr), now); },
+                                 receiver, std::move(done));
+}
+
+void StatisticsManager::finishWrites(std::chrono::milliseconds patience)
+{
+    if (m_unwritten == 0 || m_worker.finish(patience))
+        return;
+    historyNotSaved(unwrittenAtExitReason.arg(m_unwritten).arg(std::chrono::duration<double>(patience).count()));
 }
 
 LoginHistoryDatabase *StatisticsManager::openHistory(QString *error)
@@ -141,26 +168,14 @@ LoginHistoryDatabase *StatisticsManager::openHistory(QString *error)
     return &m_database;
 }
 
-LoginHistoryDatabase *StatisticsManager::history()
-{
-    saveUnsavedRecords();
-    return openHistory(nullptr);
-}
-
-bool StatisticsManager::appendRecords(const QList<LoginRecord> &records)
+bool StatisticsManager::appendRecord(const LoginRecord &record, qint64 cutoff)
 {
     QString error;
     LoginHistoryDatabase *database = openHistory(&error);
     if (!database)
         return historyNotSaved(error);
-    // Records without a timestamp count as made in 1970: pruned with those older than 365 days.
-    const qint64 cutoff = m_clock.now().toSecsSinceEpoch() - retentionSeconds;
     const auto insertAndPrune = [&](QString *error) {
-        for (const LoginRecord &record : records) {
-            if (!database->insert(record, error))
-                return false;
-        }
-        return database->prune(cutoff, error);
+        return database->insert(record, error) && database->prune(cutoff, error);
     };
     if (database->write(insertAndPrune, &error))
         return true;
@@ -176,30 +191,29 @@ bool StatisticsManager::appendRecords(const QList<LoginRecord> &records)
 void StatisticsManager::keptAside(const QString &backupPath)
 {
     Log::write(historyBackedUpLine.arg(backupPath));
-    m_problems.append(historyBackedUpProblem.arg(backupPath));
+    addProblem(historyBackedUpProblem.arg(backupPath));
 }
 
 bool StatisticsManager::historyNotSaved(const QString &reason)
 {
     Log::write(historyNotSavedLine + reason);
-    m_problems.append(historyNotSavedProblem.arg(reason));
+    addProblem(historyNotSavedProblem.arg(reason));
     return false;
 }
 
-QList<LoginRecord> StatisticsManager::loadLoginRecords()
+void StatisticsManager::addProblem(const QString &problem)
 {
-    LoginHistoryDatabase *database = history();
-    QList<LoginRecord> records = database ? database->newest(-1) : QList<LoginRecord>();
-    std::reverse(records.begin(), records.end());
-    return records;
+    const QMutexLocker lock(&m_problemsMutex);
+    m_problems.append(problem);
+}
+
+QStringList StatisticsManager::historyProblems() const
+{
+    const QMutexLocker lock(&m_problemsMutex);
+    return m_problems;
 }
 
 QString StatisticsManager::formatTimestamp(qint64 timestamp, const QString &pattern)
 {
     return QDateTime::fromSecsSinceEpoch(timestamp, Qt::LocalTime).toString(pattern);
-}
-
-QDateTime StatisticsManager::now() const
-{
-    return m_clock.now();
 }

@@ -1,17 +1,22 @@
 #pragma once
 
 #include "common/SharedInstance.h"
+#include "stats/HistoryWorker.h"
 #include "stats/LegacyHistoryMigration.h"
 #include "stats/LoginHistoryDatabase.h"
 #include "stats/LoginRecord.h"
 
-#include <QDateTime>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 
+#include <chrono>
+#include <functional>
+
 class Clock;
 class Preferences;
+struct StatisticsData;
 
 /// The history of successful sign-ins on this computer and their report to the statistics server.
 /// The history is an SQLite database of login records (LoginHistoryDatabase), opened on first use and
@@ -20,7 +25,10 @@ class Preferences;
 /// transaction (insert and prune), so no sign-in is lost. A history that an earlier version kept is
 /// moved in when the database is first opened (LegacyHistoryMigration). The figures are
 /// StatisticsData's, taken by queries.
-/// Lives on the main thread; the upload runs on the main thread's event loop and touches nothing
+/// Lives on the main thread. Every use of the database (its opening and the move, each save, each
+/// query) runs on the history's own thread (HistoryWorker), one at a time in the order asked, and
+/// answers on the main thread's event loop: a write that waits for another process's transaction
+/// never holds the main thread. The upload runs on the main thread's event loop and touches nothing
 /// but the log when it completes.
 class StatisticsManager : public QObject, public SharedInstance<StatisticsManager>
 {
@@ -43,9 +51,11 @@ public:
     /// preference store.
     QString loginRecordsKey() const;
 
-    /// Records one successful sign-in of `username`: starts the upload, then saves the record from the
-    /// event loop once the upload's request is under way (every query sees the record at once).
-    /// Returns at once and never fails; problems reach the log and historyProblems().
+    /// How long a process that is about to exit waits for the sign-ins it recorded to be written.
+    static constexpr std::chrono::milliseconds quitPatience{LoginHistoryDatabase::busyPatienceMs};
+
+    /// Records one successful sign-in of `username`: starts the upload and saves the record
+    /// (saveLoginRecord). Returns at once and never fails; problems reach the log and historyProblems().
     void recordLogin(const QString &username);
     /// Starts the report of one sign-in to the statistics server (fire and forget).
     void sendLoginRecord(const QString &username, qint64 timestamp);
@@ -54,25 +64,27 @@ public:
     bool hasPendingUploads() const { return m_pendingUploads > 0; }
     /// Whether a report is on its way or a recorded sign-in is not written yet; a short-lived process
     /// waits for settled() before it exits.
-    bool isBusy() const { return hasPendingUploads() || !m_unsaved.isEmpty(); }
+    bool isBusy() const { return hasPendingUploads() || m_unwritten > 0; }
     /// Appends one record to the stored history and drops the records older than 365 days, in one
-    /// transaction. False when the history could not be written (logged, and in historyProblems()).
-    bool saveLoginRecord(const QString &username, qint64 timestamp);
-    /// The stored history, oldest first, with every recorded sign-in written first; empty when it
-    /// cannot be read.
-    QList<LoginRecord> loadLoginRecords();
-    /// The history's database for a query, every recorded sign-in written into it; null when it
-    /// cannot be opened.
-    LoginHistoryDatabase *history();
+    /// transaction, after everything asked before. Returns at once; a history that could not be
+    /// written is logged and in historyProblems().
+    void saveLoginRecord(const QString &username, qint64 timestamp);
+    /// Answers `done` with the stored history, oldest first, every sign-in recorded before the call
+    /// in it; empty when it cannot be read. No answer once `receiver` (when given) is gone.
+    void loadLoginRecords(const QObject *receiver, std::function<void(const QList<LoginRecord> &)> done);
+    /// Answers `done` with every figure (StatisticsData::load) at the clock's time of the call, every
+    /// sign-in recorded before the call counted. No answer once `receiver` (when given) is gone.
+    void loadStatistics(const QObject *receiver, std::function<void(const StatisticsData &)> done);
+    /// Waits up to `patience` for every sign-in recorded so far to be written; the ones it gives up on
+    /// are logged. For a process that is about to exit.
+    void finishWrites(std::chrono::milliseconds patience = quitPatience);
 
     /// What this process could not do with the history, in words for the user, once each: an
     /// unreadable history kept in a backup (with its path), a sign-in that could not be written.
-    QStringList historyProblems() const { return m_problems; }
+    QStringList historyProblems() const;
 
     /// `timestamp` (seconds since 1970) in the current time zone, in the date pattern `pattern`.
     static QString formatTimestamp(qint64 timestamp, const QString &pattern);
-    /// The moment the figures are taken at: the clock's time.
-    QDateTime now() const;
 
 Q_SIGNALS:
     /// Nothing is on its way any more: every report has completed and every sign-in is written.
@@ -80,18 +92,21 @@ Q_SIGNALS:
 
 private:
     static LoginRecord makeRecord(const QString &username, qint64 timestamp);
-    void saveUnsavedRecords();
-    bool appendRecords(const QList<LoginRecord> &records);
+    // On the history's thread.
+    bool appendRecord(const LoginRecord &record, qint64 cutoff);
     /// The database, opened (and earlier versions' history moved in) on first use; null with `error`.
     LoginHistoryDatabase *openHistory(QString *error);
     void keptAside(const QString &backupPath);
     bool historyNotSaved(const QString &reason);
+    void addProblem(const QString &problem);
 
     const Clock &m_clock;
     const QString m_apiBaseURL;
     LoginHistoryDatabase m_database;
     LegacyHistoryMigration m_legacyHistory;
     int m_pendingUploads = 0;
-    QList<LoginRecord> m_unsaved; ///< recorded sign-ins waiting for the event loop to write them
+    int m_unwritten = 0; ///< saves asked for whose answer has not come yet
+    mutable QMutex m_problemsMutex; ///< the history's thread adds problems, the main thread reads them
     QStringList m_problems;
+    HistoryWorker m_worker; ///< last: its thread ends before the database goes
 };

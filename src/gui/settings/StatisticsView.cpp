@@ -7,6 +7,7 @@
 #include "gui/widgets/Card.h"
 #include "gui/widgets/SegmentedControl.h"
 #include "gui/widgets/Theme.h"
+#include "stats/StatisticsManager.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -96,14 +97,20 @@ void StatisticsView::showEvent(QShowEvent *event)
 
 void StatisticsView::loadStatistics()
 {
-    StatisticsData statistics = StatisticsData::load(m_manager);
     // Both longer periods cover the same 30 days; the shorter ones have no trend to show.
     m_trendSection->setVisible(m_selectedPeriod == StatisticsPeriod::month ||
                                m_selectedPeriod == StatisticsPeriod::all);
-    if (m_shown && statistics == m_statistics)
-        return; // nothing changed since the last appearance: the widgets show it already
+    m_manager.loadStatistics(this, [this](const StatisticsData &statistics) { showStatistics(statistics); });
+}
+
+void StatisticsView::showStatistics(const StatisticsData &statistics)
+{
+    if (m_shown && statistics == m_statistics) {
+        Q_EMIT statisticsShown(); // nothing changed since the last appearance: the widgets show it already
+        return;
+    }
     m_shown = true;
-    m_statistics = std::move(statistics);
+    m_statistics = statistics;
     m_totalCard->setValue(QString::number(m_statistics.totalCount));
     m_todayRow->setValue(times(m_statistics.todayCount));
     m_weekRow->setValue(times(m_statistics.weekCount));
@@ -111,6 +118,7 @@ void StatisticsView::loadStatistics()
     m_totalRow->setValue(times(m_statistics.totalCount));
     m_chart->setData(m_statistics.dateDistribution);
     showRecentRecords();
+    Q_EMIT statisticsShown();
 }
 
 QWidget *StatisticsView::createSection(const QString &heading, QWidget *box, const QString &objectName)

@@ -13,7 +13,8 @@ class StatisticsRow;
 
 /// The "使用统计" pane: the number of sign-ins in total and per period, the last 30 days as a bar
 /// chart (for "本月" and "全部") and the ten most recent sign-ins. It only reads the history, afresh
-/// each time it appears or the period changes.
+/// each time it appears or the period changes; the figures come from the history's thread, and until
+/// they do the pane shows the ones it had.
 class StatisticsView : public ScrollingPane
 {
     Q_OBJECT
@@ -21,7 +22,7 @@ class StatisticsView : public ScrollingPane
 public:
     explicit StatisticsView(StatisticsManager &manager, QWidget *parent = nullptr);
 
-    /// Reads the history once and shows every figure.
+    /// Asks for every figure once; they are shown when they come (statisticsShown()).
     void loadStatistics();
 
     const StatisticsData &statistics() const { return m_statistics; }
@@ -29,10 +30,15 @@ public:
     /// Selects the period as a click on its segment does, and reloads when it changed.
     void setSelectedPeriod(StatisticsPeriod period);
 
+Q_SIGNALS:
+    /// The figures last asked for are on screen (changed or not).
+    void statisticsShown();
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void showStatistics(const StatisticsData &statistics);
     QWidget *createSection(const QString &heading, QWidget *box, const QString &objectName);
     void showRecentRecords();
 
