@@ -2,6 +2,7 @@
 #include "TestAppContext.h"
 
 #include "gui/shell/StatusBarManager.h"
+#include "gui/widgets/Theme.h"
 #include "platform/linux/FreedesktopBannerCenter.h"
 #include "platform/linux/StatusNotifierHostWait.h"
 
@@ -19,7 +20,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -47,20 +47,13 @@ QVariant busProperty(const QString &service, const QString &path, const QString 
 /// The most a pixel of `picture`, laid over a panel of `panel`'s colour, contrasts with the panel (WCAG).
 double bestContrast(const QImage &picture, const QColor &panel)
 {
-    const auto luminance = [](const QColor &c) {
-        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-    };
     QImage onPanel(picture.size(), QImage::Format_RGB32);
     onPanel.fill(panel);
     QPainter(&onPanel).drawImage(0, 0, picture);
-    const double background = luminance(panel);
     double best = 1;
     for (int y = 0; y < onPanel.height(); ++y) {
-        for (int x = 0; x < onPanel.width(); ++x) {
-            const double pixel = luminance(onPanel.pixelColor(x, y));
-            best = std::max(best, (std::max(pixel, background) + 0.05) / (std::min(pixel, background) + 0.05));
-        }
+        for (int x = 0; x < onPanel.width(); ++x)
+            best = std::max(best, Theme::contrast(onPanel.pixelColor(x, y), panel));
     }
     return best;
 }
