@@ -294,15 +294,8 @@ private Q_SLOTS:
                                      "COMP_CWORD=$(( ${#COMP_WORDS[@]} - 1 )); _netlatchctl; printf '%s\\n' \"${COMPREPLY[@]}\""_s;
             QCOMPARE(words(runProgram(u"bash"_s, {u"-c"_s, bashCall, bash, line}).out), it.value() + commandOptions);
             const QString fishCall = u"source $argv[1]; complete -C $argv[2] | string replace -r '\\t.*' ''"_s;
-            const auto fishOffers = [&](const QString &typed) {
-                return words(runProgram(u"fish"_s, {u"--no-config"_s, u"-c"_s, fishCall, fish, typed}).out);
-            };
-            QCOMPARE(fishOffers(line), it.value());
-            QSet<QString> longOptions;
-            for (const QString &name : commandOptions)
-                if (name.startsWith(u"--"))
-                    longOptions << name;
-            QCOMPARE(fishOffers(line + u"--"_s), longOptions);
+            QCOMPARE(words(runProgram(u"fish"_s, {u"--no-config"_s, u"-c"_s, fishCall, fish, line}).out),
+                     it.value());
             for (const QString &word : it.value() + commandOptions) // zsh is not driven; it names them all
                 QVERIFY2(zshText.contains(word), qPrintable(word));
         }

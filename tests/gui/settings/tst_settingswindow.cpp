@@ -283,19 +283,6 @@ private Q_SLOTS:
         QVERIFY(lineEnd.endsWith(find<QLabel>("networkState")->text()));
     }
 
-    void logKeepsFiftyNewestLines()
-    {
-        auto *pane = showPane<AutoLoginSettingsView>();
-        for (int i = 0; i < 51; ++i) {
-            QTRY_VERIFY(!pane->isRefreshing());
-            m_t->probeStatus = i < 10 ? 503 : 204; // later lines differ from the first ones
-            pane->refresh();
-        }
-        QTRY_VERIFY(!pane->isRefreshing());
-        QCOMPARE(pane->refreshLogs().size(), AutoLoginSettingsView::maxLogLines);
-        QVERIFY(!pane->refreshLogs().join('\n').contains("网络: 未连接"));
-    }
-
     void lateResultAfterPaneClosed()
     {
         m_t->probeDelayMs = 300;
