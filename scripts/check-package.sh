@@ -65,6 +65,14 @@ for entry in $(dpkg -L netlatch | grep '^/usr/share/applications/.*\.desktop$');
   desktop-file-validate "$entry"
   icon=$(sed -n 's/^Icon=//p' "$entry")
   [ -f "/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || { echo "$entry: no icon $icon" >&2; exit 1; }
+  # Every Exec (the actions' too) starts the installed program, and the window class is its name:
+  # desktops match windows to the entry by it (WM_CLASS on X11, the app id on Wayland).
+  program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry" | sort -u)
+  [ "$(echo "$program" | wc -l)" = 1 ] && command -v "$program" > /dev/null ||
+    { echo "$entry: Exec names $(echo $program), not one installed program" >&2; exit 1; }
+  [ "$(sed -n 's/^StartupWMClass=//p' "$entry")" = "$program" ] ||
+    { echo "$entry: StartupWMClass is not $program" >&2; exit 1; }
+  [ "$(basename "$entry" .desktop)" = "$icon" ] || { echo "$entry: icon $icon is not the entry's name" >&2; exit 1; }
   echo "$entry: valid, icon $icon installed"
 done
 # Panels and notification servers load icons through gdk-pixbuf, which takes a file for SVG only when

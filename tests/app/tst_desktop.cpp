@@ -15,7 +15,6 @@
 #include <QDBusMessage>
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
@@ -141,19 +140,6 @@ private Q_SLOTS:
     {
         m_windowManager.terminate();
         m_windowManager.waitForFinished();
-    }
-
-    // The application menu entry names the program (in its actions too), its window class and its
-    // icon, or desktops show a second icon, no icon, or start nothing. (CI's scripts/check-package.sh
-    // validates the installed entry and the AppStream metadata.)
-    void entryNamesTheProgramAndItsIcon()
-    {
-        const QString name = QFileInfo(program(u"/src/app/netlatch"_s)).fileName();
-        for (const QString &exec : entryValues(u"Exec"_s))
-            QCOMPARE(exec.section(u' ', 0, 0), name);
-        // Qt names X11 windows after the program file (WM_CLASS instance); GNOME matches them by it.
-        QCOMPARE(entryValues(u"StartupWMClass"_s), QStringList{name});
-        QCOMPARE(entryValues(u"Icon"_s), QStringList{FreedesktopApplication::applicationId});
     }
 
     // Hidden means both skip states, set again at every show (the window manager drops them on
