@@ -208,7 +208,7 @@ private Q_SLOTS:
         environment.insert("LD_DEBUG", "files");
         const ProgramRun run = runNetlatchctl(arguments, input, environment);
         QCOMPARE(run.exitCode, 0);
-        for (const char *library : {"/netlatch-linux-desktop.so", "/libQt6DBus.so", "/libsecret-1.so", "/libdbus-1.so"})
+        for (const char *library : {"netlatch-linux-desktop.so", "file=libQt6DBus.so", "file=libsecret-1.so", "file=libdbus-1.so"})
             QVERIFY2(run.err.contains(QLatin1String(library)) == loaded, library);
     }
 
