@@ -10,3 +10,7 @@ endif()
 add_compile_definitions(QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)
 # The programs load only the libraries they use.
 add_link_options(LINKER:--as-needed)
+# Nothing of ours is exported unless marked: the dynamic loader binds only what a plugin must reach
+# (common/PluginApi.h), and the compiler may inline and drop the rest.
+set(CMAKE_CXX_VISIBILITY_PRESET hidden)
+set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)

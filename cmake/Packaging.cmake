@@ -1,6 +1,7 @@
 # The Debian package `netlatch`, made by CPack from the install tree: `cpack --preset package`
-# (scripts/package.sh). dpkg-shlibdeps finds the libraries the programs link; Depends and Recommends
-# below add what the tray application loads at run time where dpkg-shlibdeps cannot see it.
+# (scripts/package.sh). dpkg-shlibdeps finds the libraries the programs and the desktop plugin link;
+# Depends and Recommends below add what the tray application loads at run time where dpkg-shlibdeps
+# cannot see it.
 set(NETLATCH_PACKAGE_MAINTAINER "Netlatch maintainers <maintainers@netlatch.app>" CACHE STRING
     "The Maintainer field of the Debian package")
 

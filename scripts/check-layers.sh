@@ -21,7 +21,10 @@ MAY_USE = {
     "netlatch_core": {"netlatch_core"},
     "netlatch_platform": {"netlatch_core", "netlatch_platform"},
     "netlatch_gui": {"netlatch_core", "netlatch_gui"},
-    "netlatch": {"netlatch_core", "netlatch_platform", "netlatch_gui", "netlatch"},
+    # The desktop adapters implement platform's DesktopAdapters; its plugin wraps them.
+    "netlatch_desktop": {"netlatch_core", "netlatch_platform", "netlatch_desktop"},
+    "netlatch-linux-desktop": {"netlatch_core", "netlatch_platform", "netlatch_desktop", "netlatch-linux-desktop"},
+    "netlatch": {"netlatch_core", "netlatch_platform", "netlatch_desktop", "netlatch_gui", "netlatch"},
     "netlatchctl": {"netlatch_core", "netlatch_platform", "netlatchctl"},
 }
 

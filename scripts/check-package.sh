@@ -31,6 +31,12 @@ else
   echo "skipped: this build has no tray application (netlatch), so no desktop entry or metainfo either"
 fi
 
+echo "== netlatchctl loads its desktop plugin from the package's library folder"
+loaded=$(LD_DEBUG=files timeout 60 netlatchctl account show 2>&1 >/dev/null || true)
+plugin=$(grep -o "file=/usr/lib/[^ ]*/netlatch/netlatch-linux-desktop.so" <<<"$loaded" | head -n 1) ||
+  { echo "netlatchctl account show did not load netlatch-linux-desktop.so" >&2; exit 1; }
+echo "${plugin#file=}"
+
 echo "== the systemd units start an installed program and pass systemd-analyze"
 for unit in /usr/lib/systemd/user/netlatch.service /usr/lib/systemd/system/netlatch-daemon.service; do
   program=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")

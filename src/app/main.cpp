@@ -4,7 +4,9 @@
 #include "common/QtTranslations.h"
 #include "gui/widgets/Artwork.h"
 #include "gui/widgets/Theme.h"
+#include "platform/AppServices.h"
 #include "platform/linux/FreedesktopApplication.h"
+#include "platform/linux/LinuxDesktopAdapters.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -41,6 +43,9 @@ int main(int argc, char *argv[])
     Theme::apply(application);
     // Title bars, the taskbar and the window switcher show the logo beside every window.
     QApplication::setWindowIcon(Artwork::applicationIcon());
+    // The tray application always speaks D-Bus: its adapters are linked in, not loaded from the plugin.
+    static LinuxDesktopAdapters desktopAdapters;
+    AppServices::useDesktopAdapters(desktopAdapters);
     NetlatchApp netlatch(parser.value(action));
     return netlatch.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/PluginApi.h"
+
 #include <QObject>
 
 /// The system happenings after which the portal session is typically lost. Every signal is delivered
@@ -9,7 +11,7 @@
 /// Observers connect to the signals themselves and disconnect when they stop listening (for example
 /// `QObject::disconnect(&events, nullptr, this, nullptr)`), so that a restart never leaves two
 /// connections to one signal.
-class SystemEvents : public QObject
+class NETLATCH_PLUGIN_API SystemEvents : public QObject
 {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/PluginApi.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -30,7 +32,7 @@ public:
     /// An SSID's bytes as text: UTF-8, or byte for byte (Latin-1) when they are not UTF-8, so that a
     /// garbled name is still shown and can never equal a campus name. A leading byte-order mark is
     /// part of the name: a network called that is not the campus network without it.
-    static QString ssidText(const QByteArray &ssid);
+    NETLATCH_PLUGIN_API static QString ssidText(const QByteArray &ssid);
 
     /// Every Wi-Fi interface, in the order the system lists them.
     virtual QList<Interface> interfaces() const = 0;

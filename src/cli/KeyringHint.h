@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/CredentialsDirectorySecretStore.h"
+#include "platform/CredentialsDirectorySecretStore.h"
 #include "store/SecretStore.h"
 
 #include <QString>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/PluginApi.h"
+
 #include <QString>
 
 #include <functional>
@@ -10,11 +12,11 @@
 namespace Log {
 
 /// Writes one diagnostic line.
-void write(const QString &line);
+NETLATCH_PLUGIN_API void write(const QString &line);
 
 /// Text that came from outside the program (a D-Bus caller's action name or argument), made safe for
 /// one line: control characters and backslashes escaped, cut to `maxLength` characters with "…".
-QString quoted(const QString &outside, qsizetype maxLength = 120);
+NETLATCH_PLUGIN_API QString quoted(const QString &outside, qsizetype maxLength = 120);
 
 /// Gives a line to the stderr copy only (when it is on), not to the system log: for a line the
 /// system log already holds from before (see LogOnChange).

@@ -3,19 +3,18 @@
 #include "auth/HTTPAuthService.h"
 #include "autologin/AutoLoginManager.h"
 #include "autologin/NetworkProbe.h"
+#include "autologin/SystemEvents.h"
 #include "common/BuildConfig.h"
 #include "common/Clock.h"
 #include "common/NotificationCenter.h"
 #include "desktop/BannerCenter.h"
 #include "desktop/VersionManager.h"
 #include "desktop/WelcomeManager.h"
-#include "platform/linux/AutostartEntry.h"
-#include "platform/linux/CredentialsDirectorySecretStore.h"
-#include "platform/linux/FreedesktopBannerCenter.h"
-#include "platform/linux/LibsecretSecretStore.h"
-#include "platform/linux/LinuxLocationAuthorization.h"
-#include "platform/linux/LinuxSystemEvents.h"
-#include "platform/linux/LinuxWifiClient.h"
+#include "platform/AutostartEntry.h"
+#include "platform/CredentialsDirectorySecretStore.h"
+#include "platform/DesktopAdapters.h"
+#include "platform/DesktopPlugin.h"
+#include "platform/LinuxLocationAuthorization.h"
 #include "stats/StatisticsManager.h"
 #include "store/KeychainHelper.h"
 #include "store/Preferences.h"
@@ -25,6 +24,23 @@
 namespace AppServices {
 
 // The instances are deliberately never deleted: they live as long as the process.
+
+namespace {
+
+DesktopAdapters *givenDesktopAdapters = nullptr;
+
+// The D-Bus and Secret Service adapters: the program's own, or else the plugin's, loaded now.
+DesktopAdapters &desktopAdapters()
+{
+    return givenDesktopAdapters ? *givenDesktopAdapters : DesktopPlugin::adapters();
+}
+
+} // namespace
+
+void useDesktopAdapters(DesktopAdapters &adapters)
+{
+    givenDesktopAdapters = &adapters;
+}
 
 Preferences &preferences()
 {
@@ -52,8 +68,8 @@ KeychainHelper &keychain()
         // A service's own credentials come first and stand alone: the desktop keyring is not asked then.
         const QString credentials = qEnvironmentVariable(CredentialsDirectorySecretStore::directoryVariable);
         SecretStore *store = CredentialsDirectorySecretStore::holdsAccount(credentials)
-            ? static_cast<SecretStore *>(new CredentialsDirectorySecretStore(credentials))
-            : new LibsecretSecretStore;
+            ? new CredentialsDirectorySecretStore(credentials)
+            : desktopAdapters().createSecretStore();
         KeychainHelper::setShared(new KeychainHelper(*store));
     }
     return KeychainHelper::shared();
@@ -62,14 +78,14 @@ KeychainHelper &keychain()
 BannerCenter &bannerCenter()
 {
     if (!BannerCenter::hasShared())
-        BannerCenter::setShared(new FreedesktopBannerCenter(QDBusConnection::sessionBus()));
+        BannerCenter::setShared(desktopAdapters().createBannerCenter());
     return BannerCenter::shared();
 }
 
 NetworkProbe &networkProbe()
 {
     static NetworkProbe *const probe =
-        new NetworkProbe(*new LinuxWifiClient(QDBusConnection::systemBus()), *new LinuxLocationAuthorization,
+        new NetworkProbe(*desktopAdapters().createWifiClient(), *new LinuxLocationAuthorization,
                          preferences(), QString::fromUtf8(BuildConfig::probeURL),
                          QString::fromUtf8(BuildConfig::portalAddress));
     return *probe;
@@ -77,8 +93,7 @@ NetworkProbe &networkProbe()
 
 SystemEvents &systemEvents()
 {
-    static SystemEvents *const events =
-        new LinuxSystemEvents(QDBusConnection::systemBus(), QDBusConnection::sessionBus());
+    static SystemEvents *const events = desktopAdapters().createSystemEvents();
     return *events;
 }
 

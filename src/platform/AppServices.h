@@ -2,6 +2,7 @@
 
 class AutoLoginManager;
 class BannerCenter;
+class DesktopAdapters;
 class HTTPAuthService;
 class KeychainHelper;
 class LaunchAtLogin;
@@ -21,6 +22,10 @@ namespace AppServices {
 /// history live in the state folder and the engine's lock in the runtime folder. Call before anything
 /// else reads a folder.
 void useServiceDirectories();
+/// The D-Bus and Secret Service adapters of a program that links them (the tray application); call
+/// before anything asks for a service. Without it they come from the plugin netlatch-linux-desktop,
+/// loaded when the first of them is needed (DesktopPlugin).
+void useDesktopAdapters(DesktopAdapters &adapters);
 Preferences &preferences();
 /// The account store: the service's credentials ($CREDENTIALS_DIRECTORY) when they hold the account,
 /// else the desktop's Secret Service (session bus).

@@ -196,6 +196,34 @@ private Q_SLOTS:
         QCOMPARE(m_portal.forms - forms, exitCode == 2 ? 0 : 1);
     }
 
+    // Only what reaches a D-Bus service loads D-Bus and the Secret Service, from the desktop plugin: the
+    // loader names every library it maps.
+    void onlyTheKeyringLoadsTheDesktopLibraries_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<bool>("loaded");
+        QTest::newRow("login --password-stdin")
+            << QStringList{"login", "--username", "张三", "--password-stdin"} << password.toUtf8() + '\n' << false;
+        QTest::newRow("stats") << QStringList{"stats"} << QByteArray() << false;
+        QTest::newRow("account show") << QStringList{"account", "show"} << QByteArray() << true;
+    }
+
+    void onlyTheKeyringLoadsTheDesktopLibraries()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(bool, loaded);
+        if (!m_serving)
+            QSKIP("the build's loopback portal or statistics port is taken");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_DEBUG", "files");
+        const ProgramRun run = runNetlatchctl(arguments, input, environment);
+        QCOMPARE(run.exitCode, 0);
+        for (const char *library : {"netlatch-linux-desktop.so", "file=libQt6DBus.so", "file=libsecret-1.so", "file=libdbus-1.so"})
+            QVERIFY2(run.err.contains(QLatin1String(library)) == loaded, library);
+    }
+
     // A name whose bytes are not UTF-8, as a shell passes them ($0 is netlatchctl).
     void aNameThatIsNotUtf8IsRefused()
     {

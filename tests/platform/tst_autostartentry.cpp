@@ -1,5 +1,5 @@
 #include "LogCapture.h"
-#include "platform/linux/AutostartEntry.h"
+#include "platform/AutostartEntry.h"
 
 #include <QFile>
 #include <QProcess>

@@ -15,7 +15,7 @@
 #include "desktop/VersionManager.h"
 #include "desktop/WelcomeManager.h"
 #include "gui/AppContext.h"
-#include "platform/linux/AutostartEntry.h"
+#include "platform/AutostartEntry.h"
 #include "shortcuts/GlobalShortcutsManager.h"
 #include "stats/StatisticsManager.h"
 #include "store/KeychainHelper.h"

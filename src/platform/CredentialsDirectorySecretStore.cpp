@@ -1,4 +1,4 @@
-#include "platform/linux/CredentialsDirectorySecretStore.h"
+#include "platform/CredentialsDirectorySecretStore.h"
 
 #include "common/Log.h"
 #include "store/KeychainHelper.h"

@@ -1,4 +1,4 @@
-#include "platform/linux/AutostartEntry.h"
+#include "platform/AutostartEntry.h"
 
 #include "common/Log.h"
 
