@@ -130,21 +130,41 @@ int LoginCommand::signIn(const Account &account) const
     NotificationCenter &center = NotificationCenter::defaultCenter();
 
     QTextStream out(stdout);
+    // The success line waits until the sign-in is in the history: whoever sees it may stop the
+    // process at once (a script, a SIGKILL) without losing the record.
+    QString heldSuccess;
     const QMetaObject::Connection printing =
         QObject::connect(&service, &HTTPAuthService::statusMessageChanged, &service,
-                         [&out](const QString &status) { out << status << Qt::endl; });
+                         [&out, &heldSuccess](const QString &status) {
+                             if (status == HTTPAuthService::successStatus)
+                                 heldSuccess = status;
+                             else
+                                 out << status << Qt::endl;
+                         });
     // The outcome's status line is published before its notification, so it is printed first.
     // A success starts the statistics upload and the history's write: let both finish (the upload has
     // its own time-outs) before exiting.
     StatisticsManager &statistics = m_context.statistics();
-    const auto exitOnOutcome = [&statistics](const SignInAttempt::Outcome &outcome) {
-        if (!outcome.succeeded)
-            QCoreApplication::exit(Failure);
-        else if (!statistics.isBusy())
+    const auto exitWhenSettled = [&statistics] {
+        if (!statistics.isBusy())
             QCoreApplication::exit(Success);
         else
             QObject::connect(&statistics, &StatisticsManager::settled, &statistics,
                              [] { QCoreApplication::exit(Success); });
+    };
+    const auto printSuccess = [&out, &heldSuccess, exitWhenSettled] {
+        if (!heldSuccess.isEmpty())
+            out << heldSuccess << Qt::endl;
+        exitWhenSettled();
+    };
+    const auto exitOnOutcome = [&statistics, printSuccess](const SignInAttempt::Outcome &outcome) {
+        if (!outcome.succeeded)
+            QCoreApplication::exit(Failure);
+        else if (!statistics.hasUnwrittenRecords())
+            printSuccess();
+        else
+            QObject::connect(&statistics, &StatisticsManager::recordsWritten, &statistics, printSuccess,
+                             Qt::SingleShotConnection);
     };
     SignInAttempt attempt(service, center);
     attempt.start(account.username, account.password, exitOnOutcome);

@@ -119,12 +119,15 @@ void StatisticsManager::saveLoginRecord(const QString &username, qint64 timestam
     // Records without a timestamp count as made in 1970: pruned with those older than 365 days.
     const qint64 cutoff = m_clock.now().toSecsSinceEpoch() - retentionSeconds;
     ++m_unwritten;
-    m_worker.run<bool>([this, record = makeRecord(username, timestamp), cutoff] { return appendRecord(record, cutoff); },
-                       nullptr, [this](bool) {
-                           --m_unwritten;
-                           if (!isBusy())
-                               Q_EMIT settled();
-                       });
+    m_worker.run<bool>(
+        [this, record = makeRecord(username, timestamp), cutoff] { return appendRecord(record, cutoff); },
+        nullptr,
+        [this](bool) {
+            if (--m_unwritten == 0)
+                Q_EMIT recordsWritten();
+            if (!isBusy())
+                Q_EMIT settled();
+        });
 }
 
 void StatisticsManager::loadLoginRecords(const QObject *receiver,

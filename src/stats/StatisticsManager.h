@@ -64,7 +64,9 @@ public:
     bool hasPendingUploads() const { return m_pendingUploads > 0; }
     /// Whether a report is on its way or a recorded sign-in is not written yet; a short-lived process
     /// waits for settled() before it exits.
-    bool isBusy() const { return hasPendingUploads() || m_unwritten > 0; }
+    bool isBusy() const { return hasPendingUploads() || hasUnwrittenRecords(); }
+    /// Whether a recorded sign-in is not written yet (recordsWritten() tells when all are).
+    bool hasUnwrittenRecords() const { return m_unwritten > 0; }
     /// Appends one record to the stored history and drops the records older than 365 days, in one
     /// transaction, after everything asked before. Returns at once; a history that could not be
     /// written is logged and in historyProblems().
@@ -87,6 +89,8 @@ public:
     static QString formatTimestamp(qint64 timestamp, const QString &pattern);
 
 Q_SIGNALS:
+    /// Every recorded sign-in has been written (or given up on, which is logged).
+    void recordsWritten();
     /// Nothing is on its way any more: every report has completed and every sign-in is written.
     void settled();
 

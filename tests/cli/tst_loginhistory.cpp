@@ -177,6 +177,21 @@ private Q_SLOTS:
         QCOMPARE(QJsonDocument::fromJson(stats.out.toUtf8())["totalCount"].toInt(), 2);
     }
 
+    // Whoever reads the success line may stop netlatchctl at once: the sign-in is in the history by then.
+    void killedAtTheSuccessLineLosesNothing()
+    {
+        m_holdUntil = 0;
+        for (int signIns = 1; signIns <= 3; ++signIns) {
+            const std::unique_ptr<QProcess> process = startLogin();
+            QByteArray out;
+            while (!out.contains(signedIn.toUtf8()) && process->waitForReadyRead(20000))
+                out += process->readAllStandardOutput();
+            process->kill();
+            process->waitForFinished();
+            QCOMPARE(storedRecords().value_or(QList<LoginRecord>()).size(), signIns);
+        }
+    }
+
     // A sign-in killed at each step of its write leaves the history with or without it, whole and
     // readable. strace delivers the SIGKILL as the step's system call begins.
     void aKilledWriteLosesNothing_data()
