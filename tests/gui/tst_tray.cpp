@@ -217,15 +217,6 @@ private Q_SLOTS:
             QVERIFY2(bestContrast(picture, panel) >= 4.5, qPrintable(panel.name()));
     }
 
-    // A primary click on the item pops the same menu up at the pointer.
-    void primaryClickPopsTheMenuUp()
-    {
-        callOwnProcess(m_item, u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s, u"Activate"_s,
-                       {10, 10});
-        QTRY_VERIFY(m_statusBar->menu()->isVisible());
-        m_statusBar->menu()->hide();
-    }
-
     // "一键联网" signs in against the local portal; the banners reach the notification server in order,
     // the tooltip tells the outcome, and only the tray's own outcome observers are left. A burst of
     // clicks signs in once (and is the accepted row). Without a notification server a failure brings

@@ -159,18 +159,6 @@ private Q_SLOTS:
         QCOMPARE((Counts{systemWakes.count(), screensWakes.count(), sessionActivations.count()}), events);
     }
 
-    void missingBusesAreLoggedOnceAndIgnored()
-    {
-        const QDBusConnection missing =
-            QDBusConnection::connectToBus(u"unix:path=/nonexistent/netlatch-bus"_s, u"missing"_s);
-        QVERIFY(!missing.isConnected());
-        LogCapture log;
-        LinuxSystemEvents events(missing, missing);
-        events.start();
-        events.start();
-        QCOMPARE(log.lines().size(), 2); // one for each bus
-    }
-
     // NetworkManager keeps the mode of the last association: only an active access point means
     // joined, and with the radio off a device is powered off whatever it last reported. Other kinds
     // of device are left out.

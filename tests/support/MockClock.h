@@ -10,7 +10,6 @@ public:
     QDateTime now() const override { return m_now; }
     void set(const QDateTime &now) { m_now = now; }
     void advanceSeconds(qint64 seconds) { m_now = m_now.addSecs(seconds); }
-    void advanceDays(qint64 days) { m_now = m_now.addDays(days); }
 
 private:
     QDateTime m_now;

@@ -134,8 +134,6 @@ private Q_SLOTS:
             << u"ctrl+shift+1"_s << KeyCombo{18, cmd | shift} << u"Ctrl+Shift+1"_s << QStringList{u"Num_Lock"_s};
         QTest::newRow("Super+Space, Caps Lock on")
             << u"super+space"_s << KeyCombo{49, ctrl} << u"Meta+Space"_s << QStringList{u"Caps_Lock"_s};
-        QTest::newRow("Ctrl+Shift+L, both on")
-            << u"ctrl+shift+l"_s << ctrlShiftL << u"Ctrl+Shift+L"_s << QStringList{u"Num_Lock"_s, u"Caps_Lock"_s};
     }
     void recordedInThePaneAndSignsIn()
     {
