@@ -159,7 +159,6 @@ private Q_SLOTS:
         page("lowercase login is the marker", "<html><form action=login>", {});
         page("one byte more", padded(portalPage, 10485761), tooLarge);
         page("redirect loop", "/loop", "检测到重定向循环，可能是VPN导致的。请关闭VPN后重试。");
-        page("stalls", "stall", timedOut);
     }
 
     void signInProblems()

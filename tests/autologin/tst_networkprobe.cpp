@@ -125,7 +125,6 @@ private Q_SLOTS:
         using enum ConnectivityProbe::Answer;
         const QString elsewhere = u"127.0.0.2:18080"_s;
         QTest::newRow("204") << u"/204"_s << elsewhere << Reachable;
-        QTest::newRow("404") << u"/404"_s << elsewhere << Unreachable;
         QTest::newRow("redirect to 204") << u"/to/204"_s << elsewhere << Reachable;
         QTest::newRow("redirect to 404") << u"/to/404"_s << elsewhere << Unreachable;
         // The portal is its host and its port exactly: neither the portal's host on another port nor a

@@ -12,12 +12,11 @@
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
-#include <QMenu>
 #include <QPainter>
 #include <QStandardPaths>
-#include <QtEndian>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QtEndian>
 
 #include <algorithm>
 
