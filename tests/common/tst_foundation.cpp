@@ -32,12 +32,11 @@ private Q_SLOTS:
     // A test build must never reach a real portal, statistics server or probe site.
     void outsideAddressesStayOnLoopback()
     {
-        const QUrl portal(QStringLiteral("http://") + QString::fromUtf8(BuildConfig::portalAddress));
-        QVERIFY2(isLoopbackHost(portal.host()), BuildConfig::portalAddress);
-        const QUrl stats(QString::fromUtf8(BuildConfig::statsApiBase));
-        QVERIFY2(isLoopbackHost(stats.host()), BuildConfig::statsApiBase);
-        const QUrl probe(QString::fromUtf8(BuildConfig::probeURL));
-        QVERIFY2(isLoopbackHost(probe.host()), BuildConfig::probeURL);
+        for (const QUrl &url :
+             {QUrl(QStringLiteral("http://") + QString::fromUtf8(BuildConfig::portalAddress)),
+              QUrl(QString::fromUtf8(BuildConfig::statsApiBase)),
+              QUrl(QString::fromUtf8(BuildConfig::probeURL))})
+            QVERIFY2(isLoopbackHost(url.host()), qPrintable(url.toString()));
     }
 
     void observersMayRemoveThemselvesAndOthersDuringAPost()
